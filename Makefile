@@ -1,0 +1,38 @@
+# Front door: `make build`, `make test`, `make demo`, `make bench`.
+# BUILD and OUT may be pointed elsewhere (parallel work trees, CI).
+BUILD ?= build
+OUT ?= out
+JOBS ?= 2
+export KV_BUILD := $(abspath $(BUILD))
+export KV_OUT := $(abspath $(OUT))
+
+GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_THIRD_PARTY=$(abspath build/third_party)
+
+.PHONY: all deps configure build test demo bench clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD)/linux $(GEN) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake -S . -B $(BUILD)/win64 $(GEN) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw64.cmake) >/dev/null
+	@cmake -S . -B $(BUILD)/win32 $(GEN) -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw32.cmake) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)/linux -j $(JOBS)
+	@cmake --build $(BUILD)/win64 -j $(JOBS)
+	@cmake --build $(BUILD)/win32 -j $(JOBS)
+
+test: build
+	@bash scripts/test.sh $(BUILD)
+
+demo: build
+	@bash scripts/demo.sh
+
+bench: build
+	@bash scripts/bench.sh
+
+clean:
+	rm -rf $(BUILD)/linux $(BUILD)/win64 $(BUILD)/win32 $(BUILD)/wine $(OUT)

@@ -1,0 +1,61 @@
+// Incremental HTTP reply parser: a state machine over bytes with no I/O. Blocks of any size
+// go in as they arrive; phase Idle after a feed means the reply is complete.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+enum ReplyPhase : int32_t { Idle = 0, Headers = 1, Body = 2 };
+enum ChunkPhase : uint32_t { SizeLine = 0, Resume = 1 };
+enum FirstLineKind : uint32_t { FirstLineNone = 0, RequestGet = 1, RequestPost = 2, Response = 3, FirstLineOther = 4 };
+
+class HttpParser {
+public:
+    HttpParser() = default;
+    virtual ~HttpParser() = default;
+
+    void reset();
+    void feed(const char* bytes, size_t count);
+
+    ReplyPhase phase() const { return phase_; }
+    ChunkPhase chunkPhase() const { return chunkPhase_; }
+    uint32_t status() const { return status_; }
+    int32_t contentLength() const { return contentLength_; }
+    int32_t chunkRemaining() const { return chunkRemaining_; }
+    FirstLineKind firstLineKind() const { return firstLineKind_; }
+    const std::string& host() const { return host_; }
+    const std::string& location() const { return location_; }
+    const std::string& body() const { return body_; }
+    const std::vector<std::string>& cookies() const { return cookies_; }
+    bool chunked() const { return chunked_; }
+    // Set when a chunk size did not fit 31 bits: the reply can never be read correctly.
+    bool malformed() const { return malformed_; }
+
+private:
+    // Implementation detail: see HttpParser.cpp.
+    void readHead(const char* p, size_t n);
+    void readFirstLine(const std::string& line);
+    void readHeaderLine(const std::string& line);
+    void readBody(const char* p, size_t n);
+    void readChunked(const char* p, size_t n);
+
+    ReplyPhase phase_ = Idle;
+    ChunkPhase chunkPhase_ = SizeLine;
+    uint32_t status_ = 0;
+    int32_t contentLength_ = 0;
+    int32_t chunkRemaining_ = 0;
+    FirstLineKind firstLineKind_ = FirstLineNone;
+    std::string host_;
+    std::string location_;
+    std::string body_;
+    std::string lineBuffer_;
+    std::vector<std::string> cookies_;
+    bool chunked_ = false;
+    bool malformed_ = false;
+    bool pendingCr_ = false;
+};
+
+}  // namespace kv

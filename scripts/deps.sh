@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need. Idempotent: does nothing when all is present.
+set -euo pipefail
+
+PKGS=(mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
+      wine wine64 wine32:i386 libwine-dev xvfb x11-apps imagemagick fonts-nanum fonts-wine
+      libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+      cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
+      libtinyxml2-dev libcpp-httplib-dev curl python3 dpkg-dev)
+
+have_all() {
+  local missing=0
+  dpkg --print-foreign-architectures | grep -qx i386 || return 1
+  for p in "${PKGS[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || { missing=1; break; }
+  done
+  return $missing
+}
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+if ! have_all; then
+  echo "deps: installing packages" >&2
+  $SUDO dpkg --add-architecture i386
+  # Sources of the same archive: TinyXML-2 has no mingw build, so its source is compiled into the Windows targets.
+  if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/ ; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ] && grep -q '^Types:' /etc/apt/sources.list.d/debian.sources; then
+      $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
+    else
+      grep -h '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | sed 's/^deb /deb-src /' \
+        | $SUDO tee /etc/apt/sources.list.d/kv-src.list >/dev/null
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${PKGS[@]}" >/dev/null
+fi
+
+# TinyXML-2 source for the cross builds, kept under build/ (never committed).
+top="$(cd "$(dirname "$0")/.." && pwd)"
+src="$top/build/third_party/tinyxml2"
+if [ ! -f "$src/tinyxml2.cpp" ]; then
+  echo "deps: fetching tinyxml2 source package" >&2
+  tmp="$top/build/third_party/tmp"
+  rm -rf "$tmp"; mkdir -p "$tmp" "$src"
+  if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/ ; then
+    echo "deps: no deb-src line" >&2; exit 1
+  fi
+  (cd "$tmp" && apt-get source --download-only tinyxml2 >/dev/null 2>&1) || { $SUDO apt-get update -qq; (cd "$tmp" && apt-get source --download-only tinyxml2 >/dev/null); }
+  tarball=$(ls "$tmp"/tinyxml2_*.orig.tar.* | head -n1)
+  tar -xf "$tarball" -C "$tmp"
+  d=$(find "$tmp" -maxdepth 2 -name tinyxml2.cpp -printf '%h\n' | head -n1)
+  cp "$d/tinyxml2.cpp" "$d/tinyxml2.h" "$src/"
+  rm -rf "$tmp"
+fi
