@@ -114,3 +114,15 @@ function(kv_library name)
     target_link_libraries(${name}_san PUBLIC ${sdeps} ${L_LIBS})
   endif()
 endfunction()
+
+# Adds every direct sub-folder of the current folder that has a CMakeLists.txt, so areas of
+# tests and tools can be added side by side without editing a shared list.
+macro(kv_add_subdirectories)
+  file(GLOB _kv_children LIST_DIRECTORIES true RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT _kv_children)
+  foreach(_kv_child ${_kv_children})
+    if(IS_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/${_kv_child}" AND EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${_kv_child}/CMakeLists.txt")
+      add_subdirectory(${_kv_child})
+    endif()
+  endforeach()
+endmacro()
