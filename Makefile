@@ -6,7 +6,7 @@ JOBS ?= 2
 export KV_BUILD := $(abspath $(BUILD))
 export KV_OUT := $(abspath $(OUT))
 
-GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_THIRD_PARTY=$(abspath build/third_party)
+GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_THIRD_PARTY=$(abspath build/third_party) -DKV_NATIVE_BUILD=$(KV_BUILD)/linux
 
 .PHONY: all deps configure build test demo bench clean
 

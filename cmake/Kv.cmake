@@ -126,3 +126,6 @@ macro(kv_add_subdirectories)
     endif()
   endforeach()
 endmacro()
+
+# The native build tree beside a cross build (Linux-side helpers of the Wine tests live there).
+set(KV_NATIVE_BUILD "${CMAKE_SOURCE_DIR}/build/linux" CACHE PATH "Native build tree")
