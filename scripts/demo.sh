@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The demo: starts the bundled substitute service on a free loopback port and shows what the
+# add-in's service client gets from it: the weekly picks, a free search and a member search,
+# fetched with kvfetch natively and, under Wine, with the Windows build of the same client.
+set -u
+top="$(cd "$(dirname "$0")/.." && pwd)"
+out="${KV_OUT:-$top/out}"
+svc="$out/linux/kvservice"
+fetch="$out/linux/kvfetch"
+data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
+for f in "$svc" "$fetch"; do [ -x "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+log="$(mktemp /tmp/kvdemo-requests.XXXXXX)"
+"$svc" --port "$port" --data "$data" --log "$log" >/tmp/kvdemo-service.out 2>&1 &
+spid=$!
+trap 'kill $spid 2>/dev/null; wait $spid 2>/dev/null; rm -f "$log"' EXIT
+for _ in $(seq 1 50); do grep -q listening /tmp/kvdemo-service.out 2>/dev/null && break; sleep 0.1; done
+grep -q listening /tmp/kvdemo-service.out || { echo "demo: service did not start" >&2; cat /tmp/kvdemo-service.out >&2; exit 1; }
+base="http://127.0.0.1:$port"
+
+# Lists come back in code page 949, as the add-in reads them; shown here in UTF-8.
+show() {
+  local title="$1" slot="$2" url="$3"
+  echo
+  echo "== $title =="
+  echo "   GET $url"
+  "$fetch" --slot "$slot" "$url" | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
+}
+kw=$(printf '이력서' | iconv -f UTF-8 -t CP949)
+show "주간 추천 서식 (weekly picks)" week "$base/k_app/search_weekform.asp"
+show "무료 서식: 이력서 (free results)" free "$base/k_app/search_freeform.asp?ext=doc&keyword=$kw"
+show "회원 서식: 이력서 (member results)" cert "$base/k_app/search_certform.asp?ext=doc&keyword=$kw"
+
+if [ -x "$out/win64/kvfetch.exe" ] && command -v wine >/dev/null; then
+  echo
+  echo "== the same member search from kvfetch.exe under Wine =="
+  cat > /tmp/kvdemo-wine.sh <<EOS
+#!/usr/bin/env bash
+wine "$out/win64/kvfetch.exe" --slot cert "$base/k_app/search_certform.asp?ext=doc&keyword=$kw" 2>/dev/null | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
+EOS
+  chmod +x /tmp/kvdemo-wine.sh
+  "$top/scripts/wine-run.sh" --shell --timeout 120 -- /tmp/kvdemo-wine.sh
+fi
+
+echo
+echo "== requests the service received =="
+wc -l < "$log" | sed 's/^/   /;s/$/ requests logged/'
