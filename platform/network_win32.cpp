@@ -1,1 +1,139 @@
-// placeholder
+// Winsock 2.2 for the Windows builds.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/Network.h"
+
+namespace kv {
+
+namespace {
+
+// How long a connection attempt may take before it counts as unreachable.
+constexpr int kConnectTimeoutMs = 10000;
+
+// Owns one SOCKET; closesocket runs exactly once.
+class UniqueSocket {
+public:
+    explicit UniqueSocket(SOCKET s = INVALID_SOCKET) : s_(s) {}
+    ~UniqueSocket() { reset(); }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+    SOCKET get() const { return s_; }
+    void reset() {
+        if (s_ != INVALID_SOCKET) ::closesocket(s_);
+        s_ = INVALID_SOCKET;
+    }
+
+private:
+    SOCKET s_;
+};
+
+timeval ToTimeval(int ms) {
+    if (ms < 0) ms = 0;
+    timeval tv;
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    return tv;
+}
+
+class WinSocket : public Socket {
+public:
+    explicit WinSocket(SOCKET s) : s_(s) {}
+
+    bool Connect(uint32_t addr, int port) override {
+        if (port <= 0 || port > 65535) return false;
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(static_cast<u_short>(port));
+        sa.sin_addr.s_addr = addr;
+        // Non-blocking connect so an unreachable host costs a bounded wait.
+        u_long nonBlocking = 1;
+        if (::ioctlsocket(s_.get(), FIONBIO, &nonBlocking) != 0) return false;
+        if (::connect(s_.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+            if (::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s_.get(), &writable);
+            FD_SET(s_.get(), &failed);
+            timeval tv = ToTimeval(kConnectTimeoutMs);
+            if (::select(0, nullptr, &writable, &failed, &tv) <= 0) return false;
+            if (FD_ISSET(s_.get(), &failed) || !FD_ISSET(s_.get(), &writable)) return false;
+            int err = 0;
+            int len = sizeof err;
+            if (::getsockopt(s_.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
+                return false;
+        }
+        u_long blocking = 0;
+        return ::ioctlsocket(s_.get(), FIONBIO, &blocking) == 0;
+    }
+
+    long Send(const char* data, size_t count) override {
+        int n = ::send(s_.get(), data, count > INT_MAX ? INT_MAX : static_cast<int>(count), 0);
+        return n == SOCKET_ERROR ? -1 : n;
+    }
+
+    int WaitReadable(int timeoutMs) override {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(s_.get(), &readable);
+        timeval tv = ToTimeval(timeoutMs);
+        int r = ::select(0, &readable, nullptr, nullptr, &tv);
+        if (r == SOCKET_ERROR) return -1;
+        return r > 0 ? 1 : 0;
+    }
+
+    long Available() override {
+        u_long count = 0;
+        if (::ioctlsocket(s_.get(), FIONREAD, &count) != 0) return -1;
+        return count > static_cast<u_long>(LONG_MAX) ? LONG_MAX : static_cast<long>(count);
+    }
+
+    long Receive(char* buffer, size_t count) override {
+        int n = ::recv(s_.get(), buffer, count > INT_MAX ? INT_MAX : static_cast<int>(count), 0);
+        return n == SOCKET_ERROR ? -1 : n;
+    }
+
+private:
+    UniqueSocket s_;
+};
+
+class WinNetwork : public Network {
+public:
+    // Winsock counts its own starts, so nested sessions need no bookkeeping here.
+    bool Start() override {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    void Stop() override { ::WSACleanup(); }
+
+    bool Resolve(const std::string& host, uint32_t* addr) override {
+        if (host.empty()) return false;
+        hostent* entry = ::gethostbyname(host.c_str());
+        if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list ||
+            !entry->h_addr_list[0])
+            return false;
+        u_long first;
+        memcpy(&first, entry->h_addr_list[0], 4);
+        *addr = first;
+        return true;
+    }
+
+    std::unique_ptr<Socket> CreateSocket() override {
+        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (s == INVALID_SOCKET) return nullptr;
+        return std::unique_ptr<Socket>(new WinSocket(s));
+    }
+};
+
+}  // namespace
+
+Network& SystemNetwork() {
+    static WinNetwork network;
+    return network;
+}
+
+}  // namespace kv

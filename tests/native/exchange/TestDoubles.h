@@ -1,0 +1,63 @@
+// Stand-ins for the platform: a cookie store with a fixed answer, and a network that counts
+// what the client asks of the real one and can map made-up names to loopback.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/CookieSource.h"
+#include "platform/Network.h"
+
+namespace kv::test {
+
+class FixedCookies : public CookieSource {
+public:
+    FixedCookies(bool ok, std::string value) : ok_(ok), value_(std::move(value)) {}
+    bool GetCookie(const std::string& url, std::string* cookies, size_t capacity) override {
+        askedUrl = url;
+        askedCapacity = capacity;
+        if (!ok_) return false;
+        *cookies = value_;
+        return true;
+    }
+    std::string askedUrl;
+    size_t askedCapacity = 0;
+
+private:
+    bool ok_;
+    std::string value_;
+};
+
+class CountingNetwork : public Network {
+public:
+    explicit CountingNetwork(Network& real) : real_(real) {}
+    bool Start() override {
+        ++starts;
+        return real_.Start();
+    }
+    void Stop() override {
+        ++stops;
+        real_.Stop();
+    }
+    bool Resolve(const std::string& host, uint32_t* addr) override {
+        ++resolves;
+        auto it = names.find(host);
+        if (it != names.end()) {
+            *addr = it->second;
+            return true;
+        }
+        return real_.Resolve(host, addr);
+    }
+    std::unique_ptr<Socket> CreateSocket() override {
+        ++sockets;
+        return real_.CreateSocket();
+    }
+
+    std::map<std::string, uint32_t> names;
+    int starts = 0, stops = 0, resolves = 0, sockets = 0;
+
+private:
+    Network& real_;
+};
+
+}  // namespace kv::test

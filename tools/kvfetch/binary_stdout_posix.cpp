@@ -1,0 +1,8 @@
+#include "BinaryStdout.h"
+
+namespace kv {
+
+// POSIX streams never translate bytes.
+void SetBinaryStdout() {}
+
+}  // namespace kv
