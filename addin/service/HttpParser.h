@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv {
@@ -32,15 +33,28 @@ public:
     const std::vector<std::string>& cookies() const { return cookies_; }
     bool chunked() const { return chunked_; }
     // Set when a chunk size did not fit 31 bits: the reply can never be read correctly.
+    // Also set when a head line, the whole head or a chunk-size line passes its bound below.
+    // A malformed parser takes no more bytes until reset().
     bool malformed() const { return malformed_; }
 
+    // Bounds against hostile peers; real replies stay far below them.
+    static constexpr size_t kMaxLineLength = 64 * 1024;
+    static constexpr size_t kMaxHeadLength = 1024 * 1024;
+    // Content-Length is only a hint for the up-front reservation; more grows on demand.
+    static constexpr size_t kMaxReserve = 64 * 1024 * 1024;
+
 private:
-    // Implementation detail: see HttpParser.cpp.
     void readHead(const char* p, size_t n);
-    void readFirstLine(const std::string& line);
-    void readHeaderLine(const std::string& line);
+    // Returns true when the line was the empty line that ends the head.
+    bool takeHeadLine(std::string_view line);
+    void readFirstLine(std::string_view line);
+    void readHeaderLine(std::string_view line);
     void readBody(const char* p, size_t n);
     void readChunked(const char* p, size_t n);
+    // Takes chunk data at p; returns how many bytes were used, or n when the block is done.
+    size_t takeChunkData(const char* p, size_t n);
+    void complete();
+    void fail();
 
     ReplyPhase phase_ = Idle;
     ChunkPhase chunkPhase_ = SizeLine;
@@ -55,7 +69,7 @@ private:
     std::vector<std::string> cookies_;
     bool chunked_ = false;
     bool malformed_ = false;
-    bool pendingCr_ = false;
+    size_t headLength_ = 0;  // bytes of complete head lines, CR LF included
 };
 
 }  // namespace kv
