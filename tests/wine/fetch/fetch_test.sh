@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# kvfetch.exe under Wine against the scripted Linux peer (misbehave.py): every scenario's exit
+# code, body bytes and time are checked. Run through wine-run.sh --shell (WINEPREFIX, DISPLAY
+# and the Korean locale come from there).
+#   fetch_test.sh KVFETCH_EXE MISBEHAVE_PY
+set -u
+exe="$1"
+peer="$2"
+work="$(mktemp -d)"
+server_pid=""
+failures=0
+
+stop_server() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; server_pid=""; fi
+}
+trap 'stop_server; rm -rf "$work"' EXIT
+
+start_server() {
+  rm -f "$work/port"
+  python3 "$peer" --port-file "$work/port" "$1" &
+  server_pid=$!
+  for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+  port="$(cat "$work/port" 2>/dev/null)"
+  [ -n "$port" ] || { echo "FAIL: peer for $1 did not start"; exit 1; }
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# check NAME EXPECTED_RC EXPECTED_BODY_FILE MAX_MS -- kvfetch arguments (the URL uses $port)
+check() {
+  local name="$1" want_rc="$2" want_body="$3" max_ms="$4"
+  shift 5
+  local t0 t1 rc
+  t0=$(now_ms)
+  wine "$exe" "$@" >"$work/body" 2>"$work/err"
+  rc=$?
+  t1=$(now_ms)
+  local ms=$((t1 - t0)) ok=1
+  [ "$rc" = "$want_rc" ] || ok=0
+  if [ -n "$want_body" ] && ! cmp -s "$work/body" "$want_body"; then ok=0; fi
+  [ "$ms" -le "$max_ms" ] || ok=0
+  if [ "$ok" = 1 ]; then
+    echo "ok   $name (exit $rc, $(stat -c %s "$work/body") bytes, $ms ms)"
+  else
+    failures=$((failures + 1))
+    echo "FAIL $name: exit $rc (want $want_rc), $ms ms (max $max_ms), body:"
+    head -c 300 "$work/body" | od -c | head -8
+    echo "stderr:"; head -20 "$work/err"
+  fi
+}
+
+body() { printf '%b' "$1" >"$work/want"; echo "$work/want"; }
+python3 -c 'import sys; sys.stdout.buffer.write(bytes(range(256)) * 4)' >"$work/binary"
+
+# Warm the prefix so the first timed case does not pay for Wine's start.
+wine "$exe" >/dev/null 2>&1
+
+start_server ok
+check "binary body on the free slot" 0 "$work/binary" 8000 -- "http://127.0.0.1:$port/x"
+check "binary body on the template slot" 0 "$work/binary" 8000 -- --slot template "http://127.0.0.1:$port/x"
+check "head report" 0 "" 8000 -- --head "http://127.0.0.1:$port/x"
+grep -q '^status: 200' "$work/err" && grep -q '^set-cookie: b=2' "$work/err" && grep -q '^content-length: 1024' "$work/err" \
+  || { failures=$((failures + 1)); echo "FAIL head report:"; cat "$work/err"; }
+stop_server
+
+start_server split
+check "split reply" 0 "$work/binary" 8000 -- --slot update "http://127.0.0.1:$port/x"
+stop_server
+
+start_server chunked
+check "chunked in pieces, connection kept open" 0 "$(body 'Wikipedia')" 4000 -- --slot template "http://127.0.0.1:$port/x"
+stop_server
+
+start_server keepalive
+check "keep-alive does not delay" 0 "$(body 'hello')" 4000 -- --slot week "http://127.0.0.1:$port/x"
+stop_server
+
+start_server silence
+check "silence mid-reply fails" 1 "$(body 'hello')" 2900 -- --slot cert "http://127.0.0.1:$port/x"
+stop_server
+
+start_server closemid
+check "close mid-body on a text slot" 0 "$(body '0123456789')" 8000 -- --slot free "http://127.0.0.1:$port/x"
+check "close mid-body on a file slot" 1 "" 8000 -- --slot template "http://127.0.0.1:$port/x"
+stop_server
+
+start_server drip
+check "drip hits the deadline" 1 "" 4500 -- --deadline 1500 "http://127.0.0.1:$port/x"
+stop_server
+
+start_server notfound
+check "404 file" 1 "" 8000 -- --slot update "http://127.0.0.1:$port/x"
+check "404 text stands" 0 "$(body 'not found')" 8000 -- "http://127.0.0.1:$port/x"
+stop_server
+
+start_server overflow
+check "chunk size overflow" 1 "" 4000 -- "http://127.0.0.1:$port/x"
+stop_server
+
+start_server echo
+check "request bytes" 0 "$(body "GET /k_app/s.asp?keyword=a+b HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\nCookie: \r\n\r\n")" 8000 \
+  -- "http://127.0.0.1:$port/k_app/s.asp?keyword=a b#dropped"
+stop_server
+
+check "unresolvable host" 1 "" 15000 -- "http://no-such-host.invalid/x"
+check "bad arguments" 2 "" 8000 -- --slot nope "http://127.0.0.1/x"
+
+if [ "$failures" -ne 0 ]; then echo "$failures case(s) failed"; exit 1; fi
+echo "all cases passed"
