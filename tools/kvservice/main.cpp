@@ -1,0 +1,179 @@
+// kvservice: the substitute web service. See README.md beside this file.
+//   kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR]
+//             [--version TEXT] [--newlib FILE] [--base http://host:port]
+#include <httplib.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "tools/kvservice/Catalogue.h"
+#include "tools/kvservice/RawFront.h"
+#include "tools/kvservice/Service.h"
+#include "tools/kvservice/Text.h"
+
+namespace {
+
+struct Args {
+  int port = -1;
+  std::string data;
+  std::string log;
+  std::string bind = "127.0.0.1";
+  kvservice::ServiceOptions service;
+};
+
+int Usage(const char* why) {
+  std::fprintf(stderr,
+               "kvservice: %s\n"
+               "usage: kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR]\n"
+               "                 [--version TEXT] [--newlib FILE] [--base http://host:port]\n",
+               why);
+  return 2;
+}
+
+bool ParseArgs(int argc, char** argv, Args& args, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--port") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      long p = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || p < 0 || p > 65535) {
+        error = "bad port " + v;
+        return false;
+      }
+      args.port = static_cast<int>(p);
+    } else if (a == "--data") {
+      if (!value(args.data)) return false;
+    } else if (a == "--log") {
+      if (!value(args.log)) return false;
+    } else if (a == "--bind") {
+      if (!value(args.bind)) return false;
+    } else if (a == "--version") {
+      if (!value(args.service.version)) return false;
+      if (args.service.version.size() > 10) {
+        error = "the version text is at most 10 bytes";
+        return false;
+      }
+    } else if (a == "--newlib") {
+      if (!value(args.service.newLibrary)) return false;
+    } else if (a == "--base") {
+      if (!value(args.service.base)) return false;
+      while (!args.service.base.empty() && args.service.base.back() == '/') args.service.base.pop_back();
+    } else if (a == "--chunked") {
+      args.service.chunked = true;
+    } else {
+      error = "unknown option " + a;
+      return false;
+    }
+  }
+  if (args.port < 0 || args.data.empty()) {
+    error = "--port and --data are required";
+    return false;
+  }
+  return true;
+}
+
+std::string HeaderOr(const httplib::Request& req, const char* name) {
+  return req.has_header(name) ? req.get_header_value(name) : std::string();
+}
+
+void Answer(const kvservice::Service& service, const httplib::Request& req, httplib::Response& res) {
+  kvservice::ServiceRequest request;
+  request.method = req.method;
+  if (!kvservice::UnhexBytes(HeaderOr(req, kvservice::kRawTargetHeader), request.target) || request.target.empty())
+    request.target = req.target;
+  request.host = HeaderOr(req, "Host");
+  request.cookie = HeaderOr(req, "Cookie");
+  request.chunkedSwitch = HeaderOr(req, "X-Kv-Chunked");
+  request.body = req.body;
+
+  kvservice::ServiceReply reply = service.Handle(request);
+  res.status = reply.status;
+  for (const auto& h : reply.headers) res.set_header(h.first.c_str(), h.second);
+  if (!reply.chunked) {
+    res.set_content(reply.body, reply.contentType.c_str());
+    return;
+  }
+  // Several small chunks, so clients meet chunk boundaries inside the body.
+  auto body = std::make_shared<std::string>(std::move(reply.body));
+  res.set_chunked_content_provider(reply.contentType.c_str(), [body](size_t offset, httplib::DataSink& sink) {
+    if (offset < body->size()) {
+      size_t n = std::min<size_t>(1000, body->size() - offset);
+      sink.write(body->data() + offset, n);
+    } else {
+      sink.done();
+    }
+    return true;
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args args;
+  std::string error;
+  if (!ParseArgs(argc, argv, args, error)) return Usage(error.c_str());
+
+  kvservice::Catalogue catalogue;
+  if (!catalogue.Load(args.data, error)) {
+    std::fprintf(stderr, "kvservice: %s\n", error.c_str());
+    return 1;
+  }
+
+  // Signals are taken by sigwait below; every thread started from here inherits the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  httplib::Server server;
+  server.set_keep_alive_max_count(1);  // one request per connection: the front logs each one
+  server.set_read_timeout(5, 0);
+  server.set_payload_max_length(64 * 1024);
+  int backendPort = server.bind_to_any_port("127.0.0.1");
+  if (backendPort < 0) {
+    std::fprintf(stderr, "kvservice: cannot bind the internal port\n");
+    return 1;
+  }
+
+  kvservice::RawFront front;
+  if (!front.Open(args.bind, args.port, backendPort, args.log, error)) {
+    std::fprintf(stderr, "kvservice: %s\n", error.c_str());
+    return 1;
+  }
+  args.service.port = front.Port();
+  kvservice::Service service(catalogue, args.service);
+  auto handler = [&service](const httplib::Request& req, httplib::Response& res) { Answer(service, req, res); };
+  server.Get(".*", handler);
+  server.Post(".*", handler);
+
+  std::thread backend([&server] { server.listen_after_bind(); });
+  std::thread accepter([&front] { front.Run(); });
+
+  std::printf("kvservice listening on %s:%d\n", args.bind.c_str(), front.Port());
+  std::fflush(stdout);
+
+  int signalNumber = 0;
+  sigwait(&stopSignals, &signalNumber);
+  front.Stop();
+  accepter.join();
+  server.stop();
+  backend.join();
+  return 0;
+}
