@@ -62,6 +62,23 @@ bool IsSafeTargetByte(unsigned char c) {
   return std::strchr("-._~/!$&'()*+,;=:@", c) != nullptr && c != 0;
 }
 
+// Answers with a fixed reply and closes so that the client reads it: closing with unread
+// input would reset the connection and lose the reply. The drain is bounded in time and size.
+void AnswerAndClose(int fd, const char* reply) {
+  SendAll(fd, reply, std::strlen(reply));
+  ::shutdown(fd, SHUT_WR);
+  char sink[4096];
+  size_t drained = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (drained < 1024 * 1024 && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    ssize_t n = ::recv(fd, sink, sizeof sink, 0);
+    if (n <= 0) break;
+    drained += static_cast<size_t>(n);
+  }
+}
+
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
@@ -213,9 +230,8 @@ void RawFront::Serve(int clientFd) {
   while (headEnd == std::string::npos) {
     if (stopping_ || std::chrono::steady_clock::now() > deadline) return;
     if (buffer.size() > kMaxHead) {
-      static const char tooLarge[] =
-          "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-      SendAll(client.Get(), tooLarge, sizeof tooLarge - 1);
+      AnswerAndClose(client.Get(),
+                     "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
       return;
     }
     pollfd p{client.Get(), POLLIN, 0};
@@ -233,8 +249,7 @@ void RawFront::Serve(int clientFd) {
   bool wellFormed = ParseRequestHead(buffer.substr(0, headEnd), parsed);
   Log(RequestLogLine(parsed, rawHead));
   if (!wellFormed) {
-    static const char bad[] = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-    SendAll(client.Get(), bad, sizeof bad - 1);
+    AnswerAndClose(client.Get(), "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     return;
   }
 
@@ -253,8 +268,7 @@ void RawFront::Serve(int clientFd) {
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (backend.Get() < 0 || ::connect(backend.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       !SendAll(backend.Get(), forwarded.data(), forwarded.size())) {
-    static const char down[] = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-    SendAll(client.Get(), down, sizeof down - 1);
+    AnswerAndClose(client.Get(), "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     return;
   }
   int nodelay = 1;
