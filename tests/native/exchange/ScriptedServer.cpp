@@ -44,6 +44,15 @@ std::vector<std::string> ScriptedServer::requests() {
     return requests_;
 }
 
+bool ScriptedServer::WaitForRequests(size_t count, int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (requests().size() < count) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 bool ScriptedServer::Sleep(int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {

@@ -34,6 +34,8 @@ public:
     int connections() const { return connections_.load(); }
     // The request head of each connection, as received.
     std::vector<std::string> requests();
+    // Waits until count request heads have been read; false after timeoutMs.
+    bool WaitForRequests(size_t count, int timeoutMs);
     // Stops accepting, ends every connection and joins the thread; safe to call twice.
     void Stop();
 

@@ -115,6 +115,7 @@ TEST(LogRequest, SendsOneRequestAndClosesWithoutReading) {
     SendLogRequest(net, config, "/k_app/DataLog.asp?logtype=install&PID=&code=c", "User-Agent: kestrova\r\n");
     EXPECT_EQ(net.starts, 1);
     EXPECT_EQ(net.stops, 1);
+    EXPECT_TRUE(server.WaitForRequests(1, 3000));
     server.Stop();
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0],

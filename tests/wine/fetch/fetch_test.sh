@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# kvfetch.exe under Wine against the scripted Linux peer (misbehave.py): every scenario's exit
-# code, body bytes and time are checked. Run through wine-run.sh --shell (WINEPREFIX, DISPLAY
-# and the Korean locale come from there).
-#   fetch_test.sh KVFETCH_EXE MISBEHAVE_PY
+# kvfetch against the scripted Linux peer (misbehave.py): every scenario's exit code, body
+# bytes and time are checked. A .exe runs under Wine (start this through wine-run.sh --shell,
+# which provides WINEPREFIX, DISPLAY and the Korean locale); anything else runs natively.
+#   fetch_test.sh KVFETCH MISBEHAVE_PY
 set -u
 exe="$1"
 peer="$2"
 work="$(mktemp -d)"
 server_pid=""
 failures=0
+case "$exe" in
+  *.exe) run() { wine "$exe" "$@"; } ;;
+  *) run() { "$exe" "$@"; } ;;
+esac
 
 stop_server() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; server_pid=""; fi
@@ -32,7 +36,7 @@ check() {
   shift 5
   local t0 t1 rc
   t0=$(now_ms)
-  wine "$exe" "$@" >"$work/body" 2>"$work/err"
+  run "$@" >"$work/body" 2>"$work/err"
   rc=$?
   t1=$(now_ms)
   local ms=$((t1 - t0)) ok=1
@@ -53,7 +57,7 @@ body() { printf '%b' "$1" >"$work/want"; echo "$work/want"; }
 python3 -c 'import sys; sys.stdout.buffer.write(bytes(range(256)) * 4)' >"$work/binary"
 
 # Warm the prefix so the first timed case does not pay for Wine's start.
-wine "$exe" >/dev/null 2>&1
+run >/dev/null 2>&1
 
 start_server ok
 check "binary body on the free slot" 0 "$work/binary" 8000 -- "http://127.0.0.1:$port/x"
@@ -100,6 +104,16 @@ stop_server
 start_server echo
 check "request bytes" 0 "$(body "GET /k_app/s.asp?keyword=a+b HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\nCookie: \r\n\r\n")" 8000 \
   -- "http://127.0.0.1:$port/k_app/s.asp?keyword=a b#dropped"
+# Off Windows the Cookie line comes from the cookie file.
+case "$exe" in
+  *.exe) ;;
+  *)
+    printf 'cookies.test\tsid=42\nother.test\tx=1\n' >"$work/cookies"
+    KV_COOKIE_FILE="$work/cookies" check "cookie from the cookie file" 0 \
+      "$(body "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\nCookie: sid=42\r\n\r\n")" 8000 \
+      -- --cookie-address http://cookies.test "http://127.0.0.1:$port"
+    ;;
+esac
 stop_server
 
 check "unresolvable host" 1 "" 15000 -- "http://no-such-host.invalid/x"
