@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 
 #include "platform/Network.h"
+#include "platform/UniqueResource.h"
 
 namespace kv {
 
@@ -20,22 +22,8 @@ namespace {
 // How long a connection attempt may take before it counts as unreachable.
 constexpr int kConnectTimeoutMs = 10000;
 
-// Owns one file descriptor.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
+// Owns one socket descriptor.
+using UniqueFd = UniqueResource<int, decltype(&::close), &::close, -1>;
 
 int PollFor(int fd, short events, int timeoutMs) {
     pollfd p{};
@@ -132,7 +120,9 @@ public:
     std::unique_ptr<Socket> CreateSocket() override {
         int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
         if (fd < 0) return nullptr;
-        return std::unique_ptr<Socket>(new PosixSocket(fd));
+        PosixSocket* socket = new (std::nothrow) PosixSocket(fd);
+        if (!socket) ::close(fd);
+        return std::unique_ptr<Socket>(socket);
     }
 };
 

@@ -4,8 +4,10 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "platform/Network.h"
+#include "platform/UniqueResource.h"
 
 namespace kv {
 
@@ -15,21 +17,7 @@ namespace {
 constexpr int kConnectTimeoutMs = 10000;
 
 // Owns one SOCKET; closesocket runs exactly once.
-class UniqueSocket {
-public:
-    explicit UniqueSocket(SOCKET s = INVALID_SOCKET) : s_(s) {}
-    ~UniqueSocket() { reset(); }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-    SOCKET get() const { return s_; }
-    void reset() {
-        if (s_ != INVALID_SOCKET) ::closesocket(s_);
-        s_ = INVALID_SOCKET;
-    }
-
-private:
-    SOCKET s_;
-};
+using UniqueSocket = UniqueResource<SOCKET, decltype(&::closesocket), &::closesocket, INVALID_SOCKET>;
 
 timeval ToTimeval(int ms) {
     if (ms < 0) ms = 0;
@@ -125,7 +113,9 @@ public:
     std::unique_ptr<Socket> CreateSocket() override {
         SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET) return nullptr;
-        return std::unique_ptr<Socket>(new WinSocket(s));
+        WinSocket* socket = new (std::nothrow) WinSocket(s);
+        if (!socket) ::closesocket(s);
+        return std::unique_ptr<Socket>(socket);
     }
 };
 
