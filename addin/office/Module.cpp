@@ -20,7 +20,8 @@ HMODULE g_module = nullptr;
 LONG g_objects = 0;
 
 // The creatable classes. The add-in object and the task-pane control join this table as
-// they are built; until then every request is answered with CLASS_E_CLASSNOTAVAILABLE.
+// they are built (the size grows with it); until then every request is answered with
+// CLASS_E_CLASSNOTAVAILABLE.
 const std::array<ClassEntry, 0> kClassTable{};
 
 // One factory serves every entry of the table.

@@ -178,6 +178,20 @@ def main():
     print("service on port %d (%s)" % (port, "kvservice" if proc else "stand-in"), flush=True)
 
     try:
+        # An unreachable service changes nothing in the outcome of registration.
+        closed = socket.socket()
+        closed.bind(("127.0.0.1", 0))
+        closed_port = closed.getsockname()[1]
+        closed.close()
+        checker(check_win, "service", "127.0.0.1:%d" % closed_port)
+        started = time.time()
+        rc, _ = wine("regsvr32", "/s", dll_win)
+        check(rc == 0, "regsvr32 /s with the service unreachable returned %d" % rc)
+        print("registration with the service unreachable took %.1f s" % (time.time() - started), flush=True)
+        checker(check_win, "registered", dll_win)
+        rc, _ = wine("regsvr32", "/u", "/s", dll_win)
+        check(rc == 0, "regsvr32 /u /s with the service unreachable returned %d" % rc)
+
         checker(check_win, "service", "127.0.0.1:%d" % port)
 
         # First registration: every entry, a new identifier, the install report.
