@@ -6,7 +6,7 @@ PKGS=(mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
       wine wine64 wine32:i386 libwine-dev xvfb x11-apps imagemagick fonts-nanum fonts-wine
       libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
       cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-      libtinyxml2-dev libcpp-httplib-dev curl python3 dpkg-dev)
+      libtinyxml2-dev libcpp-httplib-dev curl python3 dpkg-dev locales)
 
 have_all() {
   local missing=0
@@ -35,6 +35,15 @@ if ! have_all; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${PKGS[@]}" >/dev/null
+fi
+
+# The Korean Linux locale: Wine converts command-line arguments and file names through it
+# (the code page alone comes from LANG, but Hangul in argv and paths needs the locale itself).
+if ! locale -a 2>/dev/null | grep -qi '^ko_KR.utf-\?8$'; then
+  echo "deps: generating ko_KR.UTF-8" >&2
+  $SUDO sed -i 's/^# *ko_KR.UTF-8 UTF-8/ko_KR.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen || echo 'ko_KR.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi
 
 # TinyXML-2 source for the cross builds, kept under build/ (never committed).
