@@ -43,14 +43,7 @@ try:
     def run(args, wine=False):
         open(log, 'w').close()
         cmd = (['wine', opt.wine] if wine else [opt.native]) + ['--service', '127.0.0.1:%d' % port] + args
-        env = dict(os.environ)
-        if wine and not all(a.isascii() for a in args):
-            # Wine decodes the Unix command line with the Unix locale's charset, and the Korean
-            # Unix locale is not installed here; a UTF-8 character type brings Hangul arguments
-            # through intact (kvsearch converts to code page 949 itself, whatever the ANSI code page).
-            env.pop('LC_ALL', None)
-            env['LC_CTYPE'] = 'C.UTF-8'
-        r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, env=env)
+        r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
         check(r.returncode == 0, '%s exit %d: %s' % (args, r.returncode, r.stderr.decode(errors='replace')))
         return r.stdout, heads()
 
