@@ -1,0 +1,191 @@
+// A second process that reaches the host the way other programs do: local-server creation by
+// ProgID, the running-object table, and calls by name with a named argument.
+//   hostsim_client local <ProgID> <document>   create (starts hostsim -Embedding), open, quit
+//   hostsim_client active <ProgID> <seconds>   attach to a running host through GetActiveObject
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Utf8(const wchar_t* w) {
+  if (!w) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+void Say(const std::string& s) {
+  std::printf("client %s\n", s.c_str());
+  std::fflush(stdout);
+}
+
+std::string Hr(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08lX", static_cast<unsigned long>(hr));
+  return buf;
+}
+
+HRESULT Dispid(IDispatch* d, const wchar_t* name, DISPID& id) {
+  LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+  return d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+}
+
+HRESULT Get(IDispatch* d, const wchar_t* name, VARIANT* out) {
+  DISPID id;
+  HRESULT hr = Dispid(d, name, id);
+  if (FAILED(hr)) return hr;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VariantInit(out);
+  return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, out, nullptr, nullptr);
+}
+
+std::string GetText(IDispatch* d, const wchar_t* name) {
+  VARIANT v;
+  HRESULT hr = Get(d, name, &v);
+  if (FAILED(hr)) return "(" + Hr(hr) + ")";
+  VARIANT s;
+  VariantInit(&s);
+  std::string out = SUCCEEDED(VariantChangeType(&s, &v, 0, VT_BSTR)) ? Utf8(V_BSTR(&s)) : "?";
+  VariantClear(&s);
+  VariantClear(&v);
+  return out;
+}
+
+HRESULT Call(IDispatch* d, const wchar_t* name) {
+  DISPID id;
+  HRESULT hr = Dispid(d, name, id);
+  if (FAILED(hr)) return hr;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+}
+
+HRESULT PutVisible(IDispatch* d, bool visible) {
+  DISPID id;
+  HRESULT hr = Dispid(d, L"Visible", id);
+  if (FAILED(hr)) return hr;
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;  // as scripts pass it: 1
+  V_I4(&v) = visible ? 1 : 0;
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS p{&v, &put, 1, 1};
+  return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr);
+}
+
+// collection.Open(FileName:=path), with the argument passed by name.
+HRESULT OpenNamed(IDispatch* collection, const std::wstring& path, VARIANT* result) {
+  LPOLESTR names[2] = {const_cast<LPOLESTR>(L"Open"), const_cast<LPOLESTR>(L"FileName")};
+  DISPID ids[2];
+  HRESULT hr = collection->GetIDsOfNames(IID_NULL, names, 2, LOCALE_USER_DEFAULT, ids);
+  if (FAILED(hr)) return hr;
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_BSTR;
+  V_BSTR(&arg) = SysAllocString(path.c_str());
+  DISPPARAMS p{&arg, &ids[1], 1, 1};
+  VariantInit(result);
+  EXCEPINFO ex{};
+  hr = collection->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, result, &ex, nullptr);
+  if (hr == DISP_E_EXCEPTION) Say("Open exception: " + Utf8(ex.bstrDescription));
+  SysFreeString(ex.bstrSource);
+  SysFreeString(ex.bstrDescription);
+  SysFreeString(ex.bstrHelpFile);
+  VariantClear(&arg);
+  return hr;
+}
+
+const wchar_t* CollectionOf(const std::wstring& progId) {
+  if (progId.rfind(L"Excel", 0) == 0) return L"Workbooks";
+  if (progId.rfind(L"PowerPoint", 0) == 0) return L"Presentations";
+  return L"Documents";
+}
+
+int Local(const std::wstring& progId, const std::wstring& doc) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  Say("CLSIDFromProgID " + Hr(hr));
+  if (FAILED(hr)) return 1;
+  IDispatch* app = nullptr;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
+  Say("CoCreateInstance(CLSCTX_LOCAL_SERVER) " + Hr(hr));
+  if (FAILED(hr)) return 1;
+  Say("Name=" + GetText(app, L"Name") + " Version=" + GetText(app, L"Version"));
+  IUnknown* running = nullptr;
+  hr = GetActiveObject(clsid, nullptr, &running);
+  Say("GetActiveObject " + Hr(hr));
+  if (running) {
+    IUnknown* a = nullptr;
+    IUnknown* b = nullptr;
+    app->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
+    running->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
+    Say(std::string("same object=") + (a && a == b ? "yes" : "no"));
+    if (a) a->Release();
+    if (b) b->Release();
+    running->Release();
+  }
+  HRESULT put = PutVisible(app, true);
+  Say("Visible put " + Hr(put) + " now=" + GetText(app, L"Visible"));
+  VARIANT coll;
+  hr = Get(app, CollectionOf(progId), &coll);
+  Say(Utf8(CollectionOf(progId)) + " " + Hr(hr));
+  if (SUCCEEDED(hr) && V_VT(&coll) == VT_DISPATCH) {
+    VARIANT opened;
+    hr = OpenNamed(V_DISPATCH(&coll), doc, &opened);
+    Say("Open(FileName:=...) " + Hr(hr) + (SUCCEEDED(hr) && V_VT(&opened) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(&opened), L"Name") : ""));
+    VariantClear(&opened);
+    hr = OpenNamed(V_DISPATCH(&coll), doc + L".missing", &opened);
+    Say("Open(missing file) " + Hr(hr));
+    VariantClear(&opened);
+    Say("Count=" + GetText(V_DISPATCH(&coll), L"Count"));
+  }
+  VariantClear(&coll);
+  Say("Caption=" + GetText(app, L"Caption"));
+  Say("Quit " + Hr(Call(app, L"Quit")));
+  app->Release();
+  return 0;
+}
+
+int Active(const std::wstring& progId, int seconds) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  if (FAILED(hr)) {
+    Say("CLSIDFromProgID " + Hr(hr));
+    return 1;
+  }
+  IUnknown* running = nullptr;
+  for (int i = 0; i < seconds * 10; ++i) {
+    hr = GetActiveObject(clsid, nullptr, &running);
+    if (SUCCEEDED(hr)) break;
+    Sleep(100);
+  }
+  Say("GetActiveObject " + Hr(hr));
+  if (!running) return 1;
+  IDispatch* app = nullptr;
+  hr = running->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&app));
+  running->Release();
+  if (FAILED(hr)) return 1;
+  Say("Name=" + GetText(app, L"Name") + " Caption=" + GetText(app, L"Caption"));
+  if (progId.rfind(L"PowerPoint", 0) == 0) Say(std::string("HWND ") + (GetText(app, L"HWND") != "0" ? "set" : "0"));
+  Say("Quit " + Hr(Call(app, L"Quit")));
+  app->Release();
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: hostsim_client local|active ProgID document|seconds\n");
+    return 2;
+  }
+  if (FAILED(CoInitialize(nullptr))) return 1;
+  std::wstring mode = argv[1];
+  int rc = mode == L"local" ? Local(argv[2], argv[3]) : mode == L"active" ? Active(argv[2], _wtoi(argv[3])) : 2;
+  CoUninitialize();
+  return rc;
+}
