@@ -4,9 +4,13 @@ pictures. Its output is committed (tools/kvservice/data); run it again after cha
 table below:  python3 tools/kvservice/make_sample_data.py [OUTDIR]
 
 Needs python3 and ImageMagick's `convert` with the Nanum fonts (fonts-nanum).
+Names mostly carry the legacy extension of their program (.doc, .xls, .ppt/.pot), since the
+add-in chooses images and the opening program from it; README.md lists what each one serves.
 """
 import os
+import re
 import subprocess
+import struct
 import sys
 import zipfile
 from xml.sax.saxutils import escape, quoteattr
@@ -16,41 +20,41 @@ FONT_BOLD = "/usr/share/fonts/truetype/nanum/NanumGothicBold.ttf"
 
 # id, list, program, FILE name, title, keywords, extra attributes (flag, enable, index, best, pick)
 TEMPLATES = [
-    (101, "free", "doc", "이력서_기본형.docx", "기본 이력서 양식", "이력서 입사지원 구직 resume", dict(best=1, pick="daily")),
-    (102, "free", "doc", "사직서.docx", "사직서 (일반 회사용)", "사직서 퇴사 사직", dict(best=2)),
-    (103, "free", "doc", "회의록.docx", "회의록 기본 양식", "회의록 회의 미팅", dict(best=3, pick="weekly")),
-    (104, "free", "doc", "업무일지.rtf", "업무일지 (일일 보고)", "업무일지 일지 보고서", {}),
-    (111, "member", "doc", "사업계획서_창업.docx", "창업 사업계획서", "사업계획서 창업 계획", dict(flag=1, best=1, pick="daily")),
-    (112, "member", "doc", "자기소개서_신입.docx", "신입사원 자기소개서", "자기소개서 이력서 입사지원", dict(flag=0, best=2)),
-    (113, "member", "doc", "경력기술서.docx", "경력기술서 양식", "경력기술서 이력서 경력", dict(flag=1, best=3)),
-    (114, "member", "doc", "근로계약서.docx", "표준 근로계약서", "근로계약서 계약서 근로", dict(flag=2, best=4)),
-    (115, "member", "doc", "내용증명.docx", "내용증명 작성 양식", "내용증명 법률 통지", dict(flag=0, enable="omit")),
-    (116, "member", "doc", "위임장.docx", "위임장 (개인용)", "위임장 위임 계약서", dict(flag="omit")),
-    (117, "member", "doc", "재직증명서.docx", "재직증명서", "재직증명서 증명서 이력서", dict(index="omit")),
+    (101, "free", "doc", "이력서_기본형.doc", "기본 이력서 양식", "이력서 입사지원 구직 resume", dict(best=1, pick="daily")),
+    (102, "free", "doc", "사직서.doc", "사직서 (일반 회사용)", "사직서 퇴사 사직", dict(best=2)),
+    (103, "free", "doc", "회의록.doc", "회의록 기본 양식", "회의록 회의 미팅", dict(best=3, pick="weekly")),
+    (104, "free", "doc", "업무일지.doc", "업무일지 (일일 보고)", "업무일지 일지 보고서", {}),
+    (111, "member", "doc", "사업계획서_창업.doc", "창업 사업계획서", "사업계획서 창업 계획", dict(flag=1, best=1, pick="daily")),
+    (112, "member", "doc", "자기소개서_신입.doc", "신입사원 자기소개서", "자기소개서 이력서 입사지원", dict(flag=0, best=2)),
+    (113, "member", "doc", "경력기술서.doc", "경력기술서 양식", "경력기술서 이력서 경력", dict(flag=1, best=3)),
+    (114, "member", "doc", "근로계약서.doc", "표준 근로계약서", "근로계약서 계약서 근로", dict(flag=2, best=4)),
+    (115, "member", "doc", "내용증명.doc", "내용증명 작성 양식", "내용증명 법률 통지", dict(flag=0, enable="omit")),
+    (116, "member", "doc", "위임장.doc", "위임장 (개인용)", "위임장 위임 계약서", dict(flag="omit")),
+    (117, "member", "doc", "재직증명서.doc", "재직증명서", "재직증명서 증명서 이력서", dict(index="omit")),
     (118, "member", "doc", "보도자료.docx", "보도자료 작성 양식", "보도자료 홍보 언론", dict(flag=1)),
-    (201, "free", "xls", "견적서.xlsx", "견적서 기본 양식", "견적서 견적", dict(best=1, pick="daily")),
-    (202, "free", "xls", "거래명세서.xlsx", "거래명세서", "거래명세서 명세서 거래", dict(best=2)),
-    (203, "free", "xls", "출퇴근기록부.xlsx", "출퇴근 기록부", "출퇴근 근태 기록부", dict(best=3)),
-    (204, "free", "xls", "가계부.xlsx", "월간 가계부", "가계부 지출 예산", {}),
-    (211, "member", "xls", "세금계산서.xlsx", "세금계산서 (전자 양식)", "세금계산서 세금 계산서", dict(flag=1, best=1, pick="weekly")),
-    (212, "member", "xls", "급여명세서.xlsx", "급여명세서", "급여명세서 급여 월급 명세서", dict(flag=1, best=2)),
-    (213, "member", "xls", "재고관리대장.xlsx", "재고관리 대장", "재고관리 재고 대장", dict(flag=0, best=3)),
-    (214, "member", "xls", "손익계산서.xlsx", "손익계산서", "손익계산서 재무 회계", dict(flag=2, best=4)),
-    (215, "member", "xls", "매출보고서.xlsx", "월별 매출 보고서", "매출 보고서 실적", dict(flag=0)),
-    (216, "member", "xls", "견적서_상세.xlsx", "상세 견적서 (부가세 포함)", "견적서 견적 부가세", dict(flag=1)),
-    (217, "member", "xls", "감가상각표.xlsx", "감가상각 계산표", "감가상각 회계 자산", dict(flag=2)),
-    (218, "member", "xls", "일정표.xlsx", "프로젝트 일정표", "일정표 일정 프로젝트", dict(flag=0)),
-    (301, "free", "ppt", "발표자료_기본.pptx", "발표 자료 기본 템플릿", "발표 자료 프레젠테이션", dict(best=1, pick="weekly")),
-    (302, "free", "ppt", "회사소개서.pptx", "회사 소개서", "회사소개 소개서 회사", dict(best=2)),
-    (303, "free", "ppt", "교육자료.pptx", "사내 교육 자료", "교육 자료 강의", dict(best=3)),
-    (304, "free", "ppt", "세미나.pptx", "세미나 발표 자료", "세미나 발표 자료", {}),
-    (311, "member", "ppt", "사업계획서_발표.pptx", "사업계획서 발표 자료", "사업계획서 발표 투자", dict(flag=1, best=1)),
-    (312, "member", "ppt", "제안서.pptx", "영업 제안서", "제안서 영업 제안", dict(flag=0, best=2)),
-    (313, "member", "ppt", "분기실적보고.pptx", "분기 실적 보고", "실적 보고서 분기", dict(flag=1, best=3)),
-    (314, "member", "ppt", "투자유치자료.pptx", "투자 유치 IR 자료", "IR 투자 유치", dict(flag=2, best=4)),
-    (315, "member", "ppt", "졸업발표.pptx", "졸업 논문 발표", "논문 졸업 발표", dict(flag=0)),
-    (316, "member", "ppt", "마케팅전략.pptx", "마케팅 전략 보고", "마케팅 전략 보고서", dict(flag=1)),
-    (317, "member", "ppt", "제품소개.pptx", "신제품 소개 자료", "제품 소개 신제품", dict(flag=0)),
+    (201, "free", "xls", "견적서.xls", "견적서 기본 양식", "견적서 견적", dict(best=1, pick="daily")),
+    (202, "free", "xls", "거래명세서.xls", "거래명세서", "거래명세서 명세서 거래", dict(best=2)),
+    (203, "free", "xls", "출퇴근기록부.xls", "출퇴근 기록부", "출퇴근 근태 기록부", dict(best=3)),
+    (204, "free", "xls", "가계부.XLS", "월간 가계부", "가계부 지출 예산", {}),
+    (211, "member", "xls", "세금계산서.xls", "세금계산서 (전자 양식)", "세금계산서 세금 계산서", dict(flag=1, best=1, pick="weekly")),
+    (212, "member", "xls", "급여명세서.xls", "급여명세서", "급여명세서 급여 월급 명세서", dict(flag=1, best=2)),
+    (213, "member", "xls", "재고관리대장.xls", "재고관리 대장", "재고관리 재고 대장", dict(flag=0, best=3)),
+    (214, "member", "xls", "손익계산서.xls", "손익계산서", "손익계산서 재무 회계", dict(flag=2, best=4)),
+    (215, "member", "xls", "매출보고서.xls", "월별 매출 보고서", "매출 보고서 실적", dict(flag=0)),
+    (216, "member", "xls", "견적서_상세.xls", "상세 견적서 (부가세 포함)", "견적서 견적 부가세", dict(flag=1)),
+    (217, "member", "xls", "감가상각표.xls", "감가상각 계산표", "감가상각 회계 자산", dict(flag=2)),
+    (218, "member", "xls", "일정표.xls", "프로젝트 일정표", "일정표 일정 프로젝트", dict(flag=0)),
+    (301, "free", "ppt", "발표자료_기본.pot", "발표 자료 기본 템플릿", "발표 자료 프레젠테이션", dict(best=1, pick="weekly")),
+    (302, "free", "ppt", "회사소개서.ppt", "회사 소개서", "회사소개 소개서 회사", dict(best=2)),
+    (303, "free", "ppt", "교육자료.ppt", "사내 교육 자료", "교육 자료 강의", dict(best=3)),
+    (304, "free", "ppt", "세미나.pot", "세미나 발표 자료", "세미나 발표 자료", {}),
+    (311, "member", "ppt", "사업계획서_발표.ppt", "사업계획서 발표 자료", "사업계획서 발표 투자", dict(flag=1, best=1)),
+    (312, "member", "ppt", "제안서.ppt", "영업 제안서", "제안서 영업 제안", dict(flag=0, best=2)),
+    (313, "member", "ppt", "분기실적보고.ppt", "분기 실적 보고", "실적 보고서 분기", dict(flag=1, best=3)),
+    (314, "member", "ppt", "투자유치자료.ppt", "투자 유치 IR 자료", "IR 투자 유치", dict(flag=2, best=4)),
+    (315, "member", "ppt", "졸업발표.ppt", "졸업 논문 발표", "논문 졸업 발표", dict(flag=0)),
+    (316, "member", "ppt", "마케팅전략.ppt", "마케팅 전략 보고", "마케팅 전략 보고서", dict(flag=1)),
+    (317, "member", "ppt", "제품소개.ppt", "신제품 소개 자료", "제품 소개 신제품", dict(flag=0)),
     (318, "member", "ppt", "워크숍.pptx", "워크숍 진행 자료", "워크숍 교육 진행", dict(flag=2)),
 ]
 
@@ -102,26 +106,134 @@ def make_docx(path, title):
     ])
 
 
-def make_xlsx(path, title):
-    S = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
-    rows = [[title], ["번호", "품목", "수량", "단가", "금액"], ["1", "", "", "", ""], ["2", "", "", "", ""], ["합계"]]
-    xml_rows = []
-    for r, cells in enumerate(rows, 1):
-        cs = "".join('<c r="%s%d" t="inlineStr"><is><t>%s</t></is></c>' % (chr(65 + c), r, escape(v))
-                     for c, v in enumerate(cells) if v)
-        xml_rows.append('<row r="%d">%s</row>' % (r, cs))
-    sheet = XML_HEAD + '<worksheet xmlns="%s"><sheetData>%s</sheetData></worksheet>' % (S, "".join(xml_rows))
-    workbook = (XML_HEAD + '<workbook xmlns="%s" xmlns:r="%s"><sheets><sheet name="%s" sheetId="1" r:id="rId1"/>'
-                '</sheets></workbook>' % (S, DOC_REL, escape("서식")))
-    write_zip(path, [
-        ("[Content_Types].xml", content_types([
-            ("/xl/workbook.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"),
-            ("/xl/worksheets/sheet1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml")])),
-        ("_rels/.rels", rels([("rId1", "officeDocument", "xl/workbook.xml")])),
-        ("xl/workbook.xml", workbook),
-        ("xl/_rels/workbook.xml.rels", rels([("rId1", "worksheet", "worksheets/sheet1.xml")])),
-        ("xl/worksheets/sheet1.xml", sheet),
-    ])
+# --- Legacy workbook: BIFF8 records in an OLE2 compound file ---------------------------------
+
+def biff(rtype, data):
+    assert len(data) <= 8224  # the BIFF8 record limit; the sample's records are far smaller
+    return struct.pack("<HH", rtype, len(data)) + data
+
+
+def short_ustr(text):
+    """ShortXLUnicodeString, always stored as UTF-16 (Hangul needs it)."""
+    raw = text.encode("utf-16-le")
+    return struct.pack("<BB", len(raw) // 2, 1) + raw
+
+
+def ustr(text):
+    """XLUnicodeString with a 16-bit length, stored as UTF-16."""
+    raw = text.encode("utf-16-le")
+    return struct.pack("<HB", len(raw) // 2, 1) + raw
+
+
+def bof(kind):  # kind 0x0005 workbook globals, 0x0010 worksheet
+    return biff(0x0809, struct.pack("<HHHHII", 0x0600, kind, 0x0DBB, 0x07CC, 0, 0x06))
+
+
+EOF_RECORD = biff(0x000A, b"")
+GULIM = "굴림"
+FONT_PLAIN, FONT_BOLD_TITLE = 0, 5   # font index 4 does not exist in BIFF, so the fifth record is 5
+XF_CELL, XF_TITLE, XF_HEADER = 15, 16, 17
+
+
+def font(height, bold):
+    return biff(0x0031, struct.pack("<HHHHHBBBB", height, 0, 0x7FFF, 700 if bold else 400, 0, 0, 0, 129, 0)
+                + short_ustr(GULIM))
+
+
+def xf(font_index, style, align=0x20, used=0):
+    # Fore/back pattern colours 64/65 (system window colours) packed as the format wants them.
+    flags = 0xFFF5 if style else 0x0001        # style XFs: locked, style, no parent; cells: parent 0
+    return biff(0x00E0, struct.pack("<HHHBBBBIIH", font_index, 0, flags, align, 0, 0, used, 0, 0, 0x20C0))
+
+
+def workbook_stream(title):
+    """The Workbook stream: globals with one sheet whose A1 holds the title and row 2 a header."""
+    header = ["번호", "품목", "수량", "단가", "금액"]
+    strings = [title] + header + ["합계"]
+    cells = [biff(0x00FD, struct.pack("<HHHI", 0, 0, XF_TITLE, 0))]
+    cells += [biff(0x00FD, struct.pack("<HHHI", 1, c, XF_HEADER, 1 + c)) for c in range(len(header))]
+    for row in (2, 3, 4):
+        cells.append(biff(0x0203, struct.pack("<HHHd", row, 0, XF_CELL, float(row - 1))))
+    cells.append(biff(0x00FD, struct.pack("<HHHI", 5, 0, XF_HEADER, len(strings) - 1)))
+
+    sheet = bof(0x0010)
+    sheet += biff(0x0055, struct.pack("<H", 10))                                   # DEFCOLWIDTH
+    sheet += biff(0x007D, struct.pack("<HHHHHH", 0, 0, 6 * 256, XF_CELL, 0, 0))     # COLINFO A
+    sheet += biff(0x007D, struct.pack("<HHHHHH", 1, 4, 12 * 256, XF_CELL, 0, 0))    # COLINFO B:E
+    sheet += biff(0x0200, struct.pack("<IIHHH", 0, 6, 0, len(header), 0))          # DIMENSIONS
+    sheet += b"".join(cells)
+    sheet += biff(0x023E, struct.pack("<HHHHHHHHH", 0x06B6, 0, 0, 0x40, 0, 0, 0, 0, 0))  # WINDOW2
+    sheet += EOF_RECORD
+
+    head = bof(0x0005)
+    head += biff(0x0042, struct.pack("<H", 1200))                                  # CODEPAGE: UTF-16
+    head += biff(0x003D, struct.pack("<HHHHHHHHH", 0x0168, 0x001E, 0x3A98, 0x2328, 0x0038, 0, 0, 1, 0x0258))
+    head += b"".join([font(220, False)] * 4 + [font(320, True)])
+    head += b"".join(xf(0, True, used=0 if i == 0 else 0xF4) for i in range(15))
+    head += xf(FONT_PLAIN, False)                                                  # 15: default cell
+    head += xf(FONT_BOLD_TITLE, False, used=0x08)                                  # 16: title
+    head += xf(FONT_PLAIN, False, align=0x22, used=0x10)                           # 17: centred header
+    head += biff(0x0293, struct.pack("<HBB", 0x8000, 0, 0xFF))                     # STYLE: Normal
+    sheet_name = short_ustr("서식")
+    boundsheet_size = 4 + 6 + len(sheet_name)
+
+    # SST with its EXTSST index: every eighth string's stream position and offset in the record.
+    sst_pos = len(head) + boundsheet_size
+    sst_body = struct.pack("<II", len(strings) + 4, len(strings))   # total uses, unique strings
+    index = b""
+    for i, text in enumerate(strings):
+        if i % 8 == 0:
+            in_record = 4 + len(sst_body)
+            index += struct.pack("<IHH", sst_pos + in_record, in_record, 0)
+        sst_body += ustr(text)
+    tail = biff(0x00FC, sst_body) + biff(0x00FF, struct.pack("<H", 8) + index) + EOF_RECORD
+    sheet_pos = len(head) + boundsheet_size + len(tail)
+    head += biff(0x0085, struct.pack("<IBB", sheet_pos, 0, 0) + sheet_name)        # BOUNDSHEET
+    assert len(head) == sst_pos
+    return head + tail + sheet
+
+
+SECTOR = 512
+FREESECT, ENDOFCHAIN, FATSECT, NOSTREAM = 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFD, 0xFFFFFFFF
+
+
+def dir_entry(name, kind, child, start, size):
+    raw = (name + "\0").encode("utf-16-le") if name else b""
+    entry = raw.ljust(64, b"\0") + struct.pack("<HBBIII", len(raw), kind, 1 if name else 0,
+                                               NOSTREAM, NOSTREAM, child)
+    entry += b"\0" * 16 + struct.pack("<IQQII", 0, 0, 0, start, size) + b"\0" * 4
+    assert len(entry) == 128
+    return entry
+
+
+def compound_file(stream_name, stream):
+    """An OLE2 compound file (version 3, 512-byte sectors) holding one stream at the root.
+    The stream is padded to the 4096-byte cutoff so that it lives in ordinary sectors and no
+    mini stream is needed; readers stop at the workbook's final EOF record."""
+    stream = stream.ljust(max(4096, -(-len(stream) // SECTOR) * SECTOR), b"\0")
+    data_sectors = len(stream) // SECTOR
+    fat_sectors = 1
+    while fat_sectors * (SECTOR // 4) < fat_sectors + 1 + data_sectors:
+        fat_sectors += 1
+    assert fat_sectors <= 109
+    dir_sector = fat_sectors
+    first_data = dir_sector + 1
+    fat = [FATSECT] * fat_sectors + [ENDOFCHAIN]
+    fat += [first_data + i + 1 for i in range(data_sectors - 1)] + [ENDOFCHAIN]
+    fat += [FREESECT] * (fat_sectors * (SECTOR // 4) - len(fat))
+    header = bytes.fromhex("D0CF11E0A1B11AE1") + b"\0" * 16
+    header += struct.pack("<HHHHH", 0x003E, 0x0003, 0xFFFE, 9, 6) + b"\0" * 6
+    header += struct.pack("<IIIIIIIII", 0, fat_sectors, dir_sector, 0, 4096, ENDOFCHAIN, 0, ENDOFCHAIN, 0)
+    header += struct.pack("<109I", *(list(range(fat_sectors)) + [FREESECT] * (109 - fat_sectors)))
+    assert len(header) == SECTOR
+    directory = (dir_entry("Root Entry", 5, 1, ENDOFCHAIN, 0) + dir_entry(stream_name, 2, NOSTREAM, first_data, len(stream))
+                 + dir_entry("", 0, NOSTREAM, 0, 0) * 2)
+    return header + struct.pack("<%dI" % len(fat), *fat) + directory + stream
+
+
+def make_xls(path, title):
+    with open(path, "wb") as f:
+        f.write(compound_file("Workbook", workbook_stream(title)))
 
 
 P = "http://schemas.openxmlformats.org/presentationml/2006/main"
@@ -192,17 +304,26 @@ def make_pptx(path, title):
 
 
 def rtf_text(text):
-    # RTF carries non-ASCII as \uN? (signed 16-bit code units).
+    # Non-ASCII goes out as \uN (a signed 16-bit code unit) followed by its two code page 949
+    # bytes, which readers without Unicode support show instead (\uc2 in the header says two).
     out = []
     for ch in text:
         n = ord(ch)
-        out.append(ch if n < 128 else "\\u%d?" % (n if n < 32768 else n - 65536))
+        if ch in "\\{}":
+            out.append("\\" + ch)
+        elif n < 128:
+            out.append(ch)
+        else:
+            encoded = ch.encode("cp949", errors="replace")
+            fallback = "".join("\\'%02x" % b for b in encoded) if len(encoded) == 2 else "??"
+            out.append("\\u%d%s" % (n if n < 32768 else n - 65536, fallback))
     return "".join(out)
 
 
 def make_rtf(path, title):
-    body = "{\\rtf1\\ansi\\ansicpg949\\deff0{\\fonttbl{\\f0 Malgun Gothic;}}\n"
-    body += "\\qc\\b\\fs40 %s\\b0\\fs22\\par\\ql\n" % rtf_text(title)
+    body = "{\\rtf1\\ansi\\ansicpg949\\deff0\\uc2{\\fonttbl{\\f0\\fnil\\fcharset129 Malgun Gothic;}}\n"
+    body += "{\\info{\\title %s}}\n" % rtf_text(title)
+    body += "\\pard\\qc\\b\\fs40 %s\\b0\\fs22\\par\\pard\\ql\n" % rtf_text(title)
     body += "".join("%s\\par\n" % rtf_text(line) for line in LINES) + "}\n"
     with open(path, "w", encoding="ascii") as f:
         f.write(body)
@@ -221,6 +342,11 @@ def make_preview(path, title, program):
     subprocess.run(args, check=True)
 
 
+# What each extension carries. Word opens RTF and the presentation host opens Office Open XML
+# by content, whatever the name says; the workbooks are genuine legacy binaries.
+MAKERS = {"doc": make_rtf, "docx": make_docx, "xls": make_xls, "ppt": make_pptx, "pot": make_pptx, "pptx": make_pptx}
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "data")
@@ -230,15 +356,18 @@ def main():
              "<!-- Written by make_sample_data.py; see README.md for the format. -->",
              "<catalogue>",
              "  <banner subject=%s url=%s/>" % (quoteattr(BANNER[0]), quoteattr(BANNER[1]))]
+    written_files, written_previews = set(), set()
     for member_id, password, level in MEMBERS:
         lines.append('  <member id="%s" password="%s" level="%d"/>' % (member_id, password, level))
     for tid, list_, program, file_name, title, keywords, extra in TEMPLATES:
-        ext = file_name.rsplit(".", 1)[1]
+        ext = file_name.rsplit(".", 1)[1].lower()
         source = "t%d.%s" % (tid, ext)
         image = "p%d.png" % tid
-        maker = {"docx": make_docx, "xlsx": make_xlsx, "pptx": make_pptx, "rtf": make_rtf}[ext]
+        maker = MAKERS[ext]
         maker(os.path.join(out, "files", source), title)
         make_preview(os.path.join(out, "preview", image), title, program)
+        written_files.add(source)
+        written_previews.add(image)
         attrs = 'id="%d" list="%s" program="%s" file=%s source="%s" image="%s"' % (
             tid, list_, program, quoteattr(file_name), source, image)
         for key in ("index", "flag", "enable", "best", "pick"):
@@ -249,6 +378,11 @@ def main():
     lines.append("</catalogue>")
     with open(os.path.join(out, "catalogue.xml"), "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
+    # Files of entries that were renamed or removed would otherwise linger in the committed data.
+    for sub, keep in (("files", written_files), ("preview", written_previews)):
+        for name in os.listdir(os.path.join(out, sub)):
+            if name not in keep and re.fullmatch(r"[tp]\d+\.\w+", name):
+                os.remove(os.path.join(out, sub, name))
 
 
 if __name__ == "__main__":

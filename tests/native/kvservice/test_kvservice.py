@@ -157,7 +157,7 @@ class ListTests(ServerCase):
     def test_cp949_keyword_filters_by_program(self):
         root = self.server.get("/k_app/search_freeform.asp?ext=xls&keyword=견적서").xml()
         self.assertEqual(ids(root), [201])
-        self.assertEqual(root.find("ITEM").findtext("FILE"), "견적서.xlsx")
+        self.assertEqual(root.find("ITEM").findtext("FILE"), "견적서.xls")
         root = self.server.get("/k_app/search_certform.asp?ext=xls&keyword=견적서").xml()
         self.assertEqual(ids(root), [216])
         # The same word under another program finds nothing, but still answers a list.
@@ -191,22 +191,24 @@ class ListTests(ServerCase):
     def test_best_list_leads_with_three_free_entries(self):
         items = self.server.get("/k_app/search_bestform.asp?ext=ppt").xml().findall("ITEM")
         self.assertEqual([int(i.get("index")) for i in items], [301, 302, 303, 311, 312, 313, 314])
-        self.assertTrue(all(i.findtext("FILE").endswith(".pptx") for i in items))
+        # The legacy names that give these entries the presentation images.
+        self.assertEqual([i.findtext("FILE").rsplit(".", 1)[1] for i in items], ["pot"] + ["ppt"] * 6)
 
     def test_member_marks_without_login(self):
         items = {i.findtext("FILE"): i for i in
                  self.server.get("/k_app/search_certform.asp?ext=doc&keyword=").xml().findall("ITEM")}
-        self.assertEqual(items["사업계획서_창업.docx"].get("enable"), "0")
-        self.assertEqual(items["사업계획서_창업.docx"].get("flag"), "1")
+        self.assertEqual(items["사업계획서_창업.doc"].get("enable"), "0")
+        self.assertEqual(items["사업계획서_창업.doc"].get("flag"), "1")
         # Entries that leave attributes out, so the add-in's defaults get exercised.
-        self.assertIsNone(items["내용증명.docx"].get("enable"))
-        self.assertIsNone(items["위임장.docx"].get("flag"))
-        self.assertIsNone(items["재직증명서.docx"].get("index"))
+        self.assertIsNone(items["내용증명.doc"].get("enable"))
+        self.assertIsNone(items["위임장.doc"].get("flag"))
+        self.assertIsNone(items["재직증명서.doc"].get("index"))
 
     def test_urls_serve_the_files_their_names_promise(self):
         root = self.server.get("/k_app/search_freeform.asp").xml()
         root.extend(self.server.get("/k_app/search_certform.asp").xml().findall("ITEM"))
-        main_part = {"docx": "word/document.xml", "xlsx": "xl/workbook.xml", "pptx": "ppt/presentation.xml"}
+        main_part = {"docx": "word/document.xml", "ppt": "ppt/presentation.xml", "pot": "ppt/presentation.xml",
+                     "pptx": "ppt/presentation.xml"}
         seen = 0
         for item in root.findall("ITEM"):
             url = item.findtext("URL")
@@ -216,9 +218,11 @@ class ListTests(ServerCase):
             self.assertEqual(reply.status, 200, url)
             with open(os.path.join(DATA, "files", url.rsplit("/", 1)[1]), "rb") as f:
                 self.assertEqual(reply.body, f.read())
-            ext = item.findtext("FILE").rsplit(".", 1)[1]
-            if ext == "rtf":
+            ext = item.findtext("FILE").rsplit(".", 1)[1].lower()
+            if ext == "doc":
                 self.assertTrue(reply.body.startswith(b"{\\rtf1"))
+            elif ext == "xls":
+                self.assertTrue(reply.body.startswith(bytes.fromhex("D0CF11E0A1B11AE1")), item.findtext("FILE"))
             else:
                 names = zipfile.ZipFile(__import__("io").BytesIO(reply.body)).namelist()
                 self.assertIn(main_part[ext], names, item.findtext("FILE"))
@@ -245,7 +249,7 @@ class ListTests(ServerCase):
         raw = self.server.raw(b"GET /k_app/search_freeform.asp?ext=doc&keyword=%s HTTP/1.1\r\nHost: svc.test:8080\r\n\r\n"
                               % "사직서".encode("cp949"))
         url = Reply(raw).xml().find("ITEM").findtext("URL")
-        self.assertEqual(url, "http://svc.test:8080/k_app/files/t102.docx")
+        self.assertEqual(url, "http://svc.test:8080/k_app/files/t102.doc")
 
 
 class LoginTests(ServerCase):
