@@ -24,7 +24,7 @@ show() {
   local title="$1" slot="$2" url="$3"
   echo
   echo "== $title =="
-  echo "   GET $url"
+  echo "   GET $(printf '%s' "$url" | iconv -f CP949 -t UTF-8)"
   "$fetch" --slot "$slot" "$url" | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
 }
 kw=$(printf '이력서' | iconv -f UTF-8 -t CP949)
@@ -32,12 +32,24 @@ show "주간 추천 서식 (weekly picks)" week "$base/k_app/search_weekform.asp
 show "무료 서식: 이력서 (free results)" free "$base/k_app/search_freeform.asp?ext=doc&keyword=$kw"
 show "회원 서식: 이력서 (member results)" cert "$base/k_app/search_certform.asp?ext=doc&keyword=$kw"
 
+if [ -x "$out/linux/kvsearch" ]; then
+  echo
+  echo "== kvsearch: one search as the task pane runs it (Excel host, keyword 견적서) =="
+  echo "   slot  section   images   title  (file)"
+  "$out/linux/kvsearch" --service "127.0.0.1:$port" --host excel --pid '{DEMO}' 견적서 | awk -F'\t' '
+    NF >= 12 && $2 == 1 {
+      sec = $1 < 3 ? "일간" : $1 < 6 ? "주간" : $1 < 9 ? "무료" : "유료";
+      printf "   %4d  %s  %s/%s  enabled=%2d  %s  (%s)\n", $1, sec, $6, $7, $3, $9, $8 }
+    /^selected=/ { print "   " $0 }'
+fi
+
 if [ -x "$out/win64/kvfetch.exe" ] && command -v wine >/dev/null; then
   echo
   echo "== the same member search from kvfetch.exe under Wine =="
   cat > /tmp/kvdemo-wine.sh <<EOS
 #!/usr/bin/env bash
-wine "$out/win64/kvfetch.exe" --slot cert "$base/k_app/search_certform.asp?ext=doc&keyword=$kw" 2>/dev/null | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
+# Wine hands a UTF-8 argument to the program as code page 949 text, as a Korean Windows would.
+wine "$out/win64/kvfetch.exe" --slot cert "$base/k_app/search_certform.asp?ext=doc&keyword=이력서" 2>/dev/null | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
 EOS
   chmod +x /tmp/kvdemo-wine.sh
   "$top/scripts/wine-run.sh" --shell --timeout 120 -- /tmp/kvdemo-wine.sh
