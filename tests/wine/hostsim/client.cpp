@@ -2,6 +2,7 @@
 // ProgID, the running-object table, and calls by name with a named argument.
 //   hostsim_client local <ProgID> <document>   create (starts hostsim -Embedding), open, quit
 //   hostsim_client active <ProgID> <seconds>   attach to a running host through GetActiveObject
+//   hostsim_client release <ProgID> -          create, read, release without Quit
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
@@ -115,6 +116,10 @@ int Local(const std::wstring& progId, const std::wstring& doc) {
   Say("CoCreateInstance(CLSCTX_LOCAL_SERVER) " + Hr(hr));
   if (FAILED(hr)) return 1;
   Say("Name=" + GetText(app, L"Name") + " Version=" + GetText(app, L"Version"));
+  if (progId.rfind(L"Word", 0) == 0) {
+    DISPID id;
+    Say("Word refuses Workbooks " + Hr(Dispid(app, L"Workbooks", id)));
+  }
   IUnknown* running = nullptr;
   hr = GetActiveObject(clsid, nullptr, &running);
   Say("GetActiveObject " + Hr(hr));
@@ -148,6 +153,17 @@ int Local(const std::wstring& progId, const std::wstring& doc) {
   Say("Quit " + Hr(Call(app, L"Quit")));
   app->Release();
   return 0;
+}
+
+// Creates the application, reads its name and lets it go without Quit.
+int Release(const std::wstring& progId) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  IDispatch* app = nullptr;
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
+  Say("attached " + Hr(hr) + (app ? " Name=" + GetText(app, L"Name") + " Visible=" + GetText(app, L"Visible") : ""));
+  if (app) app->Release();
+  return SUCCEEDED(hr) ? 0 : 1;
 }
 
 int Active(const std::wstring& progId, int seconds) {
@@ -185,7 +201,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
   std::wstring mode = argv[1];
-  int rc = mode == L"local" ? Local(argv[2], argv[3]) : mode == L"active" ? Active(argv[2], _wtoi(argv[3])) : 2;
+  int rc = mode == L"local"     ? Local(argv[2], argv[3])
+           : mode == L"active"  ? Active(argv[2], _wtoi(argv[3]))
+           : mode == L"release" ? Release(argv[2])
+                                : 2;
   CoUninitialize();
   return rc;
 }

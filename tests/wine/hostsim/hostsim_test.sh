@@ -192,8 +192,9 @@ server)
   export HOSTSIM_LOG="$(win "$work/server.log")"
   (cd "$(dirname "$client")" && wine "$client" local Word.Application "$(win "$work/report.docx")") >>"$log" 2>/dev/null
   (cd "$work" && wine cscript //nologo "$(win "$here/open.js")" Excel.Application "$(win "$work/book.xlsx")") >>"$log" 2>/dev/null
-  for _ in $(seq 1 100); do
-    [ "$(grep -c 'host exit 0' "$work/server.log" 2>/dev/null)" -ge 2 ] && break
+  (cd "$(dirname "$client")" && wine "$client" release PowerPoint.Application -) >>"$log" 2>/dev/null
+  for _ in $(seq 1 300); do
+    [ "$(grep -c 'host exit 0' "$work/server.log" 2>/dev/null)" -ge 3 ] && break
     sleep 0.1
   done
   cat "$work/server.log" >>"$log" 2>/dev/null
@@ -214,7 +215,10 @@ server)
   expect "script Name=Excel Version=16.0"
   expect "script opened book.xlsx count=2"
   expect "host start Excel version 16.0 (embedding)"
-  count_at_least 2 "host exit 0"
+  expect "client Word refuses Workbooks 0x80020006"
+  expect "client attached 0x00000000 Name=PowerPoint Visible=0"
+  expect "host last external client released the application; ending"
+  count_at_least 3 "host exit 0"
   expect "host unregister Word.Application = S_OK"
   if wine reg query 'HKCR\Word.Application' >/dev/null 2>&1; then fail "Word.Application still registered"; fi
   ;;

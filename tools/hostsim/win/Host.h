@@ -158,6 +158,7 @@ HRESULT CreateApplicationObject(ComPtr<IDispatch>& out);
 ComPtr<IDispatch> NewDocumentObject(Document* doc);
 ComPtr<IDispatch> NewWindowObject(Frame* frame);
 void NotifyConnectionsOnQuit();
+void DetachObjects();  // before windows and documents are destroyed
 
 // Ribbon objects.
 ComPtr<IDispatch> NewRibbonControl(const std::wstring& id, const std::wstring& tag, Frame* frame);

@@ -130,7 +130,9 @@ void StopClassFactory(DWORD cookie) {
 
 HRESULT RegisterInRot(DWORD& cookie) {
   Host& h = Host::Get();
-  HRESULT hr = RegisterActiveObject(h.app.Get(), h.info.clsid, ACTIVEOBJECT_STRONG, &cookie);
+  // Weak: the table's entry is no client, so it must not keep an embedded host alive once the
+  // last real client has gone.
+  HRESULT hr = RegisterActiveObject(h.app.Get(), h.info.clsid, ACTIVEOBJECT_WEAK, &cookie);
   Log("host", "RegisterActiveObject(" + Utf8(h.info.progId) + " " + GuidText(h.info.clsid) + ") = " + HrText(hr));
   return hr;
 }

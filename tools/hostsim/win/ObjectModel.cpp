@@ -64,6 +64,7 @@ const DispMember kPowerPointAppMembers[] = {
 class ConnectionPoint : public IConnectionPoint {
  public:
   ConnectionPoint(IConnectionPointContainer* container, REFIID iid) : container_(container), iid_(iid) {}
+  virtual ~ConnectionPoint() = default;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -186,7 +187,7 @@ constexpr DispMember DocumentObject::kMembers[];
 class WindowObject : public DispatchImpl<IDispatch> {
  public:
   explicit WindowObject(Frame* frame) : frame_(frame) {}
-  Frame* frame() const { return frame_; }
+  void Detach() { frame_ = nullptr; }
 
  protected:
   REFIID PrimaryIid() const override { return IID_IDispatch; }
@@ -195,6 +196,7 @@ class WindowObject : public DispatchImpl<IDispatch> {
   const char* ObjectName() const override { return "Window"; }
   HRESULT Call(DISPID id, WORD flags, DispArgs&, VARIANT* result, EXCEPINFO*) override {
     Host& h = Host::Get();
+    if (!frame_) return E_UNEXPECTED;
     if (IsPut(flags)) return DISP_E_MEMBERNOTFOUND;
     switch (id) {
       case 1: SetResult(result, h.WindowCaption(frame_)); break;
@@ -321,12 +323,17 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
 
   // IExternalConnection: strong connections from other processes keep an embedded host alive.
   DWORD STDMETHODCALLTYPE AddConnection(DWORD type, DWORD) override {
-    if (type & EXTCONN_STRONG) return ++external_;
+    if (type & EXTCONN_STRONG) {
+      ++external_;
+      Log("host", "external connections: " + std::to_string(external_));
+    }
     return external_;
   }
   DWORD STDMETHODCALLTYPE ReleaseConnection(DWORD type, DWORD, BOOL) override {
     if ((type & EXTCONN_STRONG) && external_ > 0) {
-      if (--external_ == 0) {
+      --external_;
+      Log("host", "external connections: " + std::to_string(external_));
+      if (external_ == 0) {
         Host& h = Host::Get();
         if (h.embedding && !h.userControl && !h.visible && !h.quitting) {
           Log("host", "last external client released the application; ending");
@@ -500,8 +507,21 @@ void Host::RaiseOpenEvent(Document* doc) {
   }
 }
 
-void NotifyConnectionsOnQuit() {
+void DetachObjects() {
+  // Clients in other processes may still hold documents and windows: cut them off the host's
+  // state before it goes, so a late call fails instead of touching freed memory.
   Host& h = Host::Get();
+  for (auto& d : h.documents) {
+    CoDisconnectObject(d->object.Get(), 0);
+    static_cast<DocumentObject*>(static_cast<DispatchImpl<IDispatch>*>(d->object.Get()))->Detach();
+  }
+  for (auto& f : h.frames) {
+    CoDisconnectObject(f->window.Get(), 0);
+    static_cast<WindowObject*>(static_cast<DispatchImpl<IDispatch>*>(f->window.Get()))->Detach();
+  }
+}
+
+void NotifyConnectionsOnQuit() {
   if (ApplicationObject* a = AppObject()) a->ClearSinks();
 }
 

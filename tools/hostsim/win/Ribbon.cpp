@@ -20,7 +20,8 @@ constexpr int kFirstCommandId = 2000;
 // ---------------------------------------------------------------------------------------------
 class RibbonControlObject : public DispatchImpl<IRibbonControl> {
  public:
-  RibbonControlObject(std::wstring id, std::wstring tag, Frame* frame) : id_(std::move(id)), tag_(std::move(tag)), frame_(frame) {}
+  RibbonControlObject(std::wstring id, std::wstring tag, Frame* frame)
+      : id_(std::move(id)), tag_(std::move(tag)), window_(frame->window), number_(frame->number) {}
 
   HRESULT STDMETHODCALLTYPE get_Id(BSTR* out) override {
     if (!out) return E_POINTER;
@@ -30,9 +31,9 @@ class RibbonControlObject : public DispatchImpl<IRibbonControl> {
   }
   HRESULT STDMETHODCALLTYPE get_Context(IDispatch** out) override {
     if (!out) return E_POINTER;
-    *out = frame_->window.Get();
+    *out = window_.Get();
     if (*out) (*out)->AddRef();
-    Log("host<-", "RibbonControl.Context [get] = Window " + std::to_string(frame_->number));
+    Log("host<-", "RibbonControl.Context [get] = Window " + std::to_string(number_));
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Tag(BSTR* out) override {
@@ -65,7 +66,8 @@ class RibbonControlObject : public DispatchImpl<IRibbonControl> {
  private:
   static constexpr DispMember kMembers[] = {{L"Id", 1, {}}, {L"Context", 2, {}}, {L"Tag", 3, {}}};
   std::wstring id_, tag_;
-  Frame* frame_;
+  ComPtr<IDispatch> window_;  // the window object outlives its frame safely (it is detached)
+  int number_;
 };
 constexpr DispMember RibbonControlObject::kMembers[];
 

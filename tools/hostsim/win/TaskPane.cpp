@@ -37,10 +37,12 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     return S_OK;
   }
 
+  // Also cuts the pane off its frame: an add-in may hold the pane longer than the window lives.
   void DestroyWindowNow() {
     control_.Reset();
     if (window_ && IsWindow(window_)) DestroyWindow(window_);
     window_ = axWindow_ = nullptr;
+    frame_ = nullptr;
   }
 
   HWND window() const { return window_; }
@@ -69,6 +71,8 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
   }
   HRESULT STDMETHODCALLTYPE get_Window(IDispatch** out) override {
     if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!frame_) return E_UNEXPECTED;
     *out = frame_->window.Get();
     if (*out) (*out)->AddRef();
     Log("host<-", Who() + ".Window [get] = Window " + std::to_string(frame_->number));
@@ -81,6 +85,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL v) override {
+    if (!frame_) return E_UNEXPECTED;
     visible_ = v != VARIANT_FALSE;
     Log("host<-", Who() + ".Visible [put] " + std::to_string(v) + " = S_OK");
     Host::Get().LayoutFrame(frame_);
@@ -117,6 +122,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
       Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = E_INVALIDARG");
       return E_INVALIDARG;
     }
+    if (!frame_) return E_UNEXPECTED;
     width_ = std::max(v, 20);
     Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = S_OK");
     Host::Get().LayoutFrame(frame_);
@@ -145,14 +151,15 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Delete() override {
+    if (!frame_) return E_UNEXPECTED;
     Log("host<-", Who() + ".Delete() = S_OK");
-    Host& h = Host::Get();
+    Frame* frame = frame_;
     ComPtr<_CustomTaskPane> self(this);
-    auto& panes = frame_->panes;
+    auto& panes = frame->panes;
     panes.erase(std::remove_if(panes.begin(), panes.end(), [this](const ComPtr<_CustomTaskPane>& p) { return p.Get() == this; }),
                 panes.end());
     DestroyWindowNow();
-    h.LayoutFrame(frame_);
+    Host::Get().LayoutFrame(frame);
     return S_OK;
   }
 

@@ -138,6 +138,7 @@ int Run(const Options& o) {
   StopClassFactory(factory);
   h.ShutdownAddins();
   CoDisconnectObject(h.app.Get(), 0);
+  DetachObjects();
   for (auto& f : h.frames) DestroyWindow(f->hwnd);
   h.frames.clear();
   h.documents.clear();
