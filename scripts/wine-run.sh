@@ -44,7 +44,11 @@ start_xvfb() {
     Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
     xpid=$!
     for _ in $(seq 1 50); do
-      if [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; return 0; fi
+      # Ours only if the lock names our server: two launchers may race for the same number.
+      if [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xpid" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
       kill -0 "$xpid" 2>/dev/null || break
       sleep 0.1
     done
