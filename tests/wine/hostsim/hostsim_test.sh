@@ -13,6 +13,7 @@ fail() {
   echo "FAIL [$case_name]: $*"
   echo "--- log"
   cat "$log"
+  [ -s "$work/stderr.txt" ] && { echo "--- stderr"; tail -40 "$work/stderr.txt"; }
   exit 1
 }
 expect() { grep -qF -- "$1" "$log" || fail "missing: $1"; }
@@ -30,7 +31,10 @@ order() {
 }
 win() { winepath -w "$1" 2>/dev/null; }
 run_host() {  # run_host APP SCRIPT: hostsim in the foreground, log appended
-  (cd "$(dirname "$host")" && wine "$host" --app "$1" --script "$(win "$2")" --screens "$(win "$work/screens")") >>"$log" 2>/dev/null
+  (cd "$(dirname "$host")" && wine "$host" --app "$1" --script "$(win "$2")" --screens "$(win "$work/screens")") >>"$log" 2>"$work/stderr.txt"
+  local rc=$?
+  echo "driver hostsim exit code $rc" >>"$log"
+  return $rc
 }
 keep_screens() {
   mkdir -p "$screens"
