@@ -176,7 +176,7 @@ void DestroyPaneWindow(_CustomTaskPane* pane);
 // Local server and registration.
 HRESULT RegisterServers();
 HRESULT UnregisterServers();
-void EnsureProgIdRegistered(const AppInfo& info);
+void EnsureProgIdsRegistered();  // the three ProgIDs, where missing
 HRESULT StartClassFactory(DWORD& cookie);
 void StopClassFactory(DWORD cookie);
 HRESULT RegisterInRot(DWORD& cookie);

@@ -110,12 +110,16 @@ HRESULT UnregisterServers() {
   return S_OK;
 }
 
-void EnsureProgIdRegistered(const AppInfo& info) {
-  CLSID clsid;
-  if (SUCCEEDED(CLSIDFromProgID(info.progId, &clsid))) return;
-  // Add-ins find the running host by its ProgID; an installed host always has it.
-  HRESULT hr = RegisterOne(info);
-  Log("host", "registered " + Utf8(info.progId) + " for this program = " + HrText(hr));
+void EnsureProgIdsRegistered() {
+  // Add-ins find running hosts by ProgID and start the others by it (opening a template in
+  // another host); an installed suite always has all three.
+  for (AppKind k : {AppKind::Word, AppKind::Excel, AppKind::PowerPoint}) {
+    const AppInfo& info = AppInfoFor(k);
+    CLSID clsid;
+    if (SUCCEEDED(CLSIDFromProgID(info.progId, &clsid))) continue;
+    HRESULT hr = RegisterOne(info);
+    Log("host", "registered " + Utf8(info.progId) + " for this program = " + HrText(hr));
+  }
 }
 
 HRESULT StartClassFactory(DWORD& cookie) {

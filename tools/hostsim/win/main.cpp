@@ -109,7 +109,7 @@ int Run(const Options& o) {
   }
   Log("host", "start " + Utf8(h.info.name) + " version " + Utf8(h.version) + (h.embedding ? " (embedding)" : ""));
   if (FAILED(CreateApplicationObject(h.app))) return 1;
-  EnsureProgIdRegistered(h.info);
+  EnsureProgIdsRegistered();
   h.visible = !h.embedding;
   if (!h.NewBlankDocument() || h.frames.empty()) {
     LogError("the first window could not be created (is there a display?)");
