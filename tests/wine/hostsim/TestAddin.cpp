@@ -206,6 +206,21 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
     if (!factory) return S_OK;
     factory_ = factory;
     factory_->AddRef();
+    {
+      // A control that does not exist: the host must fail the call and keep no pane.
+      BSTR progId = SysAllocString(L"HostSimTest.Missing");
+      BSTR title = SysAllocString(L"없음");
+      VARIANT missing;
+      VariantInit(&missing);
+      V_VT(&missing) = VT_ERROR;
+      V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+      _CustomTaskPane* none = nullptr;
+      HRESULT hr = factory_->CreateCTP(progId, title, missing, &none);
+      SysFreeString(progId);
+      SysFreeString(title);
+      Say(std::string("addin CreateCTP(missing control) ") + (FAILED(hr) && !none ? "failed" : "succeeded"));
+      if (none) none->Release();
+    }
     _CustomTaskPane* pane = CreatePane();
     if (!pane) return S_OK;
     pane->put_Width(280);

@@ -62,6 +62,8 @@ check_load_order() {
 }
 
 check_pane_hosting() {
+  expect "addin CreateCTP(missing control) failed"
+  expect "host control \"HostSimTest.Missing\" could not be created and hosted"
   expect "host<- CTPFactory.CreateCTP(CTPAxID=\"HostSimTest.Control\", CTPTitle=\"테스트 창\", CTPParentWindow=missing) = S_OK"
   expect "host control \"HostSimTest.Control\" hosted by AtlAxWin"
   expect "control DoVerb(-5) parent=window"

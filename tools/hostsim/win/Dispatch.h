@@ -42,6 +42,16 @@ void SetResult(VARIANT* result, bool b);
 void SetResult(VARIANT* result, int i);
 void SetResult(VARIANT* result, IDispatch* d);
 
+// Runs an interface method's body so that no exception leaves through the interface.
+template <class F>
+HRESULT Guarded(F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 // Fills an EXCEPINFO the way automation clients show it (cscript prints the description).
 HRESULT RaiseException(EXCEPINFO* ex, const std::wstring& source, const std::wstring& text, HRESULT code);
 
@@ -78,7 +88,7 @@ class DispatchImpl : public I {
     return DISP_E_BADINDEX;
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(ObjectName(), Members(), MemberCount(), names, count, ids);
+    return Guarded([&] { return LookUpNames(ObjectName(), Members(), MemberCount(), names, count, ids); });
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* ex, UINT* argErr) override {

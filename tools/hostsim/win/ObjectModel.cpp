@@ -94,6 +94,9 @@ class ConnectionPoint : public IConnectionPoint {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+    return Guarded([&] { return AdviseSink(sink, cookie); });
+  }
+  HRESULT AdviseSink(IUnknown* sink, DWORD* cookie) {
     if (!sink || !cookie) return E_POINTER;
     *cookie = 0;
     ComPtr<IDispatch> events;
@@ -309,6 +312,9 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
+    return Guarded([&] { return FindPoint(iid, out); });
+  }
+  HRESULT FindPoint(REFIID iid, IConnectionPoint** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!point_ || iid != Host::Get().info.eventsIid) {

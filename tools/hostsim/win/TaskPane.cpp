@@ -244,6 +244,10 @@ namespace {
 class PaneFactory : public DispatchImpl<ICTPFactory> {
  public:
   HRESULT STDMETHODCALLTYPE CreateCTP(BSTR progId, BSTR title, VARIANT parent, _CustomTaskPane** out) override {
+    return Guarded([&] { return CreateCtp(progId, title, parent, out); });
+  }
+
+  HRESULT CreateCtp(BSTR progId, BSTR title, const VARIANT& parent, _CustomTaskPane** out) {
     std::wstring p = progId ? progId : L"";
     std::wstring t = title ? title : L"";
     std::string call = "CTPFactory.CreateCTP(CTPAxID=" + Quote(p) + ", CTPTitle=" + Quote(t) +
