@@ -192,6 +192,20 @@ SCRIPT
   keep_screens
   ;;
 server)
+  # Bad input ends with a clear message and exit code before or after the add-ins ran.
+  (cd "$(dirname "$host")" && wine "$host" --app notes) >>"$log" 2>/dev/null
+  [ $? = 2 ] || fail "unknown application: exit code not 2"
+  expect "error unknown application \"notes\""
+  printf 'click Go\nfly away\n' >"$work/bad.txt"
+  run_host word "$work/bad.txt"
+  [ $? = 2 ] || fail "unparsable script: exit code not 2"
+  expect "line 2: unknown step \"fly\""
+  printf 'click NoSuchControl\nquit\n' >"$work/failing.txt"
+  run_host word "$work/failing.txt"
+  [ $? = 3 ] || fail "failing step: exit code not 3"
+  expect "script line 1 click FAILED: no ribbon control \"NoSuchControl\" shown in the active window"
+  order "FAILED: no ribbon control" "host-> OnBeginShutdown(" "host exit 3"
+  : >"$log"
   (cd "$(dirname "$host")" && wine "$host" /RegServer) >>"$log" 2>/dev/null || fail "/RegServer"
   expect "host register Word.Application = S_OK"
   wine reg query 'HKCR\Word.Application\CLSID' >/dev/null 2>&1 || fail "Word.Application not registered"
