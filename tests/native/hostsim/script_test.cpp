@@ -21,12 +21,13 @@ TEST(Script, ParsesEveryStepWithItsArguments) {
       "wait-pane 1200 3000\n"
       "wait-prop State done 500\n"
       "expect-pane 103 결과: x\n"
+      "dialog-click 2 테스트 알림\n"
       "sleep 0\n"
       "screenshot shot-1\n"
       "echo hello  there\n"
       "quit");
   ASSERT_TRUE(p.ok) << p.error;
-  ASSERT_EQ(p.steps.size(), 17u);
+  ASSERT_EQ(p.steps.size(), 18u);
   EXPECT_EQ(p.steps[0].kind, StepKind::Type);
   EXPECT_EQ(p.steps[0].line, 2);
   EXPECT_EQ(p.steps[0].id, "EditBox1");
@@ -42,9 +43,12 @@ TEST(Script, ParsesEveryStepWithItsArguments) {
   EXPECT_EQ(p.steps[11].text, "done");
   EXPECT_EQ(p.steps[11].timeoutMs, 500);
   EXPECT_EQ(p.steps[12].text, "결과: x");
-  EXPECT_EQ(p.steps[15].text, "hello  there");
-  EXPECT_EQ(p.steps[16].kind, StepKind::Quit);
-  EXPECT_EQ(p.steps[16].line, 19);
+  EXPECT_EQ(p.steps[13].kind, StepKind::DialogClick);
+  EXPECT_EQ(p.steps[13].number, 2);
+  EXPECT_EQ(p.steps[13].text, "테스트 알림");
+  EXPECT_EQ(p.steps[16].text, "hello  there");
+  EXPECT_EQ(p.steps[17].kind, StepKind::Quit);
+  EXPECT_EQ(p.steps[17].line, 20);
 }
 
 TEST(Script, ReportsTheFirstBadLineAndKeepsNoSteps) {
@@ -63,6 +67,8 @@ TEST(Script, ReportsTheFirstBadLineAndKeepsNoSteps) {
       {"open\n", "needs a path"},
       {"quit now\n", "takes no arguments"},
       {"click a b\n", "unexpected text"},
+      {"dialog-click 1\n", "dialog's title"},
+      {"dialog-click OK 알림\n", "numeric control id"},
   };
   for (const auto& c : cases) {
     ScriptParse p = ParseScript(c.text);

@@ -32,19 +32,20 @@ const wchar_t kRibbon[] =
     L"<button id=\"Refresh\" label=\"새로 고침\" imageMso=\"Refresh\" size=\"large\" onAction=\"OnRefresh\"/>"
     L"<checkBox id=\"Check1\" label=\"항상 보이기\" onAction=\"OnCheck\"/>"
     L"<button id=\"NoSuch\" label=\"없는 콜백\" onAction=\"NoSuchCallback\"/>"
+    L"<button id=\"Modal\" label=\"대화 상자\" onAction=\"OnModal\"/>"
     L"</group>"
     L"</tab></tabs></ribbon></customUI>";
 
 enum : DISPID {
   kOnRibbonLoad = 101, kOnButton, kOnEditChange, kOnCheck, kOnLauncher, kGetImageGo, kGetImageBig,
-  kGetVisibleBig, kGetVisibleHidden, kOnRefresh,
+  kGetVisibleBig, kGetVisibleHidden, kOnRefresh, kOnModal,
 };
 
 const struct { const wchar_t* name; DISPID id; } kCallbacks[] = {
     {L"OnRibbonLoad", kOnRibbonLoad}, {L"OnButton", kOnButton}, {L"OnEditChange", kOnEditChange},
     {L"OnCheck", kOnCheck}, {L"OnLauncher", kOnLauncher}, {L"GetImageGo", kGetImageGo},
     {L"GetImageBig", kGetImageBig}, {L"GetVisibleBig", kGetVisibleBig}, {L"GetVisibleHidden", kGetVisibleHidden},
-    {L"OnRefresh", kOnRefresh},
+    {L"OnRefresh", kOnRefresh}, {L"OnModal", kOnModal},
 };
 
 const IID kWordEvents = {0x000209FE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -466,6 +467,12 @@ HRESULT Connect::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r
       pane->get_Visible(&v);
       pane->put_Visible(v == VARIANT_TRUE ? VARIANT_FALSE : VARIANT_TRUE);
       Say("addin OnLauncher id=" + ControlId(arg(0)) + " visible=" + (v == VARIANT_TRUE ? "false" : "true"));
+      return S_OK;
+    }
+    case kOnModal: {
+      // A modal dialog inside a callback, as an add-in's login or about box runs.
+      int answer = MessageBoxW(GetActiveWindow(), L"테스트 대화 상자입니다", L"테스트 알림", MB_OKCANCEL);
+      Say("addin OnModal answer=" + std::to_string(answer));
       return S_OK;
     }
     case kOnRefresh: {

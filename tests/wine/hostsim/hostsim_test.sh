@@ -91,6 +91,9 @@ pane-click 102
 wait-prop State done 5000
 expect-pane 103 결과: 두번째
 click NoSuch
+click Modal
+screenshot word-modal-dialog
+dialog-click 2 테스트 알림
 click Refresh
 sleep 300
 type Edit1 엔터
@@ -131,6 +134,9 @@ SCRIPT
   expect "addin OnLauncher id=Launcher visible=true"
   expect "callback onAction=NoSuchCallback(control=\"NoSuch\"): GetIDsOfNames = DISP_E_UNKNOWNNAME; not called"
   expect "host<- RibbonUI.Invalidate() = S_OK"
+  # a modal dialog opened by a callback does not stop the script, which closes it
+  order "script line 17 click Modal" "script line 18 screenshot" "script line 19 dialog-click 2 in \"테스트 알림\"" \
+        "addin OnModal answer=2" "host-> callback onAction=OnModal(control=\"Modal\")"
   count_at_least 2 "callback getImage=GetImageGo(control=\"Go\")"
   expect "callback onChange=OnEditChange(control=\"Edit1\", text=\"엔터\")"
   # the pane's control, driven through its windows

@@ -13,7 +13,7 @@ const Command kCommands[] = {
     {"pane-click", StepKind::PaneClick}, {"pane-type", StepKind::PaneType}, {"key", StepKind::Key},
     {"open", StepKind::Open}, {"new-window", StepKind::NewWindow}, {"activate", StepKind::Activate},
     {"wait-pane", StepKind::WaitPane}, {"wait-prop", StepKind::WaitProp},
-    {"expect-pane", StepKind::ExpectPane}, {"sleep", StepKind::Sleep},
+    {"expect-pane", StepKind::ExpectPane}, {"dialog-click", StepKind::DialogClick}, {"sleep", StepKind::Sleep},
     {"screenshot", StepKind::Screenshot}, {"echo", StepKind::Echo}, {"quit", StepKind::Quit},
 };
 
@@ -94,6 +94,15 @@ ScriptParse ParseScript(const std::string& text) {
         if (step.id.empty()) return fail(word + " needs a control id");
         if (!rest.empty()) return fail("unexpected text after the control id");
         break;
+      case StepKind::DialogClick: {
+        std::string idText = NextWord(rest);
+        if (!ParseNumber(idText, 0, 65535, step.number)) return fail("dialog-click needs a numeric control id (0-65535)");
+        step.id = idText;
+        step.text = rest;
+        step.timeoutMs = kDefaultWaitMs;
+        if (step.text.empty()) return fail("dialog-click needs the dialog's title");
+        break;
+      }
       case StepKind::PaneClick:
       case StepKind::PaneType:
       case StepKind::ExpectPane:

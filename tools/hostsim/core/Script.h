@@ -19,6 +19,7 @@ enum class StepKind {
   WaitPane,     // wait-pane <controlId> [timeoutMs]
   WaitProp,     // wait-prop <property> <value> [timeoutMs]
   ExpectPane,   // expect-pane <controlId> <text>
+  DialogClick,  // dialog-click <controlId> <dialog title>
   Sleep,        // sleep <ms>
   Screenshot,   // screenshot <name>
   Echo,         // echo <text>

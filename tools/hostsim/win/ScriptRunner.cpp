@@ -8,7 +8,19 @@ namespace hostsim {
 
 namespace {
 
-bool g_sawQuit = false;
+enum class Outcome { Done, Pending, Failed };
+
+struct Runner {
+  std::vector<ScriptStep> steps;
+  size_t next = 0;
+  bool busy = false;        // a step is running (a tick from a nested loop must not start another)
+  bool started = false;     // the current step has begun (waits keep their start time)
+  DWORD stepStart = 0;
+  UINT_PTR timer = 0;
+  int exitCode = 0;
+};
+
+Runner g_runner;
 
 struct FindChild {
   int id;
@@ -71,12 +83,49 @@ HRESULT ReadContentProperty(const std::string& name, std::wstring& value) {
   return VariantToString(result.v(), value);
 }
 
-bool Fail(const ScriptStep& s, const std::string& why) {
-  Log("script", "line " + std::to_string(s.line) + " " + StepName(s.kind) + " FAILED: " + why);
-  return false;
+struct FindDialog {
+  std::wstring title;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<FindDialog*>(lp);
+  if (IsWindowVisible(hwnd) && WindowText(hwnd) == f->title) {
+    f->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
 }
 
-bool RunStep(const ScriptStep& s, bool& quit) {
+// A visible top-level window of this thread (a dialog box) with exactly this title.
+HWND FindDialogWindow(const std::wstring& title) {
+  FindDialog f{title, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+
+// Clicks a window the way the mouse would, but posted: the click (and any modal loop it opens)
+// runs from the message loop, not inside the script step.
+void PostClick(HWND w) {
+  if (IsButton(w)) {
+    PostMessageW(w, BM_CLICK, 0, 0);
+    return;
+  }
+  RECT r;
+  GetClientRect(w, &r);
+  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(w, WM_LBUTTONUP, 0, at);
+}
+
+Outcome Fail(const ScriptStep& s, const std::string& why) {
+  Log("script", "line " + std::to_string(s.line) + " " + StepName(s.kind) + " FAILED: " + why);
+  return Outcome::Failed;
+}
+
+bool TimedOut(const ScriptStep& s) { return GetTickCount() - g_runner.stepStart >= static_cast<DWORD>(s.timeoutMs); }
+
+Outcome RunStep(const ScriptStep& s, bool first) {
   Host& h = Host::Get();
   Frame* frame = h.ActiveFrame();
   std::string head = "line " + std::to_string(s.line) + " " + StepName(s.kind);
@@ -91,19 +140,18 @@ bool RunStep(const ScriptStep& s, bool& quit) {
       if (s.kind == StepKind::Click) {
         if (item->node->kind != RibbonKind::Button && item->node->kind != RibbonKind::CheckBox)
           return Fail(s, "control is not a button or check box");
-        // Through the control's window, as a mouse click would go.
-        SendMessageW(item->hwnd, BM_CLICK, 0, 0);
-        return true;
+        PostClick(item->hwnd);
+        return Outcome::Done;
       }
       if (item->node->kind != RibbonKind::EditBox) return Fail(s, "control is not an edit box");
       if (s.kind == StepKind::Type) {
         SetFocus(item->hwnd);
         SetWindowTextW(item->hwnd, Wide(s.text).c_str());
         SendMessageW(item->hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
-        return true;
+        return Outcome::Done;
       }
       if (h.CommitEditBox(frame, item) == S_FALSE) Log("script", head + ": text unchanged; no onChange");
-      return true;
+      return Outcome::Done;
     }
     case StepKind::PaneClick:
     case StepKind::PaneType:
@@ -113,15 +161,7 @@ bool RunStep(const ScriptStep& s, bool& quit) {
       HWND w = FindInPane(s.number, why);
       if (!w) return Fail(s, why);
       if (s.kind == StepKind::PaneClick) {
-        if (IsButton(w)) {
-          SendMessageW(w, BM_CLICK, 0, 0);
-        } else {
-          RECT r;
-          GetClientRect(w, &r);
-          LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
-          SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
-          SendMessageW(w, WM_LBUTTONUP, 0, at);
-        }
+        PostClick(w);
       } else if (s.kind == StepKind::PaneType) {
         SetFocus(w);
         SetWindowTextW(w, Wide(s.text).c_str());
@@ -129,7 +169,18 @@ bool RunStep(const ScriptStep& s, bool& quit) {
         std::wstring got = WindowText(w);
         if (got != Wide(s.text)) return Fail(s, "window text is " + Quote(got));
       }
-      return true;
+      return Outcome::Done;
+    }
+    case StepKind::DialogClick: {
+      if (first) Log("script", head + " " + s.id + " in " + Quote(Wide(s.text)));
+      HWND dialog = FindDialogWindow(Wide(s.text));
+      HWND w = dialog ? GetDlgItem(dialog, s.number) : nullptr;
+      if (w) {
+        PostClick(w);
+        return Outcome::Done;
+      }
+      if (TimedOut(s)) return Fail(s, dialog ? "the dialog has no control " + s.id : "no dialog titled " + Quote(Wide(s.text)));
+      return Outcome::Pending;
     }
     case StepKind::Key: {
       Log("script", head + " " + s.text);
@@ -138,16 +189,16 @@ bool RunStep(const ScriptStep& s, bool& quit) {
       if (!target) return Fail(s, "no window to receive the key");
       int vk = KeyCodeFromName(s.text);
       UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
-      SendMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
       wchar_t ch = 0;
       if (vk == 0x0D) ch = L'\r';
       else if (vk == 0x09) ch = L'\t';
       else if (vk == 0x1B) ch = 0x1B;
       else if (vk == 0x20 || (vk >= '0' && vk <= '9')) ch = static_cast<wchar_t>(vk);
       else if (vk >= 'A' && vk <= 'Z') ch = static_cast<wchar_t>(vk - 'A' + 'a');
-      if (ch && IsWindow(target)) SendMessageW(target, WM_CHAR, ch, 1 | (scan << 16));
-      if (IsWindow(target)) SendMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
-      return true;
+      PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+      if (ch) PostMessageW(target, WM_CHAR, ch, 1 | (scan << 16));
+      PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+      return Outcome::Done;
     }
     case StepKind::Open: {
       Log("script", head + " " + Quote(Wide(s.id)));
@@ -156,112 +207,114 @@ bool RunStep(const ScriptStep& s, bool& quit) {
       HRESULT hr = h.OpenDocument(Wide(s.id), &doc, error);
       if (FAILED(hr)) return Fail(s, Utf8(error));
       h.RaiseOpenEvent(doc);
-      return true;
+      return Outcome::Done;
     }
     case StepKind::NewWindow: {
       Log("script", head);
       Document* doc = h.NewBlankDocument();
       if (doc && doc->frame) h.ActivateFrame(doc->frame);
-      return true;
+      return Outcome::Done;
     }
     case StepKind::Activate: {
       Log("script", head + " " + std::to_string(s.number));
       if (s.number > static_cast<int>(h.frames.size())) return Fail(s, "no window " + std::to_string(s.number));
       h.ActivateFrame(h.frames[s.number - 1].get());
-      return true;
+      return Outcome::Done;
     }
     case StepKind::WaitPane: {
-      Log("script", head + " " + s.id + " timeout=" + std::to_string(s.timeoutMs));
-      DWORD start = GetTickCount();
+      if (first) Log("script", head + " " + s.id + " timeout=" + std::to_string(s.timeoutMs));
       std::string why;
-      for (;;) {
-        HWND w = FindInPane(s.number, why);
-        if (w && IsWindowVisible(w) && GetWindowTextLengthW(w) > 0) {
-          Log("script", head + " done: " + Quote(WindowText(w)));
-          return true;
-        }
-        if (GetTickCount() - start >= static_cast<DWORD>(s.timeoutMs)) return Fail(s, "timed out: " + (w ? "window has no text" : why));
-        if (!PumpMessages(50)) return Fail(s, "the host is quitting");
+      HWND w = FindInPane(s.number, why);
+      if (w && IsWindowVisible(w) && GetWindowTextLengthW(w) > 0) {
+        Log("script", head + " done: " + Quote(WindowText(w)));
+        return Outcome::Done;
       }
+      if (TimedOut(s)) return Fail(s, "timed out: " + (w ? "window has no text" : why));
+      return Outcome::Pending;
     }
     case StepKind::WaitProp: {
-      Log("script", head + " " + s.id + "=" + s.text + " timeout=" + std::to_string(s.timeoutMs));
-      DWORD start = GetTickCount();
-      std::wstring want = Wide(s.text), value;
-      for (;;) {
-        HRESULT hr = ReadContentProperty(s.id, value);
-        if (SUCCEEDED(hr) && value == want) {
-          Log("script", head + " done");
-          return true;
-        }
-        if (GetTickCount() - start >= static_cast<DWORD>(s.timeoutMs))
-          return Fail(s, "timed out: " + (FAILED(hr) ? HrText(hr) : "value is " + Quote(value)));
-        if (!PumpMessages(50)) return Fail(s, "the host is quitting");
+      if (first) Log("script", head + " " + s.id + "=" + s.text + " timeout=" + std::to_string(s.timeoutMs));
+      std::wstring value;
+      HRESULT hr = ReadContentProperty(s.id, value);
+      if (SUCCEEDED(hr) && value == Wide(s.text)) {
+        Log("script", head + " done");
+        return Outcome::Done;
       }
+      if (TimedOut(s)) return Fail(s, "timed out: " + (FAILED(hr) ? HrText(hr) : "value is " + Quote(value)));
+      return Outcome::Pending;
     }
     case StepKind::Sleep:
-      Log("script", head + " " + std::to_string(s.number));
-      PumpMessages(s.number);
-      return true;
+      if (first) Log("script", head + " " + std::to_string(s.number));
+      return GetTickCount() - g_runner.stepStart >= static_cast<DWORD>(s.number) ? Outcome::Done : Outcome::Pending;
     case StepKind::Screenshot: {
       std::wstring path = ResolveScreenshotPath(s.id);
-      Log("script", head + " " + Quote(path));
-      if (!frame) return Fail(s, "no window");
-      for (auto& f : h.frames) {
-        RedrawWindow(f->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      }
-      PumpMessages(300);
-      if (!SaveWindowBitmap(frame->hwnd, path)) return Fail(s, "could not write " + Utf8(path));
-      return true;
+      // While a dialog of ours is in front, the picture is of the whole screen, dialog included.
+      HWND fg = GetForegroundWindow();
+      bool dialogUp = fg && !h.FrameOf(fg) && GetWindowThreadProcessId(fg, nullptr) == GetCurrentThreadId();
+      HWND target = dialogUp ? GetDesktopWindow() : (frame ? frame->hwnd : nullptr);
+      Log("script", head + " " + Quote(path) + (dialogUp ? " (screen)" : ""));
+      if (!target) return Fail(s, "no window");
+      for (auto& f : h.frames) RedrawWindow(f->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      if (!SaveWindowBitmap(target, path)) return Fail(s, "could not write " + Utf8(path));
+      return Outcome::Done;
     }
     case StepKind::Echo:
       Log("script", "echo " + s.text);
-      return true;
+      return Outcome::Done;
     case StepKind::Quit:
       Log("script", head);
-      quit = true;
       h.Quit();
-      return true;
+      return Outcome::Done;
   }
-  return true;
+  return Outcome::Done;
+}
+
+void Stop() {
+  if (g_runner.timer) KillTimer(nullptr, g_runner.timer);
+  g_runner.timer = 0;
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  Runner& r = g_runner;
+  Host& h = Host::Get();
+  if (r.busy) return;
+  if (h.quitting) {
+    Stop();
+    return;
+  }
+  if (r.next >= r.steps.size()) {
+    Log("script", "end of script");
+    Stop();
+    return;
+  }
+  r.busy = true;
+  const ScriptStep& step = r.steps[r.next];
+  bool first = !r.started;
+  if (first) {
+    r.started = true;
+    r.stepStart = GetTickCount();
+  }
+  Outcome outcome = RunStep(step, first);
+  r.busy = false;
+  if (outcome == Outcome::Pending) return;
+  r.started = false;
+  ++r.next;
+  if (outcome == Outcome::Failed) {
+    r.exitCode = 3;
+    Stop();
+    h.Quit();
+  }
 }
 
 }  // namespace
 
-bool PumpMessages(int ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        g_sawQuit = true;
-        return false;
-      }
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= static_cast<DWORD>(ms)) return !g_sawQuit;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(ms) - elapsed, QS_ALLINPUT);
-  }
+void StartScript(std::vector<ScriptStep> steps) {
+  g_runner = Runner();
+  g_runner.steps = std::move(steps);
+  // A thread timer: dispatched by every message loop of this thread, modal ones included.
+  g_runner.timer = SetTimer(nullptr, 0, 25, Tick);
 }
 
-bool RunScript(const std::vector<ScriptStep>& steps, bool& quit) {
-  for (const auto& s : steps) {
-    if (g_sawQuit || Host::Get().quitting) {
-      quit = true;
-      Log("script", "stopped: the application is quitting");
-      return true;
-    }
-    if (!RunStep(s, quit)) return false;
-    if (quit) return true;
-    // Let posted work (layout, repaint, controls' own messages) happen between steps.
-    if (!PumpMessages(30)) {
-      quit = true;
-      return true;
-    }
-  }
-  return true;
-}
+int ScriptExitCode() { return g_runner.exitCode; }
 
 }  // namespace hostsim

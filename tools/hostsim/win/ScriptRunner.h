@@ -1,17 +1,16 @@
 #pragma once
-#include <string>
 #include <vector>
 
 #include "tools/hostsim/core/Script.h"
 
 namespace hostsim {
 
-// Runs the steps on the user-interface thread, pumping messages between and during steps.
-// Returns false when a step failed (the rest is skipped). `quit` tells whether a quit step or
-// an Application.Quit ended the run.
-bool RunScript(const std::vector<ScriptStep>& steps, bool& quit);
+// Starts the steps. They run from a thread timer, one step per tick, so they go on inside any
+// message loop, a modal dialog's included: a click that opens a dialog returns at once and a
+// later dialog-click can close it. A failed step ends the application with exit code 3.
+void StartScript(std::vector<ScriptStep> steps);
 
-// Processes messages for up to `ms` milliseconds; false once WM_QUIT was seen.
-bool PumpMessages(int ms);
+// 0 while nothing failed, 3 after a failed step.
+int ScriptExitCode();
 
 }  // namespace hostsim

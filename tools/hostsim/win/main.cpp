@@ -121,16 +121,15 @@ int Run(const Options& o) {
 
   h.LoadAddins();
 
-  int rc = 0;
-  bool quit = false;
-  if (!steps.empty() && !RunScript(steps, quit)) rc = 3;
-  if (rc == 0 && !quit && !h.quitting) {
+  if (!steps.empty()) StartScript(std::move(steps));
+  if (!h.quitting) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
+  int rc = ScriptExitCode();
   h.quitting = true;
   Log("host", "shutting down");
   // Out of the running-object table first, so no new caller finds a closing host.
