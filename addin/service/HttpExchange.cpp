@@ -170,21 +170,7 @@ std::string BuildLogRequest(const std::string& target, const std::string& servic
                             const std::string& userAgentLine) {
     // Log targets carry values as they stand; a space or a control byte would break the
     // request line, so they get the same treatment as composed addresses.
-    std::string safeTarget;
-    safeTarget.reserve(target.size());
-    static const char kHex[] = "0123456789ABCDEF";
-    for (char c : target) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b == ' ') {
-            safeTarget += '+';
-        } else if (b < 0x20 || b == 0x7F) {
-            safeTarget += '%';
-            safeTarget += kHex[b >> 4];
-            safeTarget += kHex[b & 15];
-        } else {
-            safeTarget += c;
-        }
-    }
+    const std::string safeTarget = RequestLineSafe(target);
 
     std::string request;
     request += "GET " + safeTarget + " HTTP/1.1\r\n";

@@ -76,13 +76,14 @@ std::string ServiceUrl::compose(unsigned flags) const {
     if ((flags & Query) && !query.empty()) text += "?" + query;
     if ((flags & Fragment) && !fragment.empty()) text += "#" + fragment;
 
-    // Spaces become "+" as the service expects; control bytes are escaped so no value can
-    // end the request line or start a header line. Everything else (code page 949 bytes
-    // included) goes out raw.
+    return RequestLineSafe(text);
+}
+
+std::string RequestLineSafe(const std::string& target) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
+    out.reserve(target.size());
+    for (char c : target) {
         unsigned char b = static_cast<unsigned char>(c);
         if (b == ' ') {
             out += '+';

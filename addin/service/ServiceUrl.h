@@ -25,4 +25,9 @@ struct ServiceUrl {
     std::string compose(unsigned flags) const;
 };
 
+// A request target that stays one request line: every space becomes "+" and control bytes
+// (0x00-0x1F, 0x7F) become %XX, so no value can end the line or start a header of its own.
+// Every other byte, code page 949 text included, goes out raw as the service expects.
+std::string RequestLineSafe(const std::string& target);
+
 }  // namespace kv

@@ -1,6 +1,5 @@
 #include "addin/service/UsageLog.h"
-
-#include <cstdio>
+#include "addin/service/ServiceUrl.h"
 
 namespace kv {
 namespace {
@@ -8,27 +7,6 @@ namespace {
 bool KnownKind(UsageEventKind kind) {
     int32_t k = static_cast<int32_t>(kind);
     return k >= 1 && k <= 15;
-}
-
-// Values go out raw, but the target has to stay one request line: a space would end it early
-// and CR or LF would start a header of the value's choosing. Spaces become "+" (as in the
-// search requests), other control bytes are percent-encoded; everything else is untouched.
-std::string RequestLineSafe(const std::string& target) {
-    std::string out;
-    out.reserve(target.size());
-    for (char ch : target) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c == ' ') {
-            out += '+';
-        } else if (c < 0x20 || c == 0x7F) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
 }
 
 std::string WithoutSpaces(const std::string& text) {
