@@ -32,17 +32,6 @@ bool ParseInt(const std::string& text, int& value) {
   return true;
 }
 
-// File and picture names end up in paths: plain names only.
-bool IsPlainName(const std::string& name) {
-  if (name.empty() || name.size() > 100 || name[0] == '.') return false;
-  for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-              c == '_' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 std::string Haystack(const Template& t) { return AsciiLower(t.title + " " + t.keywords + " " + t.file); }
 
 bool MatchesWords(const Template& t, const std::vector<std::string>& words) {

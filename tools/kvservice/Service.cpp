@@ -12,16 +12,6 @@ namespace {
 
 constexpr size_t kMaxServedFile = 64 * 1024 * 1024;
 
-bool IsPlainName(const std::string& name) {
-  if (name.empty() || name.size() > 100 || name[0] == '.') return false;
-  for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-              c == '_' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 bool ReadFile(const std::string& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;

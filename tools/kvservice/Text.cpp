@@ -200,4 +200,14 @@ std::string WithoutBlanks(const std::string& text) {
   return out;
 }
 
+bool IsPlainName(const std::string& name) {
+  if (name.empty() || name.size() > 100 || name[0] == '.') return false;
+  for (char c : name) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+              c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
 }  // namespace kvservice

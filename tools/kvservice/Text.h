@@ -47,4 +47,7 @@ std::vector<std::string> SplitWords(const std::string& text);
 // Removes ASCII blanks.
 std::string WithoutBlanks(const std::string& text);
 
+// File and picture names end up in paths: plain ASCII names only, no dot first, at most 100 bytes.
+bool IsPlainName(const std::string& name);
+
 }  // namespace kvservice
