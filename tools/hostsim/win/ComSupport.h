@@ -4,10 +4,25 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <new>
 #include <string>
 #include <utility>
 
 namespace hostsim {
+
+// Runs the body of an interface method. No exception may leave through a COM interface, so
+// whatever the body throws becomes an HRESULT: E_OUTOFMEMORY for a failed allocation,
+// E_UNEXPECTED for anything else.
+template <class F>
+HRESULT Guard(F&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
 
 template <class T>
 class ComPtr {

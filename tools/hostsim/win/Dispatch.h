@@ -42,16 +42,6 @@ void SetResult(VARIANT* result, bool b);
 void SetResult(VARIANT* result, int i);
 void SetResult(VARIANT* result, IDispatch* d);
 
-// Runs an interface method's body so that no exception leaves through the interface.
-template <class F>
-HRESULT Guarded(F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 // Fills an EXCEPINFO the way automation clients show it (cscript prints the description).
 HRESULT RaiseException(EXCEPINFO* ex, const std::wstring& source, const std::wstring& text, HRESULT code);
 
@@ -70,7 +60,7 @@ class DispatchImpl : public I {
       this->AddRef();
       return S_OK;
     }
-    return QueryOther(iid, out);
+    return Guard([&] { return QueryOther(iid, out); });  // QueryOther may log
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -88,16 +78,14 @@ class DispatchImpl : public I {
     return DISP_E_BADINDEX;
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return Guarded([&] { return LookUpNames(ObjectName(), Members(), MemberCount(), names, count, ids); });
+    return Guard([&] { return LookUpNames(ObjectName(), Members(), MemberCount(), names, count, ids); });
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* ex, UINT* argErr) override {
-    try {
+                                   EXCEPINFO* ex, UINT*) override {
+    return Guard([&] {
       DispArgs args(params);
       return Call(id, flags, args, result, ex);
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    });
   }
 
  protected:

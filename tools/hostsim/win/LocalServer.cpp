@@ -69,13 +69,16 @@ class ApplicationFactory : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    return Guard([&] { return Create(outer, iid, out); });
+  }
+  HRESULT Create(IUnknown* outer, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     Host& h = Host::Get();
     if (!h.app || h.quitting) return CO_E_SERVER_STOPPING;
     HRESULT hr = h.app->QueryInterface(iid, out);
-    Log("host<-", "ClassFactory.CreateInstance(" + GuidText(iid) + ") = " + HrText(hr));
+    LogBuilt("host<-", [&] { return "ClassFactory.CreateInstance(" + GuidText(iid) + ") = " + HrText(hr); });
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }

@@ -26,17 +26,20 @@ void OpenLogFile(const std::wstring& path) {
   if (h != INVALID_HANDLE_VALUE) LogFile().Reset(h);
 }
 
-void Log(const char* category, const std::string& text) {
-  std::string line = std::string(category) + " " + text;
-  // One line per entry, whatever the text holds.
-  for (char& ch : line)
-    if (ch == '\n' || ch == '\r') ch = ' ';
-  line += "\n";
-  WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), line);
-  WriteAll(LogFile().Get(), line);
+void Log(const char* category, const std::string& text) noexcept {
+  try {
+    std::string line = std::string(category) + " " + text;
+    // One line per entry, whatever the text holds.
+    for (char& ch : line)
+      if (ch == '\n' || ch == '\r') ch = ' ';
+    line += "\n";
+    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), line);
+    WriteAll(LogFile().Get(), line);
+  } catch (...) {
+  }
 }
 
-void LogError(const std::string& text) { Log("error", text); }
+void LogError(const std::string& text) noexcept { Log("error", text); }
 
 std::string Quote(const std::wstring& s) { return "\"" + Utf8(s) + "\""; }
 

@@ -14,8 +14,19 @@
 namespace hostsim {
 
 void OpenLogFile(const std::wstring& path);
-void Log(const char* category, const std::string& text);
-void LogError(const std::string& text);
+// Never throws: a line that cannot be written is dropped.
+void Log(const char* category, const std::string& text) noexcept;
+void LogError(const std::string& text) noexcept;
+
+// Logs the line `text()` builds, dropping it if building it throws: for interface methods that
+// have already handed out a reference or a string when they log.
+template <class F>
+void LogBuilt(const char* category, F&& text) noexcept {
+  try {
+    Log(category, text());
+  } catch (...) {
+  }
+}
 
 // A short readable form of a variant for the log: "\"text\"", "42", "true", "IDispatch",
 // "missing", "empty".

@@ -94,7 +94,7 @@ class ConnectionPoint : public IConnectionPoint {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-    return Guarded([&] { return AdviseSink(sink, cookie); });
+    return Guard([&] { return AdviseSink(sink, cookie); });
   }
   HRESULT AdviseSink(IUnknown* sink, DWORD* cookie) {
     if (!sink || !cookie) return E_POINTER;
@@ -106,12 +106,15 @@ class ConnectionPoint : public IConnectionPoint {
       Log("host<-", "ConnectionPoint" + GuidText(iid_) + ".Advise(sink) = CONNECT_E_CANNOTCONNECT (sink lacks the event interface)");
       return CONNECT_E_CANNOTCONNECT;
     }
+    sinks_.emplace_back(lastCookie_ + 1, events);  // may throw: nothing is handed out before it
     *cookie = ++lastCookie_;
-    sinks_.emplace_back(*cookie, events);
-    Log("host<-", "ConnectionPoint" + GuidText(iid_) + ".Advise(sink) = S_OK cookie=" + std::to_string(*cookie));
+    LogBuilt("host<-", [&] { return "ConnectionPoint" + GuidText(iid_) + ".Advise(sink) = S_OK cookie=" + std::to_string(*cookie); });
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+    return Guard([&] { return UnadviseSink(cookie); });
+  }
+  HRESULT UnadviseSink(DWORD cookie) {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
       if (it->first == cookie) {
         sinks_.erase(it);
@@ -312,7 +315,7 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    return Guarded([&] { return FindPoint(iid, out); });
+    return Guard([&] { return FindPoint(iid, out); });
   }
   HRESULT FindPoint(REFIID iid, IConnectionPoint** out) {
     if (!out) return E_POINTER;
@@ -331,14 +334,15 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
   DWORD STDMETHODCALLTYPE AddConnection(DWORD type, DWORD) override {
     if (type & EXTCONN_STRONG) {
       ++external_;
-      Log("host", "external connections: " + std::to_string(external_));
+      LogBuilt("host", [&] { return "external connections: " + std::to_string(external_); });
     }
     return external_;
   }
   DWORD STDMETHODCALLTYPE ReleaseConnection(DWORD type, DWORD, BOOL) override {
     if ((type & EXTCONN_STRONG) && external_ > 0) {
       --external_;
-      Log("host", "external connections: " + std::to_string(external_));
+      // Counted and acted on even when the log line cannot be built.
+      LogBuilt("host", [&] { return "external connections: " + std::to_string(external_); });
       if (external_ == 0) {
         Host& h = Host::Get();
         if (h.embedding && !h.userControl && !h.visible && !h.quitting) {

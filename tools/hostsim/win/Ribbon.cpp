@@ -24,23 +24,29 @@ class RibbonControlObject : public DispatchImpl<IRibbonControl> {
       : id_(std::move(id)), tag_(std::move(tag)), window_(frame->window), number_(frame->number) {}
 
   HRESULT STDMETHODCALLTYPE get_Id(BSTR* out) override {
-    if (!out) return E_POINTER;
-    *out = SysAllocString(id_.c_str());
-    Log("host<-", "RibbonControl.Id [get] = " + Quote(id_));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = SysAllocString(id_.c_str());
+      LogBuilt("host<-", [&] { return "RibbonControl.Id [get] = " + Quote(id_); });
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Context(IDispatch** out) override {
-    if (!out) return E_POINTER;
-    *out = window_.Get();
-    if (*out) (*out)->AddRef();
-    Log("host<-", "RibbonControl.Context [get] = Window " + std::to_string(number_));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = window_.Get();
+      if (*out) (*out)->AddRef();
+      LogBuilt("host<-", [&] { return "RibbonControl.Context [get] = Window " + std::to_string(number_); });
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Tag(BSTR* out) override {
-    if (!out) return E_POINTER;
-    *out = SysAllocString(tag_.c_str());
-    Log("host<-", "RibbonControl.Tag [get] = " + Quote(tag_));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = SysAllocString(tag_.c_str());
+      LogBuilt("host<-", [&] { return "RibbonControl.Tag [get] = " + Quote(tag_); });
+      return S_OK;
+    });
   }
 
  protected:
@@ -80,31 +86,43 @@ class RibbonUIObject : public DispatchImpl<IRibbonUI> {
   void Detach() { addin_ = nullptr; }
 
   HRESULT STDMETHODCALLTYPE Invalidate() override {
-    Log("host<-", "RibbonUI.Invalidate() = S_OK");
-    if (addin_) Host::Get().InvalidateRibbon(addin_, L"");
-    return S_OK;
+    return Guard([&] {
+      Log("host<-", "RibbonUI.Invalidate() = S_OK");
+      if (addin_) Host::Get().InvalidateRibbon(addin_, L"");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE InvalidateControl(BSTR id) override {
-    std::wstring s = id ? id : L"";
-    Log("host<-", "RibbonUI.InvalidateControl(" + Quote(s) + ") = S_OK");
-    if (addin_) Host::Get().InvalidateRibbon(addin_, s);
-    return S_OK;
+    return Guard([&] {
+      std::wstring s = id ? id : L"";
+      Log("host<-", "RibbonUI.InvalidateControl(" + Quote(s) + ") = S_OK");
+      if (addin_) Host::Get().InvalidateRibbon(addin_, s);
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE InvalidateControlMso(BSTR id) override {
-    Log("host<-", "RibbonUI.InvalidateControlMso(" + Quote(id ? id : L"") + ") = S_OK");
-    return S_OK;
+    return Guard([&] {
+      Log("host<-", "RibbonUI.InvalidateControlMso(" + Quote(id ? id : L"") + ") = S_OK");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE ActivateTab(BSTR id) override {
-    Log("host<-", "RibbonUI.ActivateTab(" + Quote(id ? id : L"") + ") = S_OK");
-    return S_OK;
+    return Guard([&] {
+      Log("host<-", "RibbonUI.ActivateTab(" + Quote(id ? id : L"") + ") = S_OK");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE ActivateTabMso(BSTR id) override {
-    Log("host<-", "RibbonUI.ActivateTabMso(" + Quote(id ? id : L"") + ") = S_OK");
-    return S_OK;
+    return Guard([&] {
+      Log("host<-", "RibbonUI.ActivateTabMso(" + Quote(id ? id : L"") + ") = S_OK");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE ActivateTabQ(BSTR id, BSTR ns) override {
-    Log("host<-", "RibbonUI.ActivateTabQ(" + Quote(id ? id : L"") + ", " + Quote(ns ? ns : L"") + ") = S_OK");
-    return S_OK;
+    return Guard([&] {
+      Log("host<-", "RibbonUI.ActivateTabQ(" + Quote(id ? id : L"") + ", " + Quote(ns ? ns : L"") + ") = S_OK");
+      return S_OK;
+    });
   }
 
  protected:

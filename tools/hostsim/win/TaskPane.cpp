@@ -57,88 +57,112 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
 
   // _CustomTaskPane
   HRESULT STDMETHODCALLTYPE get_Title(BSTR* out) override {
-    if (!out) return E_POINTER;
-    *out = SysAllocString(title_.c_str());
-    Log("host<-", Who() + ".Title [get] = " + Quote(title_));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = SysAllocString(title_.c_str());
+      LogBuilt("host<-", [&] { return Who() + ".Title [get] = " + Quote(title_); });
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Application(IDispatch** out) override {
-    if (!out) return E_POINTER;
-    *out = Host::Get().app.Get();
-    if (*out) (*out)->AddRef();
-    Log("host<-", Who() + ".Application [get] = Application");
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = Host::Get().app.Get();
+      if (*out) (*out)->AddRef();
+      LogBuilt("host<-", [&] { return Who() + ".Application [get] = Application"; });
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Window(IDispatch** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!frame_) return E_UNEXPECTED;
-    *out = frame_->window.Get();
-    if (*out) (*out)->AddRef();
-    Log("host<-", Who() + ".Window [get] = Window " + std::to_string(frame_->number));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = nullptr;
+      if (!frame_) return E_UNEXPECTED;
+      *out = frame_->window.Get();
+      if (*out) (*out)->AddRef();
+      LogBuilt("host<-", [&] { return Who() + ".Window [get] = Window " + std::to_string(frame_->number); });
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Visible(VARIANT_BOOL* out) override {
-    if (!out) return E_POINTER;
-    *out = visible_ ? VARIANT_TRUE : VARIANT_FALSE;
-    Log("host<-", Who() + ".Visible [get] = " + std::to_string(*out));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = visible_ ? VARIANT_TRUE : VARIANT_FALSE;
+      Log("host<-", Who() + ".Visible [get] = " + std::to_string(*out));
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL v) override {
-    if (!frame_) return E_UNEXPECTED;
-    visible_ = v != VARIANT_FALSE;
-    Log("host<-", Who() + ".Visible [put] " + std::to_string(v) + " = S_OK");
-    Host::Get().LayoutFrame(frame_);
-    return S_OK;
+    return Guard([&] {
+      if (!frame_) return E_UNEXPECTED;
+      visible_ = v != VARIANT_FALSE;
+      Log("host<-", Who() + ".Visible [put] " + std::to_string(v) + " = S_OK");
+      Host::Get().LayoutFrame(frame_);
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_ContentControl(IDispatch** out) override {
-    if (!out) return E_POINTER;
-    ComPtr<IDispatch> d = Content();
-    *out = d.Detach();
-    Log("host<-", Who() + ".ContentControl [get] = " + (*out ? "IDispatch" : "none (E_FAIL)"));
-    return *out ? S_OK : E_FAIL;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      ComPtr<IDispatch> d = Content();
+      *out = d.Detach();
+      LogBuilt("host<-", [&] { return Who() + ".ContentControl [get] = " + (*out ? "IDispatch" : "none (E_FAIL)"); });
+      return *out ? S_OK : E_FAIL;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Height(int* out) override {
-    if (!out) return E_POINTER;
-    RECT r{};
-    if (window_) GetWindowRect(window_, &r);
-    *out = r.bottom - r.top;
-    Log("host<-", Who() + ".Height [get] = " + std::to_string(*out));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      RECT r{};
+      if (window_) GetWindowRect(window_, &r);
+      *out = r.bottom - r.top;
+      Log("host<-", Who() + ".Height [get] = " + std::to_string(*out));
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE put_Height(int v) override {
-    // Docked left or right, the height follows the window, as in the hosts.
-    Log("host<-", Who() + ".Height [put] " + std::to_string(v) + " = E_FAIL (docked at the side)");
-    return E_FAIL;
+    return Guard([&] {
+      // Docked left or right, the height follows the window, as in the hosts.
+      Log("host<-", Who() + ".Height [put] " + std::to_string(v) + " = E_FAIL (docked at the side)");
+      return E_FAIL;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_Width(int* out) override {
-    if (!out) return E_POINTER;
-    *out = width_;
-    Log("host<-", Who() + ".Width [get] = " + std::to_string(width_));
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = width_;
+      Log("host<-", Who() + ".Width [get] = " + std::to_string(width_));
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE put_Width(int v) override {
-    if (v < 0 || v > 10000) {
-      Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = E_INVALIDARG");
-      return E_INVALIDARG;
-    }
-    if (!frame_) return E_UNEXPECTED;
-    width_ = std::max(v, 20);
-    Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = S_OK");
-    Host::Get().LayoutFrame(frame_);
-    return S_OK;
+    return Guard([&] {
+      if (v < 0 || v > 10000) {
+        Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = E_INVALIDARG");
+        return E_INVALIDARG;
+      }
+      if (!frame_) return E_UNEXPECTED;
+      width_ = std::max(v, 20);
+      Log("host<-", Who() + ".Width [put] " + std::to_string(v) + " = S_OK");
+      Host::Get().LayoutFrame(frame_);
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_DockPosition(MsoCTPDockPosition* out) override {
-    if (!out) return E_POINTER;
-    *out = msoCTPDockPositionRight;
-    Log("host<-", Who() + ".DockPosition [get] = 2 (right)");
-    return S_OK;
+    return Guard([&] {
+      if (!out) return E_POINTER;
+      *out = msoCTPDockPositionRight;
+      Log("host<-", Who() + ".DockPosition [get] = 2 (right)");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE put_DockPosition(MsoCTPDockPosition v) override {
-    // Only docking at the right is simulated.
-    HRESULT hr = v == msoCTPDockPositionRight ? S_OK : E_NOTIMPL;
-    Log("host<-", Who() + ".DockPosition [put] " + std::to_string(v) + " = " + HrText(hr));
-    return hr;
+    return Guard([&] {
+      // Only docking at the right is simulated.
+      HRESULT hr = v == msoCTPDockPositionRight ? S_OK : E_NOTIMPL;
+      Log("host<-", Who() + ".DockPosition [put] " + std::to_string(v) + " = " + HrText(hr));
+      return hr;
+    });
   }
   HRESULT STDMETHODCALLTYPE get_DockPositionRestrict(MsoCTPDockPositionRestrict* out) override {
     if (!out) return E_POINTER;
@@ -146,21 +170,25 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_DockPositionRestrict(MsoCTPDockPositionRestrict v) override {
-    restrict_ = v;
-    Log("host<-", Who() + ".DockPositionRestrict [put] " + std::to_string(v) + " = S_OK");
-    return S_OK;
+    return Guard([&] {
+      restrict_ = v;
+      Log("host<-", Who() + ".DockPositionRestrict [put] " + std::to_string(v) + " = S_OK");
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE Delete() override {
-    if (!frame_) return E_UNEXPECTED;
-    Log("host<-", Who() + ".Delete() = S_OK");
-    Frame* frame = frame_;
-    ComPtr<_CustomTaskPane> self(this);
-    auto& panes = frame->panes;
-    panes.erase(std::remove_if(panes.begin(), panes.end(), [this](const ComPtr<_CustomTaskPane>& p) { return p.Get() == this; }),
-                panes.end());
-    DestroyWindowNow();
-    Host::Get().LayoutFrame(frame);
-    return S_OK;
+    return Guard([&] {
+      if (!frame_) return E_UNEXPECTED;
+      Log("host<-", Who() + ".Delete() = S_OK");
+      Frame* frame = frame_;
+      ComPtr<_CustomTaskPane> self(this);
+      auto& panes = frame->panes;
+      panes.erase(std::remove_if(panes.begin(), panes.end(), [this](const ComPtr<_CustomTaskPane>& p) { return p.Get() == this; }),
+                  panes.end());
+      DestroyWindowNow();
+      Host::Get().LayoutFrame(frame);
+      return S_OK;
+    });
   }
 
  protected:
@@ -178,19 +206,15 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     int iv = 0;
     bool bv = false;
     switch (id) {
-      case 0: if (put) return DISP_E_MEMBERNOTFOUND; V_VT(result) = VT_BSTR; return get_Title(&V_BSTR(result));
-      case 1: if (put) return DISP_E_MEMBERNOTFOUND; V_VT(result) = VT_DISPATCH; return get_Application(&V_DISPATCH(result));
-      case 2: if (put) return DISP_E_MEMBERNOTFOUND; V_VT(result) = VT_DISPATCH; return get_Window(&V_DISPATCH(result));
+      // The result's type is set only once a getter has filled it: a failed getter leaves it empty.
+      case 0: if (put) return DISP_E_MEMBERNOTFOUND; return Typed(result, VT_BSTR, get_Title(&V_BSTR(result)));
+      case 1: if (put) return DISP_E_MEMBERNOTFOUND; return Typed(result, VT_DISPATCH, get_Application(&V_DISPATCH(result)));
+      case 2: if (put) return DISP_E_MEMBERNOTFOUND; return Typed(result, VT_DISPATCH, get_Window(&V_DISPATCH(result)));
       case 3:
         if (put) return FAILED(VariantToBool(*pv, bv)) ? DISP_E_TYPEMISMATCH : put_Visible(bv ? VARIANT_TRUE : VARIANT_FALSE);
         V_VT(result) = VT_BOOL;
         return get_Visible(&V_BOOL(result));
-      case 4: {
-        if (put) return DISP_E_MEMBERNOTFOUND;
-        HRESULT hr = get_ContentControl(&V_DISPATCH(result));
-        if (SUCCEEDED(hr)) V_VT(result) = VT_DISPATCH;
-        return hr;
-      }
+      case 4: if (put) return DISP_E_MEMBERNOTFOUND; return Typed(result, VT_DISPATCH, get_ContentControl(&V_DISPATCH(result)));
       case 5:
         if (put) return FAILED(VariantToInt(*pv, iv)) ? DISP_E_TYPEMISMATCH : put_Height(iv);
         V_VT(result) = VT_I4;
@@ -222,6 +246,10 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
 
  private:
   std::string Who() const { return "CustomTaskPane[" + std::to_string(number_) + "]"; }
+  static HRESULT Typed(VARIANT* result, VARTYPE type, HRESULT hr) {
+    if (SUCCEEDED(hr)) V_VT(result) = type;
+    return hr;
+  }
   static constexpr DispMember kMembers[] = {
       {L"Title", 0, {}}, {L"Application", 1, {}}, {L"Window", 2, {}}, {L"Visible", 3, {}},
       {L"ContentControl", 4, {}}, {L"Height", 5, {}}, {L"Width", 6, {}}, {L"DockPosition", 7, {}},
@@ -244,7 +272,7 @@ namespace {
 class PaneFactory : public DispatchImpl<ICTPFactory> {
  public:
   HRESULT STDMETHODCALLTYPE CreateCTP(BSTR progId, BSTR title, VARIANT parent, _CustomTaskPane** out) override {
-    return Guarded([&] { return CreateCtp(progId, title, parent, out); });
+    return Guard([&] { return CreateCtp(progId, title, parent, out); });
   }
 
   HRESULT CreateCtp(BSTR progId, BSTR title, const VARIANT& parent, _CustomTaskPane** out) {
@@ -280,7 +308,7 @@ class PaneFactory : public DispatchImpl<ICTPFactory> {
       return hr;
     }
     *out = pane;  // CreatePane returned it with a reference for the caller
-    Log("host<-", call + " = S_OK pane=" + std::to_string(frame->panes.size()) + " window=" + std::to_string(frame->number));
+    LogBuilt("host<-", [&] { return call + " = S_OK pane=" + std::to_string(frame->panes.size()) + " window=" + std::to_string(frame->number); });
     return S_OK;
   }
 
