@@ -1,7 +1,10 @@
 // A second process that reaches the host the way other programs do: local-server creation by
 // ProgID, the running-object table, and calls by name with a named argument.
 //   hostsim_client local <ProgID> <document>   create (starts hostsim -Embedding), open, quit
-//   hostsim_client active <ProgID> <seconds>   attach to a running host through GetActiveObject
+//   hostsim_client active <ProgID> <seconds> [caption]
+//                                              attach to a running host through GetActiveObject,
+//                                              started at the same time as the host: waits for
+//                                              its registration and, if given, for that caption
 //   hostsim_client release <ProgID> -          create, read, release without Quit
 #include <windows.h>
 #include <ole2.h>
@@ -166,26 +169,34 @@ int Release(const std::wstring& progId) {
   return SUCCEEDED(hr) ? 0 : 1;
 }
 
-int Active(const std::wstring& progId, int seconds) {
+// A host that is just starting may not have registered its ProgID (a fresh installation) nor
+// entered the running-object table yet: both are retried until the deadline.
+int Active(const std::wstring& progId, int seconds, const std::wstring& caption) {
+  DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+  auto timeLeft = [&] { return static_cast<LONG>(deadline - GetTickCount()) > 0; };
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
+  HRESULT hr;
+  while (FAILED(hr = CLSIDFromProgID(progId.c_str(), &clsid)) && timeLeft()) Sleep(100);
   if (FAILED(hr)) {
     Say("CLSIDFromProgID " + Hr(hr));
     return 1;
   }
   IUnknown* running = nullptr;
-  for (int i = 0; i < seconds * 10; ++i) {
-    hr = GetActiveObject(clsid, nullptr, &running);
-    if (SUCCEEDED(hr)) break;
-    Sleep(100);
-  }
+  while (FAILED(hr = GetActiveObject(clsid, nullptr, &running)) && timeLeft()) Sleep(100);
   Say("GetActiveObject " + Hr(hr));
   if (!running) return 1;
   IDispatch* app = nullptr;
   hr = running->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&app));
   running->Release();
   if (FAILED(hr)) return 1;
-  Say("Name=" + GetText(app, L"Name") + " Caption=" + GetText(app, L"Caption"));
+  // The host is ready for this client once it shows the expected caption.
+  std::string want = Utf8(caption.c_str());
+  std::string shown = GetText(app, L"Caption");
+  while (!want.empty() && shown != want && timeLeft()) {
+    Sleep(100);
+    shown = GetText(app, L"Caption");
+  }
+  Say("Name=" + GetText(app, L"Name") + " Caption=" + shown);
   if (progId.rfind(L"PowerPoint", 0) == 0) Say(std::string("HWND ") + (GetText(app, L"HWND") != "0" ? "set" : "0"));
   Say("Quit " + Hr(Call(app, L"Quit")));
   app->Release();
@@ -202,7 +213,7 @@ int wmain(int argc, wchar_t** argv) {
   if (FAILED(CoInitialize(nullptr))) return 1;
   std::wstring mode = argv[1];
   int rc = mode == L"local"     ? Local(argv[2], argv[3])
-           : mode == L"active"  ? Active(argv[2], _wtoi(argv[3]))
+           : mode == L"active"  ? Active(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : L"")
            : mode == L"release" ? Release(argv[2])
                                 : 2;
   CoUninitialize();

@@ -177,14 +177,17 @@ open $(win "$work/deck.pptx")
 wait-pane 103 5000
 expect-pane 103 결과: deck.pptx - PowerPoint
 screenshot powerpoint-presentation
-sleep 60000
+sleep 30000
+quit
 SCRIPT
+  # Host and client start together: the client waits for the host's ProgID, its running-object
+  # entry and the opened presentation. The script's own quit bounds the run if the client fails.
   (cd "$(dirname "$host")" && wine "$host" --app powerpoint --script "$(win "$work/script.txt")" --screens "$(win "$work/screens")") >>"$log" 2>/dev/null &
   hostpid=$!
-  sleep 2
-  (cd "$(dirname "$client")" && wine "$client" active PowerPoint.Application 30) >"$work/client.txt" 2>/dev/null
+  (cd "$(dirname "$client")" && wine "$client" active PowerPoint.Application 30 "deck.pptx - PowerPoint") >"$work/client.txt" 2>/dev/null
   wait "$hostpid"
   cat "$work/client.txt" >>"$log"
+  expect_not "script line 6 quit"
   check_load_order PowerPoint Microsoft.PowerPoint.Presentation
   check_pane_hosting
   expect "addin connect PowerPoint events=0x00000000"
