@@ -11,12 +11,13 @@ data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
 for f in "$svc" "$fetch"; do [ -x "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-log="$(mktemp /tmp/kvdemo-requests.XXXXXX)"
-"$svc" --port "$port" --data "$data" --log "$log" >/tmp/kvdemo-service.out 2>&1 &
+work="$(mktemp -d /tmp/kvdemo.XXXXXX)"
+log="$work/requests.jsonl"
+"$svc" --port "$port" --data "$data" --log "$log" >"$work/service.out" 2>&1 &
 spid=$!
-trap 'kill $spid 2>/dev/null; wait $spid 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 1 50); do grep -q listening /tmp/kvdemo-service.out 2>/dev/null && break; sleep 0.1; done
-grep -q listening /tmp/kvdemo-service.out || { echo "demo: service did not start" >&2; cat /tmp/kvdemo-service.out >&2; exit 1; }
+trap 'kill $spid 2>/dev/null; wait $spid 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 1 50); do grep -q listening "$work/service.out" 2>/dev/null && break; sleep 0.1; done
+grep -q listening "$work/service.out" || { echo "demo: service did not start" >&2; cat "$work/service.out" >&2; exit 1; }
 base="http://127.0.0.1:$port"
 
 # Lists come back in code page 949, as the add-in reads them; shown here in UTF-8.
@@ -46,13 +47,13 @@ fi
 if [ -x "$out/win64/kvfetch.exe" ] && command -v wine >/dev/null; then
   echo
   echo "== the same member search from kvfetch.exe under Wine =="
-  cat > /tmp/kvdemo-wine.sh <<EOS
+  cat > "$work/wine.sh" <<EOS
 #!/usr/bin/env bash
 # Wine hands a UTF-8 argument to the program as code page 949 text, as a Korean Windows would.
 wine "$out/win64/kvfetch.exe" --slot cert "$base/k_app/search_certform.asp?ext=doc&keyword=이력서" 2>/dev/null | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
 EOS
-  chmod +x /tmp/kvdemo-wine.sh
-  "$top/scripts/wine-run.sh" --shell --timeout 120 -- /tmp/kvdemo-wine.sh
+  chmod +x "$work/wine.sh"
+  "$top/scripts/wine-run.sh" --shell --timeout 120 -- "$work/wine.sh"
 fi
 
 echo
