@@ -1,40 +1,55 @@
-// One owner for every kind of handle: a value, the value that means "none", and the call
-// that releases it. Move-only; the release runs exactly once, on scope exit or reset.
-//   using UniqueKey = UniqueResource<HKEY, decltype(&CloseKey), &CloseKey>;
+// One owner for every kind of handle: traits name the handle type, the value that means "none"
+// and the call that releases it. Move-only; the release runs exactly once, on scope exit or reset.
+//   struct KeyTraits { using type = HKEY; static HKEY none() { return nullptr; }
+//                      static void close(HKEY k) { RegCloseKey(k); } };
+//   using UniqueKey = UniqueHandle<KeyTraits>;
+// UniqueResource is the short form for handles whose "none" is a constant expression.
 #pragma once
 #include <utility>
 
 namespace kv {
 
-template <typename T, typename Closer, Closer close, T none = T{}>
-class UniqueResource {
+template <typename Traits>
+class UniqueHandle {
 public:
-    UniqueResource() = default;
-    explicit UniqueResource(T value) : value_(value) {}
-    ~UniqueResource() { reset(); }
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-    UniqueResource& operator=(UniqueResource&& other) noexcept {
+    using type = typename Traits::type;
+
+    UniqueHandle() = default;
+    explicit UniqueHandle(type value) : value_(value) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-    T get() const { return value_; }
-    explicit operator bool() const { return value_ != none; }
+    type get() const { return value_; }
+    explicit operator bool() const { return value_ != Traits::none(); }
     // For the out parameter of a creating call; releases what was held first.
-    T* put() {
+    type* put() {
         reset();
         return &value_;
     }
-    T release() { return std::exchange(value_, none); }
-    void reset(T value = none) {
-        T old = std::exchange(value_, value);
-        if (old != none) close(old);
+    type release() { return std::exchange(value_, Traits::none()); }
+    void reset(type value = Traits::none()) {
+        type old = std::exchange(value_, value);
+        if (old != Traits::none()) Traits::close(old);
     }
 
 private:
-    T value_ = none;
+    type value_ = Traits::none();
 };
+
+template <typename T, typename Closer, Closer closer, T noneValue>
+struct FunctionTraits {
+    using type = T;
+    static constexpr T none() { return noneValue; }
+    static void close(T value) { closer(value); }
+};
+
+template <typename T, typename Closer, Closer close, T none = T{}>
+using UniqueResource = UniqueHandle<FunctionTraits<T, Closer, close, none>>;
 
 }  // namespace kv
