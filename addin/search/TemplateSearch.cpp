@@ -1,6 +1,5 @@
 #include "addin/search/TemplateSearch.h"
 
-#include "addin/search/ResultReader.h"
 #include "addin/service/Addresses.h"
 #include "addin/service/UsageLog.h"
 
@@ -54,13 +53,34 @@ void TemplateSearch::FindApplication() {
     }
 }
 
-TemplateSearch::Outcome TemplateSearch::Request(ReplySlot slot, const std::string& path, std::string* body) {
+bool TemplateSearch::Fetch(ReplySlot slot, const std::string& path, std::string* body) {
+    body->clear();
     // No host probe succeeded: there is no address to ask, so the request fails without a
     // connection instead of sending whatever the keyword alone would make of an address.
-    if (path.empty()) return Outcome::Failed;
-    if (!s_.client.HttpExchange(slot, s_.client.Address(path))) return Outcome::Failed;
+    if (path.empty()) return false;
+    if (!s_.client.HttpExchange(slot, s_.client.Address(path))) return false;
     *body = s_.client.Reply(slot).body();
-    return body->empty() ? Outcome::EmptyBody : Outcome::Body;
+    return true;
+}
+
+bool TemplateSearch::ReadList(const ListRequest& request) {
+    ResultSummary& summary = s_.list.Summary();
+    std::string body;
+    if (!Fetch(request.slot, request.path, &body)) {
+        // A failed exchange leaves its section empty; the search goes on.
+        summary.lastRequestSucceeded = 0;
+        return true;
+    }
+    // The exchange succeeded even when what came back is unusable: the service answered.
+    summary.lastRequestSucceeded = 1;
+    ListReply reply;
+    if (body.empty() || !reply.Parse(body)) return false;
+    *request.count = 0;
+    reply.Fill(request.options, &items_, [this, &request](int slot) {
+        if (request.counts) ++*request.count;
+        MarkSelected(slot);
+    });
+    return true;
 }
 
 void TemplateSearch::MarkSelected(int slot) {
@@ -114,77 +134,32 @@ void TemplateSearch::Search(int mode) {
     }
 
     for (TemplateItem& item : items_) item.Clear();
-    auto mark = [this](int slot) { MarkSelected(slot); };
-    auto countFree = [this, &summary](int slot) {
-        ++summary.freeCount;
-        MarkSelected(slot);
-    };
-    auto countMember = [this, &summary](int slot) {
-        ++summary.memberCount;
-        MarkSelected(slot);
-    };
 
-    // Each list: a failed exchange leaves its section empty and the search goes on; an empty
-    // body or one without a root element ends the search where it stands.
-    std::string body;
-    ListReply reply;
-    switch (Request(ReplySlot::WeekSearch, WeekSearchPath(), &body)) {
-        case Outcome::Failed: summary.lastRequestSucceeded = 0; break;
-        case Outcome::EmptyBody: summary.lastRequestSucceeded = 0; s_.list.ShowItems(items_); return;
-        case Outcome::Body:
-            summary.lastRequestSucceeded = 1;
-            if (!reply.Parse(body)) {
-                s_.list.ShowItems(items_);
-                return;
-            }
-            summary.freeCount = 0;
-            reply.Fill({ListKind::Weekly, kDailyFirst, kPickSlots, 0, false}, &items_, mark);
-            break;
-    }
-
-    switch (Request(ReplySlot::FreeSearch, freePath, &body)) {
-        case Outcome::Failed: summary.lastRequestSucceeded = 0; break;
-        case Outcome::EmptyBody: summary.lastRequestSucceeded = 0; s_.list.ShowItems(items_); return;
-        case Outcome::Body: {
-            summary.lastRequestSucceeded = 1;
-            ListReply freeReply;
-            if (!freeReply.Parse(body)) {
-                s_.list.ShowItems(items_);
-                return;
-            }
-            summary.freeCount = 0;
-            freeReply.Fill({ListKind::Free, kFreeFirst, kFreeSlots, 0, false}, &items_, countFree);
-            break;
+    // The best list's first three entries are the ones the free section already shows.
+    const bool noKeyword = keyword.empty();
+    const ListRequest requests[] = {
+        {ReplySlot::WeekSearch, WeekSearchPath(), {ListKind::Weekly, kDailyFirst, kPickSlots, 0, false},
+         &summary.freeCount, false},
+        {ReplySlot::FreeSearch, freePath, {ListKind::Free, kFreeFirst, kFreeSlots, 0, false}, &summary.freeCount, true},
+        {ReplySlot::CertSearch, memberPath,
+         {ListKind::Member, kMemberFirst, kMemberSlots, noKeyword ? kFreeSlots : 0, noKeyword}, &summary.memberCount,
+         true},
+    };
+    // An empty body or one without a root element ends the search where it stands.
+    for (const ListRequest& request : requests) {
+        if (!ReadList(request)) {
+            s_.list.ShowItems(items_);
+            return;
         }
     }
-
-    switch (Request(ReplySlot::CertSearch, memberPath, &body)) {
-        case Outcome::Failed: summary.lastRequestSucceeded = 0; break;
-        case Outcome::EmptyBody: summary.lastRequestSucceeded = 0; s_.list.ShowItems(items_); return;
-        case Outcome::Body: {
-            summary.lastRequestSucceeded = 1;
-            ListReply memberReply;
-            if (!memberReply.Parse(body)) {
-                s_.list.ShowItems(items_);
-                return;
-            }
-            summary.memberCount = 0;
-            // The best list's first three entries are the ones the free section already shows.
-            const int skip = keyword.empty() ? kFreeSlots : 0;
-            memberReply.Fill({ListKind::Member, kMemberFirst, kMemberSlots, skip, keyword.empty()}, &items_,
-                             countMember);
-            summary.moreResults = keyword.empty() ? 0 : 1;
-            break;
-        }
-    }
-
+    if (summary.lastRequestSucceeded) summary.moreResults = noKeyword ? 0 : 1;
     s_.list.ShowItems(items_);
 }
 
 void TemplateSearch::LoadBanner() {
     NetSession session(s_.client.network());
     std::string body;
-    if (Request(ReplySlot::FreeSearch, BannerListPath(), &body) != Outcome::Body) return;
+    if (!Fetch(ReplySlot::FreeSearch, BannerListPath(), &body) || body.empty()) return;
     std::string text;
     std::string address;
     if (ReadBanner(body, &text, &address)) {

@@ -8,6 +8,7 @@
 
 #include "addin/office/HostModel.h"
 #include "addin/search/ResultList.h"
+#include "addin/search/ResultReader.h"
 #include "addin/search/TemplateItem.h"
 #include "addin/service/HttpExchange.h"
 #include "addin/service/Identity.h"
@@ -62,8 +63,18 @@ public:
     const std::string& bannerAddress() const { return bannerAddress_; }
 
 private:
-    enum class Outcome { Failed, EmptyBody, Body };
-    Outcome Request(ReplySlot slot, const std::string& path, std::string* body);
+    // One list request of a search and where its entries go.
+    struct ListRequest {
+        ReplySlot slot;
+        std::string path;
+        ReadOptions options;
+        int32_t* count;  // set to 0 when reading begins
+        bool counts;     // counted up for each filled slot
+    };
+    // True when the exchange succeeded; *body is then the reply body (possibly empty).
+    bool Fetch(ReplySlot slot, const std::string& path, std::string* body);
+    // Makes the request and fills its section. False when the search must end here.
+    bool ReadList(const ListRequest& request);
     void FindApplication();
     void MarkSelected(int slot);
 
