@@ -1,23 +1,34 @@
 #!/usr/bin/env bash
-# Runs every test: the native suite, then the Windows suites under Wine. Prints one summary line.
+# Runs every test: the native suite, then the Windows suites under Wine. Ends with one line
+# "N passed, N failed, N skipped". A test that did not run (skipped, disabled, not built) is
+# never counted as passed.
 set -u
 build="${1:-build}"
-passed=0; failed=0; rc=0
+passed=0; failed=0; skipped=0; rc=0; suites=0
 for flavour in linux win64 win32; do
   dir="$build/$flavour"
   [ -f "$dir/CTestTestfile.cmake" ] || continue
+  suites=$((suites + 1))
   echo "== $flavour tests =="
   log="$dir/ctest-summary.log"
   ctest --test-dir "$dir" --output-on-failure -j "${KV_TEST_JOBS:-2}" --timeout 900 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || rc=1
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n1)
-  if [ -n "$line" ]; then
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-    bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
-    passed=$((passed + total - bad)); failed=$((failed + bad))
+  if [ -z "$line" ]; then
+    # No summary: ctest itself failed (a broken tree); that is a failure, not an empty suite.
+    echo "test: no ctest summary for $flavour" >&2
+    failed=$((failed + 1)); rc=1
+    continue
   fi
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+  # ctest lists tests that did not run after "The following tests did not run:", one a line,
+  # "  N - name (Skipped)" (or Disabled, Not Run); they are part of the total but not failures.
+  notrun=$(sed -n '/^The following tests did not run:/,/^$/p' "$log" | grep -cE '^[[:space:]]+[0-9]+ - .* \((Skipped|Disabled|Not Run)\)' || true)
+  passed=$((passed + total - bad - notrun)); failed=$((failed + bad)); skipped=$((skipped + notrun))
 done
 echo
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$suites" -gt 0 ] || { echo "test: no build tree under $build" >&2; rc=1; }
 [ "$failed" -eq 0 ] || rc=1
 exit $rc
