@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/UniqueResource.h"
 #include "tools/kvservice/Text.h"
 
 namespace kvservice {
@@ -20,39 +21,29 @@ namespace {
 
 constexpr size_t kMaxHead = 32 * 1024;     // a longer head is refused with 431
 constexpr int kHeadTimeoutMs = 10000;      // a client that never finishes its head is dropped
-constexpr int kIdleTimeoutMs = 30000;      // no byte either way for this long ends a connection
 constexpr int kMaxConnections = 128;       // more at once are closed at once
 constexpr int kPollSliceMs = 250;          // how often waits look at the stop flag
 
-// Owns one socket descriptor.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int Get() const { return fd_; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
+using Fd = kv::UniqueResource<int, decltype(&::close), &::close, -1>;
 
- private:
-  int fd_;
-};
-
-bool SendAll(int fd, const char* data, size_t size) {
+// Sends all bytes without ever blocking for longer than one poll slice: a peer that stops
+// reading makes no progress for `idleMs` and the send gives up, as does a stop of the front.
+bool SendAll(int fd, const char* data, size_t size, int idleMs, const std::atomic<bool>& stopping) {
+  auto lastProgress = std::chrono::steady_clock::now();
   while (size > 0) {
-    ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (stopping) return false;
+    ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<size_t>(n);
+      lastProgress = std::chrono::steady_clock::now();
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    if (std::chrono::steady_clock::now() - lastProgress > std::chrono::milliseconds(idleMs)) return false;
+    pollfd p{fd, POLLOUT, 0};
+    ::poll(&p, 1, kPollSliceMs);
   }
   return true;
 }
@@ -64,8 +55,8 @@ bool IsSafeTargetByte(unsigned char c) {
 
 // Answers with a fixed reply and closes so that the client reads it: closing with unread
 // input would reset the connection and lose the reply. The drain is bounded in time and size.
-void AnswerAndClose(int fd, const char* reply) {
-  SendAll(fd, reply, std::strlen(reply));
+void AnswerAndClose(int fd, const char* reply, const std::atomic<bool>& stopping) {
+  SendAll(fd, reply, std::strlen(reply), 1000, stopping);
   ::shutdown(fd, SHUT_WR);
   char sink[4096];
   size_t drained = 0;
@@ -145,6 +136,9 @@ std::string SafeTarget(const std::string& target) {
 }
 
 RawFront::~RawFront() {
+  // Run() has joined its connections; a front that was opened but never run has none.
+  Stop();
+  JoinConnections(true);
   if (listenFd_ >= 0) ::close(listenFd_);
   if (log_) std::fclose(log_);
 }
@@ -167,47 +161,75 @@ bool RawFront::Open(const std::string& bindAddress, int port, int backendPort, c
     return false;
   }
   Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd.Get() < 0) {
+  if (fd.get() < 0) {
     error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
   int one = 1;
-  ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd.Get(), 64) != 0) {
+  ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd.get(), 64) != 0) {
     error = "cannot listen on " + bindAddress + ":" + std::to_string(port) + ": " + std::strerror(errno);
     return false;
   }
   socklen_t len = sizeof addr;
-  ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
+  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
-  listenFd_ = fd.Release();
+  listenFd_ = fd.release();
   return true;
 }
 
 void RawFront::Run() {
   while (!stopping_) {
+    JoinConnections(false);
     pollfd p{listenFd_, POLLIN, 0};
     int ready = ::poll(&p, 1, kPollSliceMs);
     if (ready <= 0) continue;
     int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
-    {
-      std::lock_guard<std::mutex> lock(activeMutex_);
-      if (active_ >= kMaxConnections) {
-        ::close(client);
-        continue;
-      }
-      ++active_;
+    std::lock_guard<std::mutex> lock(activeMutex_);
+    if (static_cast<int>(connections_.size()) >= kMaxConnections) {
+      ::close(client);
+      continue;
     }
-    std::thread([this, client] {
-      Serve(client);
-      std::lock_guard<std::mutex> lock(activeMutex_);
-      --active_;
-      activeDone_.notify_all();
-    }).detach();
+    connections_.emplace_back();
+    Connection* connection = &connections_.back();
+    try {
+      connection->thread = std::thread([this, client, connection] {
+        Serve(client);
+        std::lock_guard<std::mutex> doneLock(activeMutex_);
+        connection->done = true;
+      });
+    } catch (...) {
+      // No thread to be had: refuse this connection, keep serving the others.
+      connections_.pop_back();
+      ::close(client);
+    }
   }
-  std::unique_lock<std::mutex> lock(activeMutex_);
-  activeDone_.wait_for(lock, std::chrono::seconds(5), [this] { return active_ == 0; });
+  // Every wait of a connection looks at the stop flag at least once per poll slice, so this
+  // returns promptly; no connection thread outlives the front.
+  JoinConnections(true);
+}
+
+void RawFront::JoinConnections(bool all) {
+  std::list<Connection> finished;
+  {
+    std::lock_guard<std::mutex> lock(activeMutex_);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+      auto next = std::next(it);
+      if (all || it->done) finished.splice(finished.end(), connections_, it);
+      it = next;
+    }
+  }
+  for (Connection& c : finished)
+    if (c.thread.joinable()) c.thread.join();
+}
+
+int RawFront::ActiveConnections() {
+  std::lock_guard<std::mutex> lock(activeMutex_);
+  int active = 0;
+  for (const Connection& c : connections_)
+    if (!c.done) ++active;
+  return active;
 }
 
 void RawFront::Stop() { stopping_ = true; }
@@ -230,13 +252,14 @@ void RawFront::Serve(int clientFd) {
   while (headEnd == std::string::npos) {
     if (stopping_ || std::chrono::steady_clock::now() > deadline) return;
     if (buffer.size() > kMaxHead) {
-      AnswerAndClose(client.Get(),
-                     "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      AnswerAndClose(client.get(),
+                     "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                     stopping_);
       return;
     }
-    pollfd p{client.Get(), POLLIN, 0};
+    pollfd p{client.get(), POLLIN, 0};
     if (::poll(&p, 1, kPollSliceMs) <= 0) continue;
-    ssize_t n = ::recv(client.Get(), chunk, sizeof chunk, 0);
+    ssize_t n = ::recv(client.get(), chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // closed before a whole head: nothing to answer
     buffer.append(chunk, static_cast<size_t>(n));
@@ -249,7 +272,8 @@ void RawFront::Serve(int clientFd) {
   bool wellFormed = ParseRequestHead(buffer.substr(0, headEnd), parsed);
   Log(RequestLogLine(parsed, rawHead));
   if (!wellFormed) {
-    AnswerAndClose(client.Get(), "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    AnswerAndClose(client.get(), "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                   stopping_);
     return;
   }
 
@@ -266,41 +290,42 @@ void RawFront::Serve(int clientFd) {
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(backendPort_));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (backend.Get() < 0 || ::connect(backend.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      !SendAll(backend.Get(), forwarded.data(), forwarded.size())) {
-    AnswerAndClose(client.Get(), "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  if (backend.get() < 0 || ::connect(backend.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      !SendAll(backend.get(), forwarded.data(), forwarded.size(), idleTimeoutMs_, stopping_)) {
+    AnswerAndClose(client.get(), "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                   stopping_);
     return;
   }
   int nodelay = 1;
-  ::setsockopt(client.Get(), IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
+  ::setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
 
   // Relay both ways until the server has answered and closed (one request per connection).
   bool clientOpen = true;
   auto lastTraffic = std::chrono::steady_clock::now();
   while (!stopping_) {
-    pollfd p[2] = {{backend.Get(), POLLIN, 0}, {clientOpen ? client.Get() : -1, POLLIN, 0}};
+    pollfd p[2] = {{backend.get(), POLLIN, 0}, {clientOpen ? client.get() : -1, POLLIN, 0}};
     int ready = ::poll(p, 2, kPollSliceMs);
     if (ready < 0 && errno != EINTR) return;
     if (ready <= 0) {
-      if (std::chrono::steady_clock::now() - lastTraffic > std::chrono::milliseconds(kIdleTimeoutMs)) return;
+      if (std::chrono::steady_clock::now() - lastTraffic > std::chrono::milliseconds(idleTimeoutMs_)) return;
       continue;
     }
     lastTraffic = std::chrono::steady_clock::now();
     if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-      ssize_t n = ::recv(backend.Get(), chunk, sizeof chunk, 0);
+      ssize_t n = ::recv(backend.get(), chunk, sizeof chunk, 0);
       if (n <= 0) {
-        ::shutdown(client.Get(), SHUT_WR);
+        ::shutdown(client.get(), SHUT_WR);
         return;
       }
-      if (!SendAll(client.Get(), chunk, static_cast<size_t>(n))) return;
+      if (!SendAll(client.get(), chunk, static_cast<size_t>(n), idleTimeoutMs_, stopping_)) return;
     }
     if (clientOpen && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-      ssize_t n = ::recv(client.Get(), chunk, sizeof chunk, 0);
+      ssize_t n = ::recv(client.get(), chunk, sizeof chunk, 0);
       if (n <= 0) {
         // The client is done sending; the answer may still be on its way.
         clientOpen = false;
-        ::shutdown(backend.Get(), SHUT_WR);
-      } else if (!SendAll(backend.Get(), chunk, static_cast<size_t>(n))) {
+        ::shutdown(backend.get(), SHUT_WR);
+      } else if (!SendAll(backend.get(), chunk, static_cast<size_t>(n), idleTimeoutMs_, stopping_)) {
         return;
       }
     }

@@ -6,10 +6,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
+#include <list>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,24 +48,36 @@ class RawFront {
             std::string& error);
   int Port() const { return port_; }
 
-  // Accepts until Stop(); returns when every connection has ended.
+  // No byte moved either way for this long ends a connection, also in the middle of a send to
+  // a client that stopped reading. Set before Run().
+  void SetIdleTimeout(int ms) { idleTimeoutMs_ = ms; }
+
+  // Accepts until Stop(); returns when every connection thread has been joined.
   void Run();
   // Safe to call from another thread (the signal waiter).
   void Stop();
+  // Connections being served now.
+  int ActiveConnections();
 
  private:
+  struct Connection {
+    std::thread thread;
+    bool done = false;  // under activeMutex_
+  };
   void Serve(int client);
   void Log(const std::string& line);
+  // Joins the finished connection threads, or every one when `all`.
+  void JoinConnections(bool all);
 
   int listenFd_ = -1;
   int port_ = 0;
   int backendPort_ = 0;
   std::FILE* log_ = nullptr;
   std::mutex logMutex_;
+  int idleTimeoutMs_ = 30000;
   std::atomic<bool> stopping_{false};
   std::mutex activeMutex_;
-  std::condition_variable activeDone_;
-  int active_ = 0;
+  std::list<Connection> connections_;
 };
 
 }  // namespace kvservice

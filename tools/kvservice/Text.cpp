@@ -1,47 +1,12 @@
 #include "tools/kvservice/Text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
+
+#include "platform/CodePage.h"
 
 namespace kvservice {
 
 namespace {
-
-// Converts with iconv; on a byte that cannot be converted, `onBad` decides what goes out
-// (possibly nothing) and one input byte (or the whole bad UTF-8 sequence) is skipped.
-std::string Convert(const char* to, const char* from, const std::string& in, const char* replacement) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
-  std::string out;
-  out.reserve(in.size() * 2 + 8);
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char buffer[1024];
-  while (srcLeft > 0) {
-    char* dst = buffer;
-    size_t dstLeft = sizeof buffer;
-    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    out.append(buffer, dst - buffer);
-    if (rc != static_cast<size_t>(-1)) continue;
-    if (errno == E2BIG) continue;
-    // EILSEQ or EINVAL (cut-off sequence): skip the offending byte, and for UTF-8 input its
-    // continuation bytes too, so one bad character costs one replacement.
-    out += replacement;
-    ++src;
-    --srcLeft;
-    if (std::string(from) == "UTF-8") {
-      while (srcLeft > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80) {
-        ++src;
-        --srcLeft;
-      }
-    }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  iconv_close(cd);
-  return out;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -54,9 +19,41 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
-std::string Utf8ToCp949(const std::string& utf8) { return Convert("CP949", "UTF-8", utf8, "?"); }
+// The whole text goes through the shared converter; only a text that holds a bad character is
+// taken apart and converted one character at a time.
+std::string Utf8ToCp949(const std::string& utf8) {
+  std::string out;
+  if (kv::Utf8ToCp949(utf8, &out)) return out;
+  out.clear();
+  size_t i = 0;
+  while (i < utf8.size()) {
+    size_t n = 1;  // a lead byte and its continuation bytes: one bad character, one '?'
+    while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+    std::string one;
+    out += kv::Utf8ToCp949(utf8.substr(i, n), &one) ? one : std::string("?");
+    i += n;
+  }
+  return out;
+}
 
-std::string Cp949ToUtf8(const std::string& cp949) { return Convert("UTF-8", "CP949", cp949, ""); }
+std::string Cp949ToUtf8(const std::string& cp949) {
+  std::string out;
+  if (kv::Cp949ToUtf8(cp949, &out)) return out;
+  out.clear();
+  size_t i = 0;
+  while (i < cp949.size()) {
+    unsigned char c = static_cast<unsigned char>(cp949[i]);
+    size_t n = c >= 0x81 && c <= 0xFE && i + 1 < cp949.size() ? 2 : 1;
+    std::string one;
+    if (kv::Cp949ToUtf8(cp949.substr(i, n), &one)) {
+      out += one;
+      i += n;
+    } else {
+      ++i;  // the bad byte is dropped; the next one may start a good character
+    }
+  }
+  return out;
+}
 
 QueryPairs SplitQuery(const std::string& query) {
   QueryPairs pairs;

@@ -1,6 +1,8 @@
 // kvservice: the substitute web service. See README.md beside this file.
-//   kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR]
+//   kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR] [--port-file FILE]
 //             [--version TEXT] [--newlib FILE] [--base http://host:port]
+// --port 0 takes a free port; the port in use is printed and, with --port-file, written to FILE
+// (whole, by a rename) once the service accepts connections.
 #include <httplib.h>
 #include <signal.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -22,6 +25,7 @@ struct Args {
   int port = -1;
   std::string data;
   std::string log;
+  std::string portFile;
   std::string bind = "127.0.0.1";
   kvservice::ServiceOptions service;
 };
@@ -29,7 +33,7 @@ struct Args {
 int Usage(const char* why) {
   std::fprintf(stderr,
                "kvservice: %s\n"
-               "usage: kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR]\n"
+               "usage: kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR] [--port-file FILE]\n"
                "                 [--version TEXT] [--newlib FILE] [--base http://host:port]\n",
                why);
   return 2;
@@ -60,6 +64,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error) {
       if (!value(args.data)) return false;
     } else if (a == "--log") {
       if (!value(args.log)) return false;
+    } else if (a == "--port-file") {
+      if (!value(args.portFile)) return false;
     } else if (a == "--bind") {
       if (!value(args.bind)) return false;
     } else if (a == "--version") {
@@ -121,6 +127,17 @@ void Answer(const kvservice::Service& service, const httplib::Request& req, http
   });
 }
 
+// Readers poll for the file: it appears whole or not at all.
+bool WritePortFile(const std::string& path, int port) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << port << "\n";
+    if (!out.flush()) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +185,14 @@ int main(int argc, char** argv) {
 
   std::printf("kvservice listening on %s:%d\n", args.bind.c_str(), front.Port());
   std::fflush(stdout);
+  if (!args.portFile.empty() && !WritePortFile(args.portFile, front.Port())) {
+    std::fprintf(stderr, "kvservice: cannot write %s\n", args.portFile.c_str());
+    front.Stop();
+    accepter.join();
+    server.stop();
+    backend.join();
+    return 1;
+  }
 
   int signalNumber = 0;
   sigwait(&stopSignals, &signalNumber);
