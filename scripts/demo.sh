@@ -10,14 +10,19 @@ fetch="$out/linux/kvfetch"
 data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
 for f in "$svc" "$fetch"; do [ -x "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 work="$(mktemp -d /tmp/kvdemo.XXXXXX)"
 log="$work/requests.jsonl"
-"$svc" --port "$port" --data "$data" --log "$log" >"$work/service.out" 2>&1 &
+# The service takes a free port itself (port 0) and writes the one it got to a file.
+"$svc" --port 0 --port-file "$work/port" --data "$data" --log "$log" >"$work/service.out" 2>&1 &
 spid=$!
 trap 'kill $spid 2>/dev/null; wait $spid 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 50); do grep -q listening "$work/service.out" 2>/dev/null && break; sleep 0.1; done
-grep -q listening "$work/service.out" || { echo "demo: service did not start" >&2; cat "$work/service.out" >&2; exit 1; }
+for _ in $(seq 1 100); do
+  [ -s "$work/port" ] && break
+  kill -0 "$spid" 2>/dev/null || break
+  sleep 0.05
+done
+[ -s "$work/port" ] || { echo "demo: service did not start" >&2; cat "$work/service.out" >&2; exit 1; }
+port="$(cat "$work/port")"
 base="http://127.0.0.1:$port"
 
 # Lists come back in code page 949, as the add-in reads them; shown here in UTF-8.
