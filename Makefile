@@ -6,7 +6,10 @@ JOBS ?= 2
 export KV_BUILD := $(abspath $(BUILD))
 export KV_OUT := $(abspath $(OUT))
 
-GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_THIRD_PARTY=$(abspath build/third_party) -DKV_NATIVE_BUILD=$(KV_BUILD)/linux
+# Everything generated goes under BUILD: the flavour trees, the downloaded sources
+# ($(BUILD)/third_party) and the Wine prefixes ($(BUILD)/wine).
+GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_BUILD_ROOT=$(KV_BUILD) \
+       -DKV_THIRD_PARTY=$(KV_BUILD)/third_party -DKV_WINE_ROOT=$(KV_BUILD)/wine -DKV_NATIVE_BUILD=$(KV_BUILD)/linux
 
 .PHONY: all deps configure build test demo bench clean
 

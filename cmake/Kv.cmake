@@ -11,10 +11,20 @@ else()
   set(KV_FLAVOUR linux)
 endif()
 
+# Every flavour's tree lies in one build folder (build/<flavour>, or $(BUILD)/<flavour> from the
+# Makefile); the downloaded sources and the Wine prefixes live beside them in that folder.
+get_filename_component(_kv_build_default "${CMAKE_BINARY_DIR}" DIRECTORY)
+set(KV_BUILD_ROOT "${_kv_build_default}" CACHE PATH "The build folder that holds the flavour trees")
 set(KV_OUT_ROOT "${CMAKE_SOURCE_DIR}/out" CACHE PATH "Where the deliverables go")
 set(KV_OUT_DIR "${KV_OUT_ROOT}/${KV_FLAVOUR}")
-set(KV_THIRD_PARTY "${CMAKE_SOURCE_DIR}/build/third_party" CACHE PATH "Downloaded sources (tinyxml2)")
-set(KV_WINE_RUN "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh")
+set(KV_THIRD_PARTY "${KV_BUILD_ROOT}/third_party" CACHE PATH "Downloaded sources (tinyxml2)")
+set(KV_WINE_ROOT "${KV_BUILD_ROOT}/wine" CACHE PATH "Base and throwaway Wine prefixes")
+# The launcher as the tests call it: pinned to this build folder's Wine prefixes, whoever runs ctest.
+set(KV_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run.sh")
+file(WRITE "${KV_WINE_RUN}"
+  "#!/usr/bin/env bash\nexport KV_WINE_ROOT='${KV_WINE_ROOT}' KV_BUILD='${KV_BUILD_ROOT}'\n"
+  "exec '${CMAKE_SOURCE_DIR}/scripts/wine-run.sh' \"$@\"\n")
+file(CHMOD "${KV_WINE_RUN}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(KV_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 
 if(WIN32)
@@ -128,4 +138,4 @@ macro(kv_add_subdirectories)
 endmacro()
 
 # The native build tree beside a cross build (Linux-side helpers of the Wine tests live there).
-set(KV_NATIVE_BUILD "${CMAKE_SOURCE_DIR}/build/linux" CACHE PATH "Native build tree")
+set(KV_NATIVE_BUILD "${KV_BUILD_ROOT}/linux" CACHE PATH "Native build tree")

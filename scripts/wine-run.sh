@@ -4,9 +4,11 @@
 #
 #   wine-run.sh [--timeout SECONDS] [--keep] [--shell] -- PROGRAM.exe [ARGS...]
 #
-# The throwaway prefix is a hard-linked copy of a base prefix made once under build/wine/
-# (wineboot takes 5 to 20 s, the copy well under one). Only what this script started is stopped:
-# the prefix's wineserver and the Xvfb it started (by pid).
+# The throwaway prefix is a hard-linked copy of a base prefix made once under the build folder's
+# wine/ (KV_WINE_ROOT, else $KV_BUILD/wine, else build/wine): wineboot takes 5 to 20 s, the copy
+# well under one. The base is keyed by `wine --version` and by the recipe below, so another Wine
+# or a changed recipe gets a fresh base. Only what this script started is stopped: the prefix's
+# wineserver and the Xvfb it started (by pid).
 #   --shell   run PROGRAM as a Linux command instead (a test driver that calls `wine` itself);
 #             WINEPREFIX, DISPLAY and the locale are exported to it.
 #   --keep    keep the throwaway prefix (its path is printed) for a look afterwards.
@@ -26,14 +28,25 @@ done
 [ $# -ge 1 ] || { echo "usage: wine-run.sh [--timeout S] [--keep] [--shell] -- PROGRAM [ARGS...]" >&2; exit 2; }
 
 top="$(cd "$(dirname "$0")/.." && pwd)"
-root="${KV_WINE_ROOT:-$top/build/wine}"
-base="$root/base"
+root="${KV_WINE_ROOT:-${KV_BUILD:-$top/build}/wine}"
 mkdir -p "$root"
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 export WINEARCH=win64
+
+# The recipe of the base prefix. Its text (and the environment it runs in) is part of the key.
+make_base() {
+  rm -rf "$base"
+  WINEPREFIX="$base" timeout 180 wineboot -i >/dev/null 2>&1
+  WINEPREFIX="$base" timeout 60 wineserver -w >/dev/null 2>&1
+  [ -f "$base/system.reg" ]
+}
+wine_version="$(wine --version 2>/dev/null)"
+[ -n "$wine_version" ] || { echo "wine-run: wine not found (scripts/deps.sh installs it)" >&2; exit 1; }
+key="$(printf '%s\n' "$wine_version" "$WINEARCH" "$WINEDLLOVERRIDES" "$LANG" "$(declare -f make_base)" | sha256sum | cut -c1-16)"
+base="$root/base-$key"
 
 xpid=""
 start_xvfb() {
@@ -76,10 +89,12 @@ start_xvfb || exit 1
 (
   flock 9
   if [ ! -f "$base/.kv-ready" ]; then
-    rm -rf "$base"
-    WINEPREFIX="$base" timeout 180 wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$base" timeout 60 wineserver -w >/dev/null 2>&1
-    if [ -f "$base/system.reg" ]; then touch "$base/.kv-ready"; else echo "wine-run: wineboot failed" >&2; exit 1; fi
+    echo "wine-run: making base prefix for $wine_version ($base)" >&2
+    if make_base; then
+      printf '%s\n' "$wine_version" >"$base/.kv-ready"
+    else
+      echo "wine-run: wineboot failed" >&2; exit 1
+    fi
   fi
 ) 9>"$root/.base.lock" || exit 1
 
