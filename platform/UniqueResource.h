@@ -33,9 +33,10 @@ public:
         return &value_;
     }
     type release() { return std::exchange(value_, Traits::none()); }
+    // Resetting to the value already held keeps it open: closing it would leave a dangling handle.
     void reset(type value = Traits::none()) {
         type old = std::exchange(value_, value);
-        if (old != Traits::none()) Traits::close(old);
+        if (old != Traits::none() && old != value) Traits::close(old);
     }
 
 private:
