@@ -1,10 +1,12 @@
 // The library's COM registration: the registry entries of its two creatable classes (the
-// add-in object and the task-pane control) and its type library, and their removal.
+// add-in object and the task-pane control) and its type library, and their removal. The
+// writing itself is the shared registration writer's (kvcom).
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "addin/com/ComRegistration.h"
 #include "addin/service/Settings.h"
 
 namespace kv {
@@ -22,8 +24,5 @@ class SystemUuidSource : public UuidSource {
 public:
     bool NewUuidText(std::string* text) override;
 };
-
-// The library's path (its own module file name).
-std::wstring ModulePath(HMODULE module);
 
 }  // namespace kv

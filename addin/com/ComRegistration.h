@@ -1,0 +1,46 @@
+// The registration writer of an in-process COM server: the registry entries of its classes
+// under the classes root and the registration of the type library embedded in the module.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace kv {
+
+// One creatable class and the entries that describe it.
+struct ClassRegistration {
+    const CLSID* clsid;
+    const wchar_t* description;               // default value of the class and ProgID keys
+    const wchar_t* progId;                    // e.g. "Vendor.Class.1"
+    const wchar_t* versionIndependentProgId;  // e.g. "Vendor.Class", with CurVer = progId
+    bool control;                             // Control, ToolboxBitmap32, MiscStatus and Version entries
+    int toolboxBitmap;                        // bitmap resource of ToolboxBitmap32 ("path, id"), controls only
+    DWORD miscStatus;                         // MiscStatus\1, controls only
+};
+
+// The type library of the module (resource 1 of the module file).
+struct TypeLibraryRegistration {
+    const GUID* libid;
+    WORD major;
+    WORD minor;
+};
+
+// Writes every class entry (each class key removed first and rewritten, so nothing of an older
+// registration lingers; ProgID keys merged) with InprocServer32 = the module's path and
+// ThreadingModel "Apartment", then registers the type library from the module file. All steps
+// run; the first failure is returned, or S_OK.
+HRESULT RegisterClasses(HMODULE module, const ClassRegistration* classes, size_t count,
+                        const TypeLibraryRegistration& typeLibrary);
+
+// Removes the class and ProgID keys of every class (the classes root's "CLSID" key stays) and
+// unregisters the type library. Entries already gone count as removed, so it can run twice.
+HRESULT UnregisterClasses(const ClassRegistration* classes, size_t count, const TypeLibraryRegistration& typeLibrary);
+
+// The module's own file path; empty when it cannot be read.
+std::wstring ModulePath(HMODULE module);
+
+// "{XXXXXXXX-XXXX-...}" as StringFromGUID2 writes it.
+std::wstring GuidText(const GUID& guid);
+
+}  // namespace kv
