@@ -19,9 +19,8 @@ std::string CutCp949(const std::string& text, size_t limit) {
 
 std::string CutCp949(const char* text, size_t bufferSize, size_t limit) {
     if (!text || bufferSize == 0) return std::string();
-    const void* zero = std::memchr(text, 0, bufferSize);
-    const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : bufferSize;
-    return CutCp949(std::string(text, length), limit);
+    // strnlen never reads past the terminator of a shorter text.
+    return CutCp949(std::string(text, strnlen(text, bufferSize)), limit);
 }
 
 void CopyCp949(const std::string& text, char* buffer, size_t bufferSize) {

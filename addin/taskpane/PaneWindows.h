@@ -1,0 +1,79 @@
+// The task pane's windows and the services behind them: the result list, the search box and
+// search button, the banner button, the service client and the host dispatch layer, around one
+// PaneController. CSimTaskPane (SimTaskPane.h) owns one and feeds it its window's life: create,
+// size, commands, destroy.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "addin/office/HostDispatch.h"
+#include "addin/service/UsageLog.h"
+#include "addin/taskpane/PaneController.h"
+#include "addin/taskpane/ShadeButtonST.h"
+#include "addin/taskpane/TaskPaneListWnd.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
+
+// The search box: its text lives in the controller's memory until the EDIT exists, then in the
+// window (which the user may type into).
+class WindowSearchBox : public PaneSearchBox {
+public:
+    bool TextEntered() override { return memory_.TextEntered(); }
+    std::string Text() override;
+    void SetEnteredText(const std::string& text) override;
+    void Attach(HWND edit);
+    void Detach() { edit_ = nullptr; }
+
+private:
+    MemorySearchBox memory_;
+    HWND edit_ = nullptr;
+};
+
+// Narrow text (the thread's ANSI code page) from UTF-16 and back; characters without a
+// counterpart become the code page's default character.
+std::string WideToThreadAnsi(const wchar_t* text, size_t length);
+std::wstring AnsiToWideText(const std::string& text);
+
+// The process-wide documents folder, stored when a pane's window is created (the clean-up at
+// the last unload uses it). Empty until then.
+std::wstring PaneDocumentsFolder();
+
+class CPaneWindows {
+public:
+    explicit CPaneWindows(PaneActions& actions);
+    CPaneWindows(const CPaneWindows&) = delete;
+    CPaneWindows& operator=(const CPaneWindows&) = delete;
+    ~CPaneWindows();
+
+    PaneController& controller() { return controller_; }
+
+    // The control's window exists: the children in their order, the banner and the login level.
+    void OnCreate(HWND control);
+    void OnDestroy();
+    // The control's client size changed.
+    void OnSize(int width, int height);
+    // WM_COMMAND from a child (also those the list passes on); true when handled.
+    bool OnCommand(WPARAM wp, LPARAM lp);
+
+    HWND listWindow() const { return list_.hwnd(); }
+
+private:
+    ServiceConfig config_;
+    ServiceClient client_;
+    ServiceLogSender sender_;
+    DispatchEnvironment hosts_;
+    Identity identity_;
+    WindowSearchBox box_;
+    PaneController controller_;
+    CTaskPaneListWnd list_;
+    UniqueWindow edit_;
+    CShadeButtonST searchButton_;
+    CShadeButtonST banner_;
+    HWND control_ = nullptr;
+    int bannerWidth_ = -1;
+    int buttonWidth_ = -1;
+};
+
+}  // namespace kv

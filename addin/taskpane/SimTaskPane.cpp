@@ -1,0 +1,106 @@
+#include "addin/taskpane/SimTaskPane.h"
+
+#include <cstring>
+
+#include "addin/taskpane/TextCut.h"
+
+namespace kv {
+namespace {
+
+// A narrow text from a caller: read up to the buffer size the add-in uses (250 bytes, so the
+// cut can tell a whole last character from a split one), then cut to 249 bytes.
+std::string CallerText(const CHAR* text) {
+    if (!text) return std::string();
+    return CutCp949(text, kNarrowTextBuffer, kNarrowTextMax);
+}
+
+}  // namespace
+
+CSimTaskPane::CSimTaskPane() : actions_(this), panes_(actions_) {}
+
+CSimTaskPane::~CSimTaskPane() = default;
+
+STDMETHODIMP CSimTaskPane::put_SearchText(BSTR bstrSearchText, IDispatch* pApplication) {
+    return Guard([&] {
+        // A null BSTR is the empty text; conversion first, then the 249-byte cut.
+        const std::string text = WideToThreadAnsi(bstrSearchText, bstrSearchText ? SysStringLen(bstrSearchText) : 0);
+        panes_.controller().PutSearchText(text, WrapDispatch(pApplication));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CSimTaskPane::put_Application(IDispatch* pApplication) {
+    return Guard([&] {
+        panes_.controller().PutApplication(WrapDispatch(pApplication));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CSimTaskPane::put_SearchList() {
+    return Guard([&] {
+        panes_.controller().PutSearchList();
+        return S_OK;
+    });
+}
+
+// The version check and the library download belong to the self-update; until it exists they
+// do nothing and report success.
+STDMETHODIMP CSimTaskPane::get_version(CHAR*) { return S_OK; }
+STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR*) { return S_OK; }
+STDMETHODIMP CSimTaskPane::get_NewVersion(CHAR*, LONG*) { return S_OK; }
+
+STDMETHODIMP CSimTaskPane::get_LoginStatus(SHORT* nLoginStatus) {
+    if (!nLoginStatus) return E_POINTER;
+    *nLoginStatus = panes_.controller().LoginStatus();
+    return S_OK;
+}
+
+STDMETHODIMP CSimTaskPane::put_SearchText2(CHAR* szText, IDispatch* pApplication) {
+    return Guard([&] {
+        panes_.controller().PutSearchText2(CallerText(szText), WrapDispatch(pApplication));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CSimTaskPane::put_SearchFileName(CHAR* szFileName) {
+    return Guard([&] {
+        panes_.controller().PutSearchFileName(CallerText(szFileName));
+        return S_OK;
+    });
+}
+
+HRESULT CSimTaskPane::OnCreate(HWND window) {
+    return Guard([&] {
+        panes_.OnCreate(window);
+        return S_OK;
+    });
+}
+
+void CSimTaskPane::OnDestroy() {
+    Guard([&] {
+        panes_.OnDestroy();
+        return S_OK;
+    });
+}
+
+void CSimTaskPane::OnPositionChanged(const RECT& position) {
+    // The children are placed in the control's own client area, which has the size of the
+    // position rectangle (its origin is the container's business).
+    Guard([&] {
+        panes_.OnSize(position.right - position.left, position.bottom - position.top);
+        return S_OK;
+    });
+}
+
+bool CSimTaskPane::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message != WM_COMMAND) return false;
+    bool handled = false;
+    Guard([&] {
+        handled = panes_.OnCommand(wParam, lParam);
+        return S_OK;
+    });
+    if (handled) *result = 0;
+    return handled;
+}
+
+}  // namespace kv

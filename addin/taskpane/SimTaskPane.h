@@ -1,0 +1,58 @@
+// CSimTaskPane: the task-pane control ("KestrovaSE.SimTaskPane") on our ActiveX framework. The
+// framework does everything a container needs of a control; this class adds ISimTaskPane's own
+// methods and hands its window's life to CPaneWindows (children, layout, commands).
+#pragma once
+#include <windows.h>
+
+#include "TarnwickLib_h.h"
+#include "addin/control/ActiveXControl.h"
+#include "addin/taskpane/PaneWindows.h"
+
+namespace kv {
+
+class CSimTaskPane : public ActiveXControl<CSimTaskPane, ISimTaskPane> {
+public:
+    static const CLSID& ClassId() { return CLSID_SimTaskPane; }
+    static const IID& EventsIid() { return DIID__ISimTaskPaneEvents; }
+    static constexpr DWORD kMiscStatus = 131473;
+
+    CSimTaskPane();
+    ~CSimTaskPane() override;
+
+    // ---- ISimTaskPane's own methods (dispatch ids 1 to 9) ------------------------------------
+    STDMETHODIMP put_SearchText(BSTR bstrSearchText, IDispatch* pApplication) override;
+    STDMETHODIMP put_Application(IDispatch* pApplication) override;
+    STDMETHODIMP put_SearchList() override;
+    STDMETHODIMP get_version(CHAR* szVersion) override;
+    STDMETHODIMP set_DownloadDll(CHAR* szLocalPath) override;
+    STDMETHODIMP get_NewVersion(CHAR* szLocalPath, LONG* lReturn) override;
+    STDMETHODIMP get_LoginStatus(SHORT* nLoginStatus) override;
+    STDMETHODIMP put_SearchText2(CHAR* szText, IDispatch* pApplication) override;
+    STDMETHODIMP put_SearchFileName(CHAR* szFileName) override;
+
+    // ---- Framework hooks ---------------------------------------------------------------------
+    HRESULT OnCreate(HWND window);
+    void OnDestroy();
+    void OnPositionChanged(const RECT& position);
+    bool ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // The control draws nothing itself: all it shows are its child windows.
+    void OnDraw(HDC, const RECT&) {}
+
+private:
+    // Header clicks and the search button ask the container for activation; opening and the
+    // preview are not there yet (an open fetches nothing, a preview shows nothing).
+    class Actions final : public NoPaneActions {
+    public:
+        explicit Actions(CSimTaskPane* owner) : owner_(owner) {}
+        void RequestUiActivation() override { owner_->UIActivate(); }
+        void RequestInPlaceActivation() override { owner_->InPlaceActivate(OLEIVERB_INPLACEACTIVATE); }
+
+    private:
+        CSimTaskPane* owner_;
+    };
+
+    Actions actions_;
+    CPaneWindows panes_;
+};
+
+}  // namespace kv
