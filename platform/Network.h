@@ -12,8 +12,9 @@ namespace kv {
 class Socket {
 public:
     virtual ~Socket() = default;
-    // addr is in network byte order.
-    virtual bool Connect(uint32_t addr, int port) = 0;
+    // addr is in network byte order. False when refused, unreachable, or not connected within
+    // timeoutMs.
+    virtual bool Connect(uint32_t addr, int port, int timeoutMs) = 0;
     // Bytes sent, or -1 on error.
     virtual long Send(const char* data, size_t count) = 0;
     // 1 readable, 0 time-out, -1 error.

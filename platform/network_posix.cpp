@@ -19,9 +19,6 @@ namespace kv {
 
 namespace {
 
-// How long a connection attempt may take before it counts as unreachable.
-constexpr int kConnectTimeoutMs = 10000;
-
 // Owns one socket descriptor.
 using UniqueFd = UniqueResource<int, decltype(&::close), &::close, -1>;
 
@@ -41,7 +38,7 @@ class PosixSocket : public Socket {
 public:
     explicit PosixSocket(int fd) : fd_(fd) {}
 
-    bool Connect(uint32_t addr, int port) override {
+    bool Connect(uint32_t addr, int port, int timeoutMs) override {
         if (port <= 0 || port > 65535) return false;
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
@@ -53,7 +50,7 @@ public:
         int r = ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
         if (r < 0) {
             if (errno != EINPROGRESS) return false;
-            if (PollFor(fd_.get(), POLLOUT, kConnectTimeoutMs) <= 0) return false;
+            if (PollFor(fd_.get(), POLLOUT, timeoutMs) <= 0) return false;
             int err = 0;
             socklen_t len = sizeof err;
             if (::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &err, &len) < 0 || err != 0) return false;

@@ -13,9 +13,6 @@ namespace kv {
 
 namespace {
 
-// How long a connection attempt may take before it counts as unreachable.
-constexpr int kConnectTimeoutMs = 10000;
-
 // Owns one SOCKET; closesocket runs exactly once.
 using UniqueSocket = UniqueResource<SOCKET, decltype(&::closesocket), &::closesocket, INVALID_SOCKET>;
 
@@ -31,7 +28,7 @@ class WinSocket : public Socket {
 public:
     explicit WinSocket(SOCKET s) : s_(s) {}
 
-    bool Connect(uint32_t addr, int port) override {
+    bool Connect(uint32_t addr, int port, int timeoutMs) override {
         if (port <= 0 || port > 65535) return false;
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
@@ -47,7 +44,7 @@ public:
             FD_ZERO(&failed);
             FD_SET(s_.get(), &writable);
             FD_SET(s_.get(), &failed);
-            timeval tv = ToTimeval(kConnectTimeoutMs);
+            timeval tv = ToTimeval(timeoutMs);
             if (::select(0, nullptr, &writable, &failed, &tv) <= 0) return false;
             if (FD_ISSET(s_.get(), &failed) || !FD_ISSET(s_.get(), &writable)) return false;
             int err = 0;

@@ -6,7 +6,7 @@
 #include <array>
 
 #include "addin/office/Registration.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
 #include "platform/Network.h"

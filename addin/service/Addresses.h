@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceConfig.h"
 #include "addin/service/Identity.h"
 
 namespace kv {

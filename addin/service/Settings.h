@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceConfig.h"
 #include "addin/service/Identity.h"
 #include "addin/service/UsageLog.h"
 #include "platform/SettingsStore.h"

@@ -1,4 +1,6 @@
 #include "addin/service/UsageLog.h"
+
+#include "addin/service/LogRequest.h"
 #include "addin/service/ServiceUrl.h"
 
 namespace kv {
@@ -28,7 +30,7 @@ int AddinUflag(int32_t kind) { return kind <= 9 ? kind - 4 : kind - 3; }
 }  // namespace
 
 void ServiceLogSender::Send(const std::string& target, const std::string& userAgentLine) {
-    SendLogRequest(net_, config_, target, userAgentLine);
+    SendLogRequest(net_, config_, target, userAgentLine, reachability_);
 }
 
 std::string AddinUsageLogTarget(UsageEventKind kind, ProgramKind program, const Identity& identity,

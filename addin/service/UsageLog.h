@@ -5,11 +5,12 @@
 #include <string>
 
 #include "addin/service/Addresses.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceConfig.h"
 #include "addin/service/Identity.h"
 
 namespace kv {
 
+class HostAddressCache;
 class Network;
 
 enum class UsageEventKind : int32_t {
@@ -45,12 +46,16 @@ public:
 
 class ServiceLogSender : public LogSender {
 public:
-    ServiceLogSender(Network& net, ServiceConfig config) : net_(net), config_(std::move(config)) {}
+    // With the pane's host address cache, a service host that exchanges found unreachable gets
+    // no log request either (and a failed log request marks it).
+    ServiceLogSender(Network& net, ServiceConfig config, HostAddressCache* reachability = nullptr)
+        : net_(net), config_(std::move(config)), reachability_(reachability) {}
     void Send(const std::string& target, const std::string& userAgentLine) override;
 
 private:
     Network& net_;
     ServiceConfig config_;
+    HostAddressCache* reachability_;
 };
 
 // What the add-in object's log reads besides the identity.

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "BinaryStdout.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceClient.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
 
     ServiceConfig config = ServiceConfigFrom(service, "");
     ServiceClient client(SystemNetwork(), SystemCookieSource(), config);
-    ServiceLogSender sender(SystemNetwork(), config);
+    ServiceLogSender sender(SystemNetwork(), config, &client.cache());
     FakeHostEnvironment hosts;
     std::shared_ptr<FakeApplication> app = MakeFakeApplication(kind);
     ListRecorder list;

@@ -6,7 +6,7 @@
 
 #include "ScriptedServer.h"
 #include "TestDoubles.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceClient.h"
 
 namespace kv {
 namespace {
@@ -189,7 +189,7 @@ TEST_F(Exchange, NextExchangeDiscardsTheSlotsPreviousReply) {
 // where the slot decides the outcome.
 class ClosingSocket : public Socket {
 public:
-    bool Connect(uint32_t, int) override { return true; }
+    bool Connect(uint32_t, int, int) override { return true; }
     long Send(const char*, size_t count) override { return static_cast<long>(count); }
     int WaitReadable(int) override { return 1; }
     long Available() override { return 7; }

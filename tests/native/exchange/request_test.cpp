@@ -3,7 +3,9 @@
 
 #include "ScriptedServer.h"
 #include "TestDoubles.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/LogRequest.h"
+#include "addin/service/RequestText.h"
+#include "addin/service/ServiceClient.h"
 
 namespace kv {
 namespace {

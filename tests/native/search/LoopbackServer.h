@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -55,6 +57,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return heads_;
     }
+    // Waits until count request heads have been read; false after timeoutMs.
+    bool WaitForHeads(size_t count, int timeoutMs) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return heads_.size() >= count; });
+    }
     // Request targets in arrival order.
     std::vector<std::string> targets() {
         std::vector<std::string> out;
@@ -93,6 +100,7 @@ private:
             std::lock_guard<std::mutex> lock(mutex_);
             heads_.push_back(head);
         }
+        arrived_.notify_all();
         ScriptedReply reply = handler_(TargetOf(head));
         if (reply.kind == ScriptedReply::CloseAtOnce) return;
         std::string text = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
@@ -106,6 +114,7 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<std::string> heads_;
+    std::condition_variable arrived_;
     std::thread thread_;
 };
 
