@@ -10,7 +10,7 @@
 #include "addin/search/ResultList.h"
 #include "addin/search/ResultReader.h"
 #include "addin/search/TemplateItem.h"
-#include "addin/service/HttpExchange.h"
+#include "addin/service/ServiceClient.h"
 #include "addin/service/Identity.h"
 
 namespace kv {
