@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Console.h"
-#include "addin/office/FakeHost.h"
+#include "tests/support/FakeHost.h"
 #include "addin/search/TemplateSearch.h"
 #include "addin/service/UsageLog.h"
 #include "platform/CodePage.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/office/FakeHost.h"
+#include "tests/support/FakeHost.h"
 #include "addin/service/UsageLog.h"
 #include "addin/taskpane/PaneController.h"
 #include "platform/CookieSource.h"

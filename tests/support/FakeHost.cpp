@@ -1,4 +1,4 @@
-#include "addin/office/FakeHost.h"
+#include "tests/support/FakeHost.h"
 
 namespace kv {
 namespace {
