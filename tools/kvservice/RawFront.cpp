@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/UniqueResource.h"
 #include "tools/kvservice/Text.h"
@@ -248,7 +249,10 @@ void RawFront::Serve(int clientFd) {
   std::string buffer;
   size_t headEnd = std::string::npos;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHeadTimeoutMs);
-  char chunk[4096];
+  // Large enough that relaying a big file costs few system calls per megabyte.
+  std::vector<char> relayBuffer(64 * 1024);
+  char* chunk = relayBuffer.data();
+  const size_t chunkSize = relayBuffer.size();
   while (headEnd == std::string::npos) {
     if (stopping_ || std::chrono::steady_clock::now() > deadline) return;
     if (buffer.size() > kMaxHead) {
@@ -259,7 +263,7 @@ void RawFront::Serve(int clientFd) {
     }
     pollfd p{client.get(), POLLIN, 0};
     if (::poll(&p, 1, kPollSliceMs) <= 0) continue;
-    ssize_t n = ::recv(client.get(), chunk, sizeof chunk, 0);
+    ssize_t n = ::recv(client.get(), chunk, chunkSize, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // closed before a whole head: nothing to answer
     buffer.append(chunk, static_cast<size_t>(n));
@@ -312,7 +316,7 @@ void RawFront::Serve(int clientFd) {
     }
     lastTraffic = std::chrono::steady_clock::now();
     if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-      ssize_t n = ::recv(backend.get(), chunk, sizeof chunk, 0);
+      ssize_t n = ::recv(backend.get(), chunk, chunkSize, 0);
       if (n <= 0) {
         ::shutdown(client.get(), SHUT_WR);
         return;
@@ -320,7 +324,7 @@ void RawFront::Serve(int clientFd) {
       if (!SendAll(client.get(), chunk, static_cast<size_t>(n), idleTimeoutMs_, stopping_)) return;
     }
     if (clientOpen && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-      ssize_t n = ::recv(client.get(), chunk, sizeof chunk, 0);
+      ssize_t n = ::recv(client.get(), chunk, chunkSize, 0);
       if (n <= 0) {
         // The client is done sending; the answer may still be on its way.
         clientOpen = false;
