@@ -269,6 +269,13 @@ void RawFront::Serve(int clientFd) {
     buffer.append(chunk, static_cast<size_t>(n));
     headEnd = buffer.find("\r\n\r\n");
   }
+  // One read may bring a whole head that is too long.
+  if (headEnd + 4 > kMaxHead) {
+    AnswerAndClose(client.get(),
+                   "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                   stopping_);
+    return;
+  }
   std::string rawHead = buffer.substr(0, headEnd + 4);
   std::string rest = buffer.substr(headEnd + 4);
 
