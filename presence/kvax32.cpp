@@ -1,28 +1,102 @@
-// The presence control's COM entry points. No class is creatable yet: every request for one is
-// answered with CLASS_E_CLASSNOTAVAILABLE and registration reports E_NOTIMPL, so a host or
-// an installer sees an honest failure rather than a half-registered product.
+// The presence control: a 32-bit COM server that registers the add-in's two classes for 32-bit
+// programs (a web page in a 32-bit browser creates "KestrovaSE.SimTaskPane" to learn that the
+// product is installed). Its objects do nothing: CConnect answers only IUnknown, CSimTaskPane
+// holds the stock properties and draws the framework's face.
 #include <windows.h>
-#include <objbase.h>
 
+#include <iterator>
+#include <new>
+
+#include "PresenceLib_h.h"
+#include "addin/com/ComRegistration.h"
+#include "addin/com/ComServer.h"
+#include "addin/control/ActiveXControl.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
 namespace {
-HMODULE g_module = nullptr;
-}
+
+// The add-in object's class for 32-bit programs: creatable, nothing beyond IUnknown.
+class CConnect final : public IUnknown {
+public:
+    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        ComPtr<IUnknown> instance = ComPtr<IUnknown>::adopt(new (std::nothrow) CConnect());
+        if (!instance) return E_OUTOFMEMORY;
+        return instance->QueryInterface(iid, object);
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid != IID_IUnknown) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+private:
+    CConnect() { ModuleAddRef(); }
+    ~CConnect() { ModuleRelease(); }
+
+    LONG refs_ = 1;
+};
+
+// The task-pane control's class for 32-bit programs: the framework's stock properties, object
+// safety and default face, and no logic of its own.
+class CSimTaskPane final : public ActiveXControl<CSimTaskPane, ISimTaskPane> {
+public:
+    static const CLSID& ClassId() { return CLSID_SimTaskPane; }
+    static const IID& EventsIid() { return DIID__ISimTaskPaneEvents; }
+    // Recompose on resize, cannot link inside, inside-out, activate when visible, set client site first.
+    static constexpr DWORD kMiscStatus = 131473;
+};
+
+// The class table, in this order.
+const ClassEntry kClassTable[] = {
+    {&CLSID_Connect, &CConnect::CreateInstance},
+    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
+};
+
+const ClassRegistration kClasses[] = {
+    {&CLSID_Connect, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0, 0},
+    {&CLSID_SimTaskPane, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1", L"KestrovaSE.SimTaskPane", true, 130,
+     CSimTaskPane::kMiscStatus},
+};
+
+const TypeLibraryRegistration kTypeLibrary = {&LIBID_TarnwickLib, 1, 0};
+
+}  // namespace
+}  // namespace kv
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
+        kv::SetModuleHandle(instance);
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return S_OK; }
+STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
 
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object) {
-    if (object) *object = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
+    return kv::ServeClassObject(kv::kClassTable, std::size(kv::kClassTable), clsid, iid, object);
 }
 
-STDAPI DllRegisterServer() { return E_NOTIMPL; }
+STDAPI DllRegisterServer() {
+    return kv::RegisterClasses(kv::ModuleHandle(), kv::kClasses, std::size(kv::kClasses), kv::kTypeLibrary);
+}
 
-STDAPI DllUnregisterServer() { return E_NOTIMPL; }
+STDAPI DllUnregisterServer() {
+    return kv::UnregisterClasses(kv::kClasses, std::size(kv::kClasses), kv::kTypeLibrary);
+}
