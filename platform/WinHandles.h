@@ -3,12 +3,15 @@
 // of these; nothing else calls CloseHandle, RegCloseKey, DeleteObject, Release or LocalFree.
 // Windows builds only; the portable core never includes it.
 #pragma once
+#include <winsock2.h>  // before windows.h, which would otherwise bring the old winsock.h
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/UniqueResource.h"
 
@@ -44,6 +47,8 @@ inline void Icon(HICON h) { ::DestroyIcon(h); }
 inline void MemoryDc(HDC h) { ::DeleteDC(h); }
 inline void Local(HLOCAL h) { ::LocalFree(h); }
 inline void Menu(HMENU h) { ::DestroyMenu(h); }
+// Only programs that use sockets call this, and they link ws2_32.
+inline void Socket(SOCKET s) { ::closesocket(s); }
 }  // namespace handle_close
 
 // Kernel handles come in two flavours of "none": most calls give NULL, files and mappings
@@ -75,6 +80,7 @@ using UniqueIcon = UniqueResource<HICON, decltype(&handle_close::Icon), &handle_
 using UniqueMemoryDc = UniqueResource<HDC, decltype(&handle_close::MemoryDc), &handle_close::MemoryDc>;
 using UniqueLocal = UniqueResource<HLOCAL, decltype(&handle_close::Local), &handle_close::Local>;
 using UniqueMenu = UniqueResource<HMENU, decltype(&handle_close::Menu), &handle_close::Menu>;
+using UniqueSocket = UniqueResource<SOCKET, decltype(&handle_close::Socket), &handle_close::Socket, INVALID_SOCKET>;
 
 // One counted reference to a COM interface.
 template <class T>
@@ -171,6 +177,25 @@ public:
 
 private:
     VARIANT v_;
+};
+
+// A row of VARIANTs for one DISPPARAMS: initialised on construction, all cleared at scope exit.
+class VariantArray {
+public:
+    explicit VariantArray(size_t count) : v_(count) {
+        for (VARIANT& v : v_) ::VariantInit(&v);
+    }
+    VariantArray(const VariantArray&) = delete;
+    VariantArray& operator=(const VariantArray&) = delete;
+    ~VariantArray() {
+        for (VARIANT& v : v_) ::VariantClear(&v);
+    }
+    size_t size() const { return v_.size(); }
+    VARIANT* data() { return v_.empty() ? nullptr : v_.data(); }
+    VARIANT& operator[](size_t i) { return v_[i]; }
+
+private:
+    std::vector<VARIANT> v_;
 };
 
 // A window's DC from GetDC, released at scope exit.

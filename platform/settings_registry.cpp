@@ -1,23 +1,20 @@
 // Settings in the registry: the machine root is HKEY_LOCAL_MACHINE, the user root
 // HKEY_CURRENT_USER. Narrow (ANSI) calls, as the stored texts are in the system code page.
-#include <windows.h>
-
 #include <vector>
 
 #include "platform/SettingsStore.h"
-#include "platform/UniqueResource.h"
+#include "platform/WinHandles.h"
 
 namespace kv {
 namespace {
-
-void CloseKey(HKEY key) { RegCloseKey(key); }
-using UniqueKey = UniqueResource<HKEY, decltype(&CloseKey), &CloseKey>;
 
 HKEY RootKey(SettingsRoot root) { return root == SettingsRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 UniqueKey OpenForReading(SettingsRoot root, const std::string& key) {
     UniqueKey opened;
-    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) opened.release();
+    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) {
+        opened.release();  // a failed open leaves no key to close
+    }
     return opened;
 }
 

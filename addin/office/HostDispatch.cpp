@@ -4,114 +4,52 @@
 #include <new>
 #include <vector>
 
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
+
 namespace kv {
 namespace {
 
-// One reference of a COM interface, released on scope exit.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    explicit ComRef(T* p, bool addRef) : p_(p) {
-        if (p_ && addRef) p_->AddRef();
-    }
-    ~ComRef() { reset(); }
-    ComRef(const ComRef& o) : ComRef(o.p_, true) {}
-    ComRef& operator=(const ComRef& o) {
-        if (this != &o) {
-            if (o.p_) o.p_->AddRef();
-            reset();
-            p_ = o.p_;
-        }
-        return *this;
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** put() {
-        reset();
-        return &p_;
-    }
-    void** putVoid() { return reinterpret_cast<void**>(put()); }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
+// Host texts cross as ANSI (code page 949 here). A text that does not convert fails the call
+// that carries it rather than reaching the host or the add-in as empty or '?'-filled text.
+bool Wide(const std::string& ansi, std::wstring* out) { return AnsiToWide(ansi, out); }
 
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(b_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return b_; }
-    BSTR release() {
-        BSTR b = b_;
-        b_ = nullptr;
-        return b;
-    }
-
-private:
-    BSTR b_;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* get() { return &v_; }
-
-private:
-    VARIANT v_;
-};
-
-std::wstring Wide(const std::string& ansi) {
-    if (ansi.empty() || ansi.size() > INT_MAX / 2) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], n);
-    return w;
+// Names of properties, methods and classes: an empty or unconvertible name is no name.
+std::wstring WideName(const std::string& name) {
+    std::wstring w;
+    return Wide(name, &w) ? w : std::wstring();
 }
 
-std::string Narrow(const wchar_t* wide, size_t count) {
-    if (!wide || count == 0 || count > INT_MAX / 4) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-HostValue FromVariant(const VARIANT& v) {
+// False for a text that has no ANSI form; every other value converts (unknown types to Empty).
+bool FromVariant(const VARIANT& v, HostValue* value) {
     switch (v.vt) {
-        case VT_BOOL: return HostValue::Bool(v.boolVal != VARIANT_FALSE);
-        case VT_BSTR: return HostValue::Text(Narrow(v.bstrVal, SysStringLen(v.bstrVal)));
-        case VT_DISPATCH: return v.pdispVal ? HostValue::Object(WrapDispatch(v.pdispVal)) : HostValue();
+        case VT_BOOL: *value = HostValue::Bool(v.boolVal != VARIANT_FALSE); return true;
+        case VT_BSTR: {
+            std::string text;
+            if (!WideToAnsi(std::wstring_view(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)), &text)) {
+                return false;
+            }
+            *value = HostValue::Text(std::move(text));
+            return true;
+        }
+        case VT_DISPATCH: *value = v.pdispVal ? HostValue::Object(WrapDispatch(v.pdispVal)) : HostValue(); return true;
         case VT_EMPTY:
-        case VT_NULL: return HostValue();
+        case VT_NULL: *value = HostValue(); return true;
         default: {
             // Every other number (window handles come as VT_I4 or VT_I8) as a 64-bit integer.
-            VARIANT copy;
-            VariantInit(&copy);
-            HostValue result;
-            if (SUCCEEDED(VariantChangeType(&copy, const_cast<VARIANT*>(&v), 0, VT_I8))) {
-                result = HostValue::Int(copy.llVal);
+            Variant copy;
+            *value = HostValue();
+            if (SUCCEEDED(VariantChangeType(copy.get(), const_cast<VARIANT*>(&v), 0, VT_I8))) {
+                *value = HostValue::Int(copy.v().llVal);
             }
-            VariantClear(&copy);
-            return result;
+            return true;
         }
     }
 }
 
-// Fills an initialised VARIANT; the caller clears it.
-void ToVariant(const HostValue& value, VARIANT* v) {
+// Fills an initialised VARIANT that the caller owns; false when a text does not convert or
+// its BSTR cannot be allocated.
+bool ToVariant(const HostValue& value, VARIANT* v) {
     switch (value.type) {
         case HostValue::Type::Int:
             if (value.number >= INT32_MIN && value.number <= INT32_MAX) {
@@ -121,43 +59,30 @@ void ToVariant(const HostValue& value, VARIANT* v) {
                 v->vt = VT_I8;
                 v->llVal = value.number;
             }
-            break;
+            return true;
         case HostValue::Type::Bool:
             v->vt = VT_BOOL;
             v->boolVal = value.number ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
-        case HostValue::Type::Text:
+            return true;
+        case HostValue::Type::Text: {
+            std::wstring wide;
+            if (!Wide(value.text, &wide) || wide.size() > UINT_MAX) return false;
+            Bstr text(wide);
+            if (!text.get()) return false;
             v->vt = VT_BSTR;
-            v->bstrVal = Bstr(Wide(value.text)).release();
-            break;
+            v->bstrVal = text.release();
+            return true;
+        }
         case HostValue::Type::Object:
             if (IDispatch* d = value.object ? DispatchOf(*value.object) : nullptr) {
                 d->AddRef();
                 v->vt = VT_DISPATCH;
                 v->pdispVal = d;
             }
-            break;
-        default: break;
+            return true;
+        default: return true;
     }
 }
-
-// VARIANT arguments owned for the length of one Invoke.
-class ArgumentBlock {
-public:
-    explicit ArgumentBlock(size_t count) : args_(count) {
-        for (VARIANT& v : args_) VariantInit(&v);
-    }
-    ~ArgumentBlock() {
-        for (VARIANT& v : args_) VariantClear(&v);
-    }
-    ArgumentBlock(const ArgumentBlock&) = delete;
-    ArgumentBlock& operator=(const ArgumentBlock&) = delete;
-    VARIANT* data() { return args_.empty() ? nullptr : args_.data(); }
-    VARIANT& operator[](size_t i) { return args_[i]; }
-
-private:
-    std::vector<VARIANT> args_;
-};
 
 // The event sink handed to a connection point: an IDispatch that also answers the event
 // interface's id, and forwards each call to the portable sink.
@@ -189,7 +114,7 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        try {
+        return Guard([&]() -> HRESULT {
             if (!sink_) return S_OK;
             std::vector<HostValue> args;
             if (params && params->rgvarg) {
@@ -197,14 +122,15 @@ public:
                 for (UINT i = params->cArgs; i > 0; --i) {
                     VARIANT* a = &params->rgvarg[i - 1];
                     if (a->vt == (VT_VARIANT | VT_BYREF) && a->pvarVal) a = a->pvarVal;
-                    args.push_back(FromVariant(*a));
+                    // An argument text without an ANSI form reaches the sink as Empty.
+                    HostValue value;
+                    if (!FromVariant(*a, &value)) value = HostValue();
+                    args.push_back(std::move(value));
                 }
             }
             sink_->OnHostEvent(static_cast<int32_t>(id), args);
             return S_OK;
-        } catch (...) {
-            return E_FAIL;
-        }
+        });
     }
 
 private:
@@ -216,23 +142,22 @@ private:
 
 class DispatchConnection : public HostEventConnection {
 public:
-    DispatchConnection(ComRef<IConnectionPoint> point, EventSink* sink, DWORD cookie)
-        : point_(point), sink_(sink), cookie_(cookie) {}
+    DispatchConnection(ComPtr<IConnectionPoint> point, ComPtr<EventSink> sink, DWORD cookie)
+        : point_(std::move(point)), sink_(std::move(sink)), cookie_(cookie) {}
     ~DispatchConnection() override {
         sink_->Detach();  // the host may still hold the sink for a while
         point_->Unadvise(cookie_);
-        sink_->Release();
     }
 
 private:
-    ComRef<IConnectionPoint> point_;
-    EventSink* sink_;
+    ComPtr<IConnectionPoint> point_;
+    ComPtr<EventSink> sink_;
     DWORD cookie_;
 };
 
 class DispatchObject : public HostObject {
 public:
-    explicit DispatchObject(IDispatch* d) : d_(d, true) {}
+    explicit DispatchObject(IDispatch* d) : d_(d) {}
     IDispatch* dispatch() const { return d_.get(); }
 
     bool GetProperty(const std::string& name, HostValue* value) override {
@@ -244,15 +169,17 @@ public:
                               nullptr, nullptr))) {
             return false;
         }
-        if (value) *value = FromVariant(*result.get());
+        HostValue got;
+        if (!FromVariant(result.v(), &got)) return false;
+        if (value) *value = std::move(got);
         return true;
     }
 
     bool PutProperty(const std::string& name, const HostValue& value) override {
         DISPID id;
         if (!DispId(name, &id)) return false;
-        ArgumentBlock args(1);
-        ToVariant(value, &args[0]);
+        VariantArray args(1);
+        if (!ToVariant(value, &args[0])) return false;
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params = {args.data(), &named, 1, 1};
         WORD flags = value.type == HostValue::Type::Object ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
@@ -262,21 +189,24 @@ public:
     bool Call(const std::string& name, const std::vector<NamedArg>& args, HostValue* result) override {
         // One look-up for the method and its argument names: ids[0] is the method.
         std::vector<std::wstring> wideNames;
-        wideNames.push_back(Wide(name));
-        for (const NamedArg& a : args) wideNames.push_back(Wide(a.name));
+        wideNames.push_back(WideName(name));
+        for (const NamedArg& a : args) wideNames.push_back(WideName(a.name));
         std::vector<LPOLESTR> names;
-        for (std::wstring& w : wideNames) names.push_back(&w[0]);
+        for (std::wstring& w : wideNames) {
+            if (w.empty()) return false;
+            names.push_back(&w[0]);
+        }
         std::vector<DISPID> ids(names.size());
         if (FAILED(d_->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()), LOCALE_USER_DEFAULT,
                                      ids.data()))) {
             return false;
         }
         const size_t n = args.size();
-        ArgumentBlock values(n);
+        VariantArray values(n);
         std::vector<DISPID> namedIds(n);
         for (size_t i = 0; i < n; ++i) {
             // Named arguments are passed last first, each with its id at the same position.
-            ToVariant(args[n - 1 - i].value, &values[i]);
+            if (!ToVariant(args[n - 1 - i].value, &values[i])) return false;
             namedIds[i] = ids[n - i];
         }
         DISPPARAMS params = {values.data(), n ? namedIds.data() : nullptr, static_cast<UINT>(n),
@@ -286,53 +216,52 @@ public:
                               nullptr))) {
             return false;
         }
-        if (result) *result = FromVariant(*out.get());
+        HostValue got;
+        if (!FromVariant(out.v(), &got)) return false;
+        if (result) *result = std::move(got);
         return true;
     }
 
     std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId,
                                                        HostEventSink& sink) override {
-        std::wstring text = Wide(interfaceId);
+        std::wstring text = WideName(interfaceId);
         IID iid;
         if (text.empty() || FAILED(IIDFromString(&text[0], &iid))) return nullptr;
-        ComRef<IConnectionPointContainer> container;
-        if (FAILED(d_->QueryInterface(IID_IConnectionPointContainer, container.putVoid()))) return nullptr;
-        ComRef<IConnectionPoint> point;
+        ComPtr<IConnectionPointContainer> container;
+        if (FAILED(d_.as(IID_IConnectionPointContainer, &container))) return nullptr;
+        ComPtr<IConnectionPoint> point;
         if (FAILED(container->FindConnectionPoint(iid, point.put())) || !point) return nullptr;
-        EventSink* eventSink = new (std::nothrow) EventSink(iid, sink);
+        auto eventSink = ComPtr<EventSink>::adopt(new (std::nothrow) EventSink(iid, sink));
         if (!eventSink) return nullptr;
         DWORD cookie = 0;
-        if (FAILED(point->Advise(eventSink, &cookie))) {
-            eventSink->Release();
-            return nullptr;
-        }
-        auto connection = std::unique_ptr<HostEventConnection>(new (std::nothrow)
-                                                                   DispatchConnection(point, eventSink, cookie));
+        if (FAILED(point->Advise(eventSink.get(), &cookie))) return nullptr;
+        auto connection = std::unique_ptr<HostEventConnection>(
+            new (std::nothrow) DispatchConnection(point, eventSink, cookie));
         if (!connection) {
+            eventSink->Detach();
             point->Unadvise(cookie);
-            eventSink->Release();
         }
         return connection;
     }
 
 private:
     bool DispId(const std::string& name, DISPID* id) {
-        std::wstring w = Wide(name);
+        std::wstring w = WideName(name);
         if (w.empty()) return false;
         LPOLESTR p = &w[0];
         return SUCCEEDED(d_->GetIDsOfNames(IID_NULL, &p, 1, LOCALE_USER_DEFAULT, id));
     }
 
-    ComRef<IDispatch> d_;
+    ComPtr<IDispatch> d_;
 };
 
 bool ClassId(const std::string& progId, CLSID* clsid) {
-    std::wstring w = Wide(progId);
+    std::wstring w = WideName(progId);
     return !w.empty() && SUCCEEDED(CLSIDFromProgID(w.c_str(), clsid));
 }
 
 HostObjectPtr FromUnknown(IUnknown* unknown) {
-    ComRef<IDispatch> d;
+    ComPtr<IDispatch> d;
     if (!unknown || FAILED(unknown->QueryInterface(IID_IDispatch, d.putVoid())) || !d) return nullptr;
     return WrapDispatch(d.get());
 }
@@ -356,7 +285,7 @@ IDispatch* DispatchOf(const HostObject& object) {
 HostObjectPtr DispatchEnvironment::GetRunningObject(const std::string& progId) {
     CLSID clsid;
     if (!ClassId(progId, &clsid)) return nullptr;
-    ComRef<IUnknown> unknown;
+    ComPtr<IUnknown> unknown;
     if (FAILED(GetActiveObject(clsid, nullptr, unknown.put()))) return nullptr;
     return FromUnknown(unknown.get());
 }
@@ -369,7 +298,7 @@ bool DispatchEnvironment::ClassExists(const std::string& progId) {
 HostObjectPtr DispatchEnvironment::CreateLocalServer(const std::string& progId) {
     CLSID clsid;
     if (!ClassId(progId, &clsid)) return nullptr;
-    ComRef<IDispatch> d;
+    ComPtr<IDispatch> d;
     if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, d.putVoid()))) return nullptr;
     return WrapDispatch(d.get());
 }

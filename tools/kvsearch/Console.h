@@ -5,7 +5,8 @@
 
 namespace kv {
 
-std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// False when an argument has no UTF-8 form (an unpaired surrogate in the wide command line).
+bool Utf8Arguments(int argc, char** argv, std::vector<std::string>* args);
 void SetBinaryStdout();
 
 }  // namespace kv

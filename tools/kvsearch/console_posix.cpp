@@ -3,8 +3,9 @@
 namespace kv {
 
 // Arguments arrive as the terminal's bytes, taken to be UTF-8.
-std::vector<std::string> Utf8Arguments(int argc, char** argv) {
-    return std::vector<std::string>(argv, argv + argc);
+bool Utf8Arguments(int argc, char** argv, std::vector<std::string>* args) {
+    args->assign(argv, argv + argc);
+    return true;
 }
 
 void SetBinaryStdout() {}

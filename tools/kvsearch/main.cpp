@@ -71,7 +71,8 @@ bool ToCp949(const std::string& utf8, const char* what, std::string* out) {
 
 int main(int argc, char** argv) {
     SetBinaryStdout();
-    std::vector<std::string> args = Utf8Arguments(argc, argv);
+    std::vector<std::string> args;
+    if (!Utf8Arguments(argc, argv, &args)) return Usage("the command line does not convert to UTF-8");
     std::string service, host, pid, code = kDefaultDistributionCode, selected, file, keyword;
     bool haveFile = false, haveKeyword = false;
     for (size_t i = 1; i < args.size(); ++i) {

@@ -20,8 +20,15 @@
 #include <vector>
 
 #include "TarnwickLib_h.h"
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
 
 namespace {
+
+using kv::Bstr;
+using kv::ComPtr;
+using kv::GuidText;
+using kv::UniqueKey;
 
 int g_failures = 0;
 
@@ -29,9 +36,8 @@ void Fail(const char* what, const std::wstring& detail = L"") {
     ++g_failures;
     std::printf("FAIL: %s", what);
     if (!detail.empty()) {
-        char narrow[1024] = {};
-        WideCharToMultiByte(CP_UTF8, 0, detail.c_str(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-        std::printf(" [%s]", narrow);
+        std::string narrow;
+        std::printf(" [%s]", kv::WideToUtf8(detail, &narrow) ? narrow.c_str() : "(no UTF-8 form)");
     }
     std::printf("\n");
 }
@@ -42,22 +48,17 @@ void Check(bool ok, const char* what, const std::wstring& detail = L"") {
 
 const wchar_t kSettingsKey[] = L"SOFTWARE\\kestrovaSE\\1.0.0";
 
-std::wstring Widen(const char* text) {
-    wchar_t wide[1024] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1023);
-    return wide;
-}
-
-std::wstring GuidText(const GUID& guid) {
-    wchar_t text[64] = {};
-    StringFromGUID2(guid, text, 64);
-    return text;
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    return kv::AnsiToWide(text, &wide) ? wide : L"(no ANSI form)";
 }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
+    UniqueKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+        key.release();  // a failed open leaves no key to close
+        return false;
+    }
     return true;
 }
 
@@ -122,32 +123,32 @@ bool IsBracedUpperUuid(const std::string& text) {
 }
 
 int SetSetting(const wchar_t* name, const wchar_t* value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
+    UniqueKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
+        key.release();
         Fail("cannot create the settings key");
         return g_failures;
     }
     LSTATUS status;
     if (value) {
-        status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+        status = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                                 static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
     } else {
-        status = RegDeleteValueW(key, name);
+        status = RegDeleteValueW(key.get(), name);
         if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
     }
-    RegCloseKey(key);
     Check(status == ERROR_SUCCESS, "cannot write the setting", name);
     return g_failures;
 }
 
 int PlantStale() {
     const std::wstring path = L"CLSID\\" + GuidText(CLSID_SimTaskPane) + L"\\Stale";
-    HKEY key = nullptr;
-    Check(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-              ERROR_SUCCESS,
-          "cannot plant the stale key");
-    if (key) RegCloseKey(key);
+    UniqueKey key;
+    const bool planted = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                         key.put(), nullptr) == ERROR_SUCCESS;
+    if (!planted) key.release();
+    Check(planted, "cannot plant the stale key");
     return g_failures;
 }
 
@@ -207,7 +208,7 @@ int CheckRegistered(const std::wstring& dllPath) {
 
     // The settings written by registration.
     const std::string pid = StoredPid();
-    Check(IsBracedUpperUuid(pid), "pid is a braced upper-case UUID", Widen(pid.c_str()));
+    Check(IsBracedUpperUuid(pid), "pid is a braced upper-case UUID", Widen(pid));
     DWORD visible = 0;
     DWORD size = sizeof visible;
     DWORD type = 0;
@@ -243,8 +244,8 @@ struct Member {
 // Every function of the interface by name and kind, with its dispatch id.
 void ExpectMembers(ITypeLib* lib, const IID& iid, const char* what, const std::vector<Member>& expected,
                    size_t ownFunctions) {
-    ITypeInfo* info = nullptr;
-    if (FAILED(lib->GetTypeInfoOfGuid(iid, &info)) || !info) {
+    ComPtr<ITypeInfo> info;
+    if (FAILED(lib->GetTypeInfoOfGuid(iid, info.put())) || !info) {
         Fail("interface missing from the type library", Widen(what));
         return;
     }
@@ -260,12 +261,11 @@ void ExpectMembers(ITypeLib* lib, const IID& iid, const char* what, const std::v
     for (UINT i = 0; attr && i < attr->cFuncs; ++i) {
         FUNCDESC* func = nullptr;
         if (FAILED(info->GetFuncDesc(i, &func))) continue;
-        BSTR name = nullptr;
-        info->GetDocumentation(func->memid, &name, nullptr, nullptr, nullptr);
-        const std::wstring text = name ? name : L"";
+        Bstr name;
+        info->GetDocumentation(func->memid, name.put(), nullptr, nullptr, nullptr);
+        const std::wstring text = name.str();
         found[{text, func->invkind}] = func->memid;
         order.push_back(text);
-        SysFreeString(name);
         info->ReleaseFuncDesc(func);
     }
     for (const Member& m : expected) {
@@ -277,23 +277,20 @@ void ExpectMembers(ITypeLib* lib, const IID& iid, const char* what, const std::v
         }
     }
     if (attr) info->ReleaseTypeAttr(attr);
-    info->Release();
 }
 
 int CheckTypeLib() {
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadRegTypeLib(LIBID_TarnwickLib, 1, 0, LOCALE_NEUTRAL, &lib);
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadRegTypeLib(LIBID_TarnwickLib, 1, 0, LOCALE_NEUTRAL, lib.put());
     if (FAILED(hr) || !lib) {
         Fail("LoadRegTypeLib");
         return g_failures;
     }
-    BSTR name = nullptr;
-    BSTR doc = nullptr;
-    lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
-    Check(name && std::wstring(name) == L"TarnwickLib", "library name");
-    Check(doc && std::wstring(doc) == L"KestrovaSE 1.0 Type Library", "library help string");
-    SysFreeString(name);
-    SysFreeString(doc);
+    Bstr name;
+    Bstr doc;
+    lib->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr);
+    Check(name.str() == L"TarnwickLib", "library name");
+    Check(doc.str() == L"KestrovaSE 1.0 Type Library", "library help string");
 
     const INVOKEKIND call = INVOKE_FUNC;
     const std::vector<Member> callbacks = {
@@ -308,7 +305,7 @@ int CheckTypeLib() {
         {L"GetImageInfo", 0x60020010, call},     {L"GetImageSearchButton", 0x60020011, call},
         {L"CheckBoxVisible", 0x60020012, call},
     };
-    ExpectMembers(lib, IID_ICallbackInterface, "ICallbackInterface", callbacks, 19);
+    ExpectMembers(lib.get(), IID_ICallbackInterface, "ICallbackInterface", callbacks, 19);
 
     std::vector<Member> pane = {
         {L"put_SearchText", 1, call},  {L"put_Application", 2, call}, {L"put_SearchList", 3, call},
@@ -344,34 +341,32 @@ int CheckTypeLib() {
             ++functions;
         }
     }
-    ExpectMembers(lib, IID_ISimTaskPane, "ISimTaskPane", pane, functions);
+    ExpectMembers(lib.get(), IID_ISimTaskPane, "ISimTaskPane", pane, functions);
 
     // The coclasses and the event interface.
     for (const GUID* guid : {&CLSID_Connect, &CLSID_CallbackInterface, &CLSID_SimTaskPane, &DIID__ISimTaskPaneEvents}) {
-        ITypeInfo* info = nullptr;
-        Check(SUCCEEDED(lib->GetTypeInfoOfGuid(*guid, &info)) && info, "type described", GuidText(*guid));
-        if (info) info->Release();
+        ComPtr<ITypeInfo> info;
+        Check(SUCCEEDED(lib->GetTypeInfoOfGuid(*guid, info.put())) && info, "type described", GuidText(*guid));
     }
     Check(GuidText(DIID__ISimTaskPaneEvents) == L"{3BCA4895-0137-4F26-A307-81E4F0FF85A0}", "events interface id");
     Check(GuidText(CLSID_CallbackInterface) == L"{A1BCF230-BD95-40CB-BACA-46ACEDA81D28}", "callback class id");
     Check(GuidText(IID_ICallbackInterface) == L"{DBC36DE0-CA64-4FDB-B389-FA81CFCC1595}", "callback interface id");
     Check(GuidText(IID_ISimTaskPane) == L"{54FFFAFC-8E3B-4704-9BFA-A715DFC538D8}", "control interface id");
-    lib->Release();
     return g_failures;
 }
 
 int CheckExports(const std::wstring& dllPath) {
-    HMODULE library = LoadLibraryW(dllPath.c_str());
+    kv::UniqueModule library(LoadLibraryW(dllPath.c_str()));
     if (!library) {
         Fail("LoadLibrary", dllPath);
         return g_failures;
     }
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
-    Check(getClassObject && canUnloadNow && GetProcAddress(library, "DllRegisterServer") &&
-              GetProcAddress(library, "DllUnregisterServer"),
+    auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
+    Check(getClassObject && canUnloadNow && GetProcAddress(library.get(), "DllRegisterServer") &&
+              GetProcAddress(library.get(), "DllUnregisterServer"),
           "four exports");
     if (getClassObject && canUnloadNow) {
         const CLSID unknown = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -381,7 +376,6 @@ int CheckExports(const std::wstring& dllPath) {
         Check(getClassObject(unknown, IID_IClassFactory, nullptr) == E_POINTER, "no out pointer: E_POINTER");
         Check(canUnloadNow() == S_OK, "nothing outstanding: can unload");
     }
-    FreeLibrary(library);
     return g_failures;
 }
 
@@ -391,7 +385,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring mode = argv[1];
     const std::wstring arg = argc > 2 ? argv[2] : L"";
-    CoInitialize(nullptr);
+    kv::ComApartment apartment;
     int result = 2;
     if (mode == L"service" && argc > 2) result = SetSetting(L"service", arg.c_str());
     else if (mode == L"code" && argc > 2) result = SetSetting(L"code", arg.c_str());
@@ -401,7 +395,6 @@ int wmain(int argc, wchar_t** argv) {
     else if (mode == L"unregistered") result = CheckUnregistered();
     else if (mode == L"typelib") result = CheckTypeLib();
     else if (mode == L"exports" && argc > 2) result = CheckExports(arg);
-    CoUninitialize();
     std::fflush(stdout);
     return result;
 }

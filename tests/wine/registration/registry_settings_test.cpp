@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/SettingsStore.h"
+#include "platform/WinHandles.h"
 
 namespace kv {
 namespace {
@@ -14,10 +15,9 @@ const char kKey[] = "Software\\kvtest\\settings";
 
 // Writes a raw value the way another writer (an installer) might.
 void RawSet(HKEY root, const char* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(key);
+    UniqueKey key;
+    ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
 }
 
 TEST(RegistrySettings, RoundTripsOnBothRoots) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "addin/office/HostDispatch.h"
+#include "platform/WinHandles.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const IID kTestEvents = {0xc0ffee01, 0x1234, 0x4321, {0x80, 0, 0, 0, 0, 0, 0, 0x
 const CLSID kTestClass = {0xc0ffee02, 0x1234, 0x4321, {0x80, 0, 0, 0, 0, 0, 0, 0x22}};
 const char kTestEventsText[] = "{C0FFEE01-1234-4321-8000-000000000011}";
 
-enum : DISPID { kDocuments = 1, kVisible = 2, kOpen = 3, kCaption = 5, kHwnd = 6, kFileName = 10 };
+enum : DISPID { kDocuments = 1, kVisible = 2, kOpen = 3, kCaption = 5, kHwnd = 6, kTitle = 7, kFileName = 10 };
 
 class TestApp final : public IDispatch, public IConnectionPointContainer, public IConnectionPoint {
 public:
@@ -46,7 +47,8 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const struct { const wchar_t* name; DISPID id; } table[] = {
             {L"Documents", kDocuments}, {L"Visible", kVisible}, {L"Open", kOpen},
-            {L"Caption", kCaption},     {L"HWND", kHwnd},       {L"FileName", kFileName}};
+            {L"Caption", kCaption},     {L"HWND", kHwnd},       {L"FileName", kFileName},
+            {L"Title", kTitle}};
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
@@ -66,16 +68,17 @@ public:
                 case kVisible: result->vt = VT_BOOL; result->boolVal = visible ? VARIANT_TRUE : VARIANT_FALSE; return S_OK;
                 case kCaption: result->vt = VT_BSTR; result->bstrVal = SysAllocString(L"\uacac\uc801\uc11c - \ubb38\uc11c"); return S_OK;
                 case kHwnd: result->vt = VT_I4; result->lVal = 0x1234; return S_OK;
+                // A character code page 949 lacks (outside the basic plane).
+                case kTitle: result->vt = VT_BSTR; result->bstrVal = SysAllocString(L"\xD83D\xDE00 x"); return S_OK;
                 default: return DISP_E_MEMBERNOTFOUND;
             }
         }
         if (flags & DISPATCH_PROPERTYPUT) {
             if (id != kVisible || p->cArgs != 1 || p->cNamedArgs != 1 || p->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
                 return DISP_E_MEMBERNOTFOUND;
-            VARIANT v;
-            VariantInit(&v);
-            if (FAILED(VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
-            visible = v.lVal;
+            Variant v;
+            if (FAILED(VariantChangeType(v.get(), &p->rgvarg[0], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+            visible = v.v().lVal;
             return S_OK;
         }
         if ((flags & DISPATCH_METHOD) && id == kOpen) {
@@ -110,14 +113,13 @@ public:
     }
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
         if (sinkDispatch) return CONNECT_E_ADVISELIMIT;
-        if (FAILED(sink->QueryInterface(kTestEvents, reinterpret_cast<void**>(&sinkDispatch)))) return CONNECT_E_CANNOTCONNECT;
+        if (FAILED(sink->QueryInterface(kTestEvents, sinkDispatch.putVoid()))) return CONNECT_E_CANNOTCONNECT;
         *cookie = 7;
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override {
         if (cookie != 7 || !sinkDispatch) return CONNECT_E_NOCONNECTION;
-        sinkDispatch->Release();
-        sinkDispatch = nullptr;
+        sinkDispatch.reset();
         ++unadvised;
         return S_OK;
     }
@@ -125,28 +127,31 @@ public:
 
     void Fire(DISPID id, const wchar_t* name) {
         if (!sinkDispatch) return;
-        VARIANT arg;
-        arg.vt = VT_BSTR;
-        arg.bstrVal = SysAllocString(name);
-        DISPPARAMS p = {&arg, nullptr, 1, 0};
+        Variant arg;
+        arg.v().vt = VT_BSTR;
+        arg.v().bstrVal = SysAllocString(name);
+        DISPPARAMS p = {arg.get(), nullptr, 1, 0};
         sinkDispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr);
-        VariantClear(&arg);
     }
 
     ULONG refs = 1;
     LONG visible = 0;
     std::wstring opened;
-    IDispatch* sinkDispatch = nullptr;
+    ComPtr<IDispatch> sinkDispatch;
     int unadvised = 0;
 };
 
 struct Recorder : HostEventSink {
     void OnHostEvent(int32_t id, const std::vector<HostValue>& args) override {
         ids.push_back(id);
-        if (!args.empty()) texts.push_back(args[0].text);
+        if (!args.empty()) {
+            texts.push_back(args[0].text);
+            types.push_back(args[0].type);
+        }
     }
     std::vector<int32_t> ids;
     std::vector<std::string> texts;
+    std::vector<HostValue::Type> types;
 };
 
 TEST(HostDispatchTest, PropertiesAndNamedArguments) {
@@ -176,6 +181,16 @@ TEST(HostDispatchTest, PropertiesAndNamedArguments) {
         EXPECT_EQ(result.text, "ok");
         EXPECT_FALSE(object->Call("Close", {}, nullptr));
         EXPECT_FALSE(object->Call("Open", {{"NoSuchArgument", HostValue::Int(1)}}, nullptr));
+
+        // Text that has no form on the other side fails the call instead of crossing as '?' or
+        // as nothing: a host text 949 lacks, and 949 bytes cut after a lead byte.
+        v = HostValue::Text("untouched");
+        EXPECT_FALSE(object->GetProperty("Title", &v));
+        EXPECT_EQ(v.text, "untouched");
+        app.opened = L"before";
+        EXPECT_FALSE(object->Call("Open", {{"FileName", HostValue::Text("C:\\t\\\xB0")}}, &result));
+        EXPECT_EQ(app.opened, L"before");
+        EXPECT_FALSE(object->Call("Open\xB0", {}, nullptr));
     }
     EXPECT_EQ(app.refs, 1u);  // every reference taken was given back
 }
@@ -192,20 +207,25 @@ TEST(HostDispatchTest, EventsArriveUntilTheConnectionIsDropped) {
         app.Fire(kDocumentOpenId, L"\uacac\uc801\uc11c.doc");
         ASSERT_EQ(recorder.ids, std::vector<int32_t>{kDocumentOpenId});
         EXPECT_EQ(recorder.texts[0], "\xB0\xDF\xC0\xFB\xBC\xAD.doc");
+        // An argument without an ANSI form still reaches the sink, as no value.
+        app.Fire(kDocumentOpenId, L"\xD83D\xDE00.doc");
+        ASSERT_EQ(recorder.types.size(), 2u);
+        EXPECT_EQ(recorder.types[1], HostValue::Type::Empty);
     }
     EXPECT_EQ(app.unadvised, 1);
     app.Fire(kDocumentOpenId, L"late.doc");
-    EXPECT_EQ(recorder.ids.size(), 1u);
+    EXPECT_EQ(recorder.ids.size(), 2u);
 }
 
 TEST(HostDispatchTest, RunningObjectTableAndClassLookup) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"KvTest.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    const wchar_t clsidText[] = L"{C0FFEE02-1234-4321-8000-000000000022}";
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText), sizeof clsidText);
-    RegCloseKey(key);
+    {
+        UniqueKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"KvTest.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  key.put(), nullptr),
+                  ERROR_SUCCESS);
+        const wchar_t clsidText[] = L"{C0FFEE02-1234-4321-8000-000000000022}";
+        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText), sizeof clsidText);
+    }
 
     TestApp app;
     DispatchEnvironment env;
@@ -232,9 +252,7 @@ TEST(HostDispatchTest, RunningObjectTableAndClassLookup) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    kv::ComApartment apartment;
     ::testing::InitGoogleTest(&argc, argv);
-    int rc = RUN_ALL_TESTS();
-    CoUninitialize();
-    return rc;
+    return RUN_ALL_TESTS();
 }
