@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KvTestControl_h.h"
@@ -500,6 +502,81 @@ TEST_F(ControlTest, StreamPersistenceRoundTrip) {
     ASSERT_EQ(copyOle->GetExtent(DVASPECT_CONTENT, &copied), S_OK);
     EXPECT_EQ(copied.cx, 1000);
     EXPECT_EQ(copied.cy, 2000);
+}
+
+// A property bag in memory.
+class MemoryBag final : public IPropertyBag {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IUnknown || iid == IID_IPropertyBag ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        for (auto& entry : values) {
+            if (entry.first == name) return VariantCopy(value, entry.second->get());
+        }
+        return E_INVALIDARG;
+    }
+    STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override {
+        values.emplace_back(name, nullptr);
+        values.back().second = std::make_unique<Variant>();
+        return VariantCopy(values.back().second->get(), value);
+    }
+    void Set(const wchar_t* name, const wchar_t* text) {
+        for (auto& entry : values) {
+            if (entry.first != name) continue;
+            VARIANT* value = entry.second->put();
+            value->vt = VT_BSTR;
+            value->bstrVal = SysAllocString(text);
+        }
+    }
+    std::vector<std::pair<std::wstring, std::unique_ptr<Variant>>> values;
+};
+
+// Property bags and storages carry the same values; a value that does not convert is refused
+// as a whole.
+TEST_F(ControlTest, PropertyBagAndStoragePersistence) {
+    ComPtr<IDispatch> original = NewControl();
+    ASSERT_TRUE(original);
+    SetProperty(original.get(), L"Caption", VT_BSTR, L"\uC11C\uC2DD");
+    SetProperty(original.get(), L"BorderWidth", VT_I4, L"9");
+    SetProperty(original.get(), L"Valid", VT_BOOL, L"True");
+    ComPtr<IPersistPropertyBag> bagged;
+    ASSERT_EQ(original.as(IID_IPersistPropertyBag, &bagged), S_OK);
+    MemoryBag bag;
+    ASSERT_EQ(bagged->Save(&bag, TRUE, TRUE), S_OK);
+
+    ComPtr<IDispatch> copy = NewControl();
+    ComPtr<IPersistPropertyBag> load;
+    ASSERT_EQ(copy.as(IID_IPersistPropertyBag, &load), S_OK);
+    ASSERT_EQ(load->Load(&bag, nullptr), S_OK);
+    for (const wchar_t* name : {L"Caption", L"BorderWidth", L"Valid"}) {
+        EXPECT_EQ(PropertyText(copy.get(), name), PropertyText(original.get(), name)) << Narrow(name);
+    }
+    bag.Set(L"BorderWidth", L"not a number");
+    bag.Set(L"Caption", L"changed");
+    ComPtr<IDispatch> refused = NewControl();
+    ComPtr<IPersistPropertyBag> refusedLoad;
+    ASSERT_EQ(refused.as(IID_IPersistPropertyBag, &refusedLoad), S_OK);
+    EXPECT_TRUE(FAILED(refusedLoad->Load(&bag, nullptr)));
+    EXPECT_EQ(PropertyText(refused.get(), L"Caption"), L"");
+
+    ComPtr<ILockBytes> bytes;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                           storage.put()),
+              S_OK);
+    ComPtr<IPersistStorage> stored;
+    ASSERT_EQ(original.as(IID_IPersistStorage, &stored), S_OK);
+    ASSERT_EQ(stored->Save(storage.get(), FALSE), S_OK);
+    ComPtr<IDispatch> fromStorage = NewControl();
+    ComPtr<IPersistStorage> storageLoad;
+    ASSERT_EQ(fromStorage.as(IID_IPersistStorage, &storageLoad), S_OK);
+    ASSERT_EQ(storageLoad->Load(storage.get()), S_OK);
+    EXPECT_EQ(PropertyText(fromStorage.get(), L"Caption"), PropertyText(original.get(), L"Caption"));
 }
 
 // IQuickActivate wires site, sinks and status in one call; the initial extent is 5080 x 5080.
