@@ -1,6 +1,12 @@
-// Stand-ins for the platform: a cookie store with a fixed answer, and a network that counts
-// what the client asks of the real one and can map made-up names to loopback.
+// Stand-ins for the platform: a cookie store with a fixed answer, a network that counts what
+// the client asks of the real one and can map made-up names to loopback, and a loopback port
+// that refuses connections.
 #pragma once
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -58,6 +64,31 @@ public:
 
 private:
     Network& real_;
+};
+
+// A loopback port that is bound but never listens: connections to it are refused for as long
+// as the object lives, and no other program can take the port meanwhile.
+class RefusingPort {
+public:
+    RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port_ = ntohs(addr.sin_port);
+    }
+    ~RefusingPort() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
 };
 
 }  // namespace kv::test

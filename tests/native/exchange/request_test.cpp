@@ -139,12 +139,10 @@ TEST(LogRequest, UnresolvableOrUnreachableHostIsDroppedSilently) {
     EXPECT_EQ(net.stops, net.starts);
 
     // A port where nobody listens: the socket is made, the connection fails, nothing else.
-    int freePort;
-    {
-        test::ScriptedServer probe(std::vector<test::Step>{});
-        freePort = probe.port();
-    }
-    SendLogRequest(net, ServiceConfigFrom("127.0.0.1:" + std::to_string(freePort), ""), "/x", "User-Agent: test\r\n");
+    test::RefusingPort refusing;
+    ASSERT_NE(refusing.port(), 0);
+    SendLogRequest(net, ServiceConfigFrom("127.0.0.1:" + std::to_string(refusing.port()), ""), "/x",
+                   "User-Agent: test\r\n");
     EXPECT_EQ(net.sockets, 1);
     EXPECT_EQ(net.stops, net.starts);
 }

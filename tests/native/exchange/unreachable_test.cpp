@@ -122,17 +122,9 @@ TEST(UnreachableHost, FailedLogRequestMarksTheHostAndAReachableOneClearsIt) {
     ManualClock clock;
     HostAddressCache cache(clock);
     // A port where nobody listens: refused at once, and remembered.
-    int freePort;
-    {
-        Fd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ASSERT_EQ(::bind(probe.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-        ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&addr), &len);
-        freePort = ntohs(addr.sin_port);
-    }
+    RefusingPort refusing;
+    ASSERT_NE(refusing.port(), 0);
+    const int freePort = refusing.port();
     const ServiceConfig config = ServiceConfigFrom("127.0.0.1:" + std::to_string(freePort), "");
     SendLogRequest(net, config, "/x", kPaneUserAgent, &cache);
     EXPECT_EQ(net.sockets, 1);
