@@ -5,6 +5,7 @@
 set -u
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="${KV_OUT:-$top/out}"
+out="$(cd "$out" 2>/dev/null && pwd)" || { echo "demo: no output folder ${KV_OUT:-$top/out} (make build)" >&2; exit 1; }
 svc="$out/linux/kvservice"
 fetch="$out/linux/kvfetch"
 data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
