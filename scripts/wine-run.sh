@@ -30,6 +30,7 @@ done
 top="$(cd "$(dirname "$0")/.." && pwd)"
 root="${KV_WINE_ROOT:-${KV_BUILD:-$top/build}/wine}"
 mkdir -p "$root"
+root="$(cd "$root" && pwd)"  # Wine takes only a full WINEPREFIX
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
