@@ -1,0 +1,37 @@
+#include "updater/SwapSystemWin32.h"
+
+#include <vector>
+
+#include "platform/WinHandles.h"
+
+namespace kv {
+
+// A file search, as the look-up for each library is; a folder of that name does not count.
+bool Win32SwapSystem::Exists(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    UniqueFind search(::FindFirstFileW(path.c_str(), &found));
+    return search && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32SwapSystem::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+// MoveFileW never replaces an existing target; a file another process holds open without
+// delete sharing cannot be renamed, which is what makes the swap wait.
+bool Win32SwapSystem::Rename(const std::wstring& from, const std::wstring& to) {
+    return ::MoveFileW(from.c_str(), to.c_str()) != FALSE;
+}
+
+void Win32SwapSystem::Sleep(int milliseconds) { ::Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
+
+std::wstring ProgramPath() {
+    // Long paths need more than MAX_PATH; the call truncates silently and returns the size.
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        std::vector<wchar_t> buffer(size);
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (n == 0) return std::wstring();
+        if (n < size) return std::wstring(buffer.data(), n);
+    }
+    return std::wstring();
+}
+
+}  // namespace kv
