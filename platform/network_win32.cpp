@@ -7,14 +7,11 @@
 #include <new>
 
 #include "platform/Network.h"
-#include "platform/UniqueResource.h"
+#include "platform/WinHandles.h"
 
 namespace kv {
 
 namespace {
-
-// Owns one SOCKET; closesocket runs exactly once.
-using UniqueSocket = UniqueResource<SOCKET, decltype(&::closesocket), &::closesocket, INVALID_SOCKET>;
 
 timeval ToTimeval(int ms) {
     if (ms < 0) ms = 0;
@@ -26,7 +23,7 @@ timeval ToTimeval(int ms) {
 
 class WinSocket : public Socket {
 public:
-    explicit WinSocket(SOCKET s) : s_(s) {}
+    explicit WinSocket(UniqueSocket s) : s_(std::move(s)) {}
 
     bool Connect(uint32_t addr, int port, int timeoutMs) override {
         if (port <= 0 || port > 65535) return false;
@@ -108,11 +105,10 @@ public:
     }
 
     std::unique_ptr<Socket> CreateSocket() override {
-        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (s == INVALID_SOCKET) return nullptr;
-        WinSocket* socket = new (std::nothrow) WinSocket(s);
-        if (!socket) ::closesocket(s);
-        return std::unique_ptr<Socket>(socket);
+        UniqueSocket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (!s) return nullptr;
+        // On a failed allocation the socket closes with s.
+        return std::unique_ptr<Socket>(new (std::nothrow) WinSocket(std::move(s)));
     }
 };
 

@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include "platform/Decimal.h"
+
 namespace kv {
 
 namespace {
@@ -33,23 +35,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
         if (ToLower(text[i]) != ToLower(prefix[i])) return false;
     }
     return true;
-}
-
-// Like atoi (leading white space, a sign, digits), but clamped to 32 bits instead of
-// undefined on overflow.
-int32_t ReadDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::numeric_limits<int32_t>::max()) {
-            return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
-        }
-    }
-    return static_cast<int32_t>(negative ? -value : value);
 }
 
 // Position of the first CR LF pair in p[from, n), or kNotFound.

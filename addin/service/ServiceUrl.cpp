@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/Decimal.h"
+
 namespace kv {
 
 namespace {
@@ -13,23 +15,6 @@ void SplitOff(std::string& text, char mark, std::string* tail) {
     if (at == std::string::npos) return;
     *tail = text.substr(at + 1);
     text.erase(at);
-}
-
-// Reads a decimal number the way atoi does (leading blanks, optional sign, digits up to the
-// first non-digit), but clamps instead of overflowing.
-int32_t ReadDecimal(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX) value = INT32_MAX;
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace

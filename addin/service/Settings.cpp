@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "platform/Decimal.h"
+
 namespace kv {
 namespace {
 
@@ -59,13 +61,7 @@ int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send,
 }
 
 int32_t HostMajorVersionFrom(const std::string& versionText) {
-    int64_t value = 0;
-    for (char c : versionText) {
-        if (c < '0' || c > '9') break;
-        value = value * 10 + (c - '0');
-        if (value > INT32_MAX) return INT32_MAX;
-    }
-    return static_cast<int32_t>(value);
+    return ReadDecimal(versionText, DecimalStart::DigitsOnly);
 }
 
 LoadedSettings LoadSettings(SettingsStore& settings, const std::string& hostVersionText) {
