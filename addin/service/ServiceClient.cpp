@@ -12,23 +12,6 @@ namespace kv {
 
 namespace {
 
-constexpr size_t kTextBodyLimit = size_t(8) << 20;    // XML lists, status texts
-constexpr size_t kFileBodyLimit = size_t(512) << 20;  // templates and the new library
-constexpr int kTextDeadlineMs = 30 * 1000;
-constexpr int kFileDeadlineMs = 10 * 60 * 1000;
-
-struct SlotInfo {
-    ReplySlot slot;
-    const char* name;
-};
-constexpr SlotInfo kSlots[kReplySlotCount] = {
-    {ReplySlot::CertSearch, "cert"},
-    {ReplySlot::WeekSearch, "week"},
-    {ReplySlot::FreeSearch, "free"},
-    {ReplySlot::TemplateFile, "template"},
-    {ReplySlot::UpdateFile, "update"},
-};
-
 // A reply that a file slot may keep: the parser finished it, the status is 2xx, and the body is
 // whole (chunked to the last chunk, or exactly as long as announced).
 bool IsWholeFile(const HttpParser& reply) {
@@ -41,39 +24,9 @@ bool IsWholeFile(const HttpParser& reply) {
 
 }  // namespace
 
-const char* ReplySlotName(ReplySlot slot) {
-    for (const SlotInfo& info : kSlots)
-        if (info.slot == slot) return info.name;
-    return "?";
-}
-
-bool ParseReplySlot(const std::string& name, ReplySlot* slot) {
-    for (const SlotInfo& info : kSlots) {
-        if (name == info.name) {
-            *slot = info.slot;
-            return true;
-        }
-    }
-    return false;
-}
-
-ExchangeLimits LimitsFor(ReplySlot slot) {
-    ExchangeLimits limits;
-    limits.connectMs = kConnectTimeoutMs;
-    limits.silenceMs = 1000;
-    if (IsFileSlot(slot)) {
-        limits.deadlineMs = kFileDeadlineMs;
-        limits.maxBody = kFileBodyLimit;
-    } else {
-        limits.deadlineMs = kTextDeadlineMs;
-        limits.maxBody = kTextBodyLimit;
-    }
-    return limits;
-}
-
 ServiceClient::ServiceClient(Network& net, CookieSource& cookies, ServiceConfig config, Clock& clock)
     : net_(net), cookies_(cookies), config_(std::move(config)), cache_(clock) {
-    for (const SlotInfo& info : kSlots) limits_[static_cast<int>(info.slot)] = LimitsFor(info.slot);
+    for (int i = 0; i < kReplySlotCount; ++i) limits_[i] = LimitsFor(static_cast<ReplySlot>(i));
 }
 
 ServiceUrl ServiceClient::Address(const std::string& pathAndQuery) const {
