@@ -183,8 +183,7 @@ int main(int argc, char** argv) {
   std::thread backend([&server] { server.listen_after_bind(); });
   std::thread accepter([&front] { front.Run(); });
 
-  std::printf("kvservice listening on %s:%d\n", args.bind.c_str(), front.Port());
-  std::fflush(stdout);
+  // The port file first: a reader of the start line may look for the file at once.
   if (!args.portFile.empty() && !WritePortFile(args.portFile, front.Port())) {
     std::fprintf(stderr, "kvservice: cannot write %s\n", args.portFile.c_str());
     front.Stop();
@@ -193,6 +192,8 @@ int main(int argc, char** argv) {
     backend.join();
     return 1;
   }
+  std::printf("kvservice listening on %s:%d\n", args.bind.c_str(), front.Port());
+  std::fflush(stdout);
 
   int signalNumber = 0;
   sigwait(&stopSignals, &signalNumber);

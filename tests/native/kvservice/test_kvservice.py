@@ -361,6 +361,23 @@ class OptionTests(unittest.TestCase):
             self.assertEqual(server.stop(), 0)
             os.unlink(library.name)
 
+    def test_port_file_names_the_port_in_use(self):
+        folder = tempfile.mkdtemp(prefix="kvservice-port-")
+        port_file = os.path.join(folder, "port")
+        server = Server("--port-file", port_file)
+        try:
+            # Written by the time the start line is out, whole, and naming the printed port.
+            with open(port_file) as f:
+                self.assertEqual(f.read(), "%d\n" % server.port)
+            self.assertEqual(os.listdir(folder), ["port"])
+            self.assertEqual(server.get("/k_app/update/kestrovase_version.ini").status, 200)
+        finally:
+            self.assertEqual(server.stop(), 0)
+            shutil.rmtree(folder, ignore_errors=True)
+        proc = subprocess.run([BINARY, "--port", "0", "--data", DATA, "--port-file", "/nonexistent/dir/port"],
+                              capture_output=True, timeout=20)
+        self.assertNotEqual(proc.returncode, 0, "an unwritable port file must not pass for a start")
+
     def test_refuses_bad_command_lines(self):
         for args in (["--port", "0"], ["--port", "0", "--data", DATA, "--version", "0.9.96.6.12345"],
                      ["--port", "0", "--data", "/nonexistent"], ["--port", "x", "--data", DATA]):
