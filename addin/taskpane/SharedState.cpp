@@ -49,6 +49,10 @@ int32_t SharedBlockState::RemoveHostProcess() {
 int32_t SharedBlockState::HostProcessCount() { return Load(&block_->hostProcessCount); }
 int32_t SharedBlockState::UpdateState() { return Load(&block_->updateState); }
 void SharedBlockState::SetUpdateState(int32_t state) { Store(&block_->updateState, state); }
+bool SharedBlockState::CompareExchangeUpdateState(int32_t expected, int32_t desired) {
+    return __atomic_compare_exchange_n(&block_->updateState, &expected, desired, false, __ATOMIC_SEQ_CST,
+                                       __ATOMIC_SEQ_CST);
+}
 
 bool SharedBlockState::NextOpenIsUserDocument() {
     return __atomic_load_n(&block_->nextOpenIsUserDocument, __ATOMIC_SEQ_CST) == 1;

@@ -21,6 +21,9 @@ public:
     virtual int32_t HostProcessCount() = 0;
     virtual int32_t UpdateState() = 0;
     virtual void SetUpdateState(int32_t state) = 0;
+    // Sets the update state to desired only when it is expected, in one interlocked step; true
+    // when it was set. Two hosts that both saw 0 can then never both claim the update.
+    virtual bool CompareExchangeUpdateState(int32_t expected, int32_t desired) = 0;
     virtual bool NextOpenIsUserDocument() = 0;
     virtual void SetNextOpenIsUserDocument(bool value) = 0;
     // Names come back at most 249 bytes, ending on a whole character, whatever the block holds.
@@ -61,6 +64,7 @@ public:
     int32_t HostProcessCount() override;
     int32_t UpdateState() override;
     void SetUpdateState(int32_t state) override;
+    bool CompareExchangeUpdateState(int32_t expected, int32_t desired) override;
     bool NextOpenIsUserDocument() override;
     void SetNextOpenIsUserDocument(bool value) override;
     std::string ClickedName() override;
