@@ -36,7 +36,9 @@ bool WideToCodePage(UINT codePage, std::wstring_view in, std::string* out) {
     if (in.size() > static_cast<size_t>(INT_MAX)) return false;
     const int inLength = static_cast<int>(in.size());
     // UTF-8 (and UTF-7) take no default-character report; they fail on unpaired surrogates.
-    const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
+    // The ANSI code page itself may be UTF-8 on systems set up that way.
+    const UINT actual = codePage == CP_ACP ? ::GetACP() : codePage == CP_OEMCP ? ::GetOEMCP() : codePage;
+    const bool utf = actual == CP_UTF8 || actual == CP_UTF7;
     const DWORD flags = utf ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* used = utf ? nullptr : &usedDefault;
