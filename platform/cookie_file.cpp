@@ -97,6 +97,59 @@ public:
         *cookies = joined;
         return true;
     }
+
+    // Replaces the line of the same host and name; "Max-Age" of 0 or less removes it. The file
+    // is written to a temporary name and renamed over the old one, never left half-written.
+    bool SetCookie(const std::string& url, const std::string& setCookie) override {
+        const char* path = std::getenv("KV_COOKIE_FILE");
+        if (!path || !*path) return false;
+        const std::string host = HostOf(url);
+        std::string pair = setCookie.substr(0, setCookie.find(';'));
+        while (!pair.empty() && pair.back() == ' ') pair.pop_back();
+        size_t eq = pair.find('=');
+        if (host.empty() || eq == std::string::npos || eq == 0 || pair.size() > 4096) return false;
+        for (char ch : pair + host) {
+            unsigned char b = static_cast<unsigned char>(ch);
+            if (b < 0x20 || b == 0x7F || ch == '\t') return false;
+        }
+        const std::string name = pair.substr(0, eq + 1);
+        bool remove = false;
+        std::string attributes = Lower(setCookie);
+        size_t age = attributes.find("max-age=");
+        if (age != std::string::npos) {
+            size_t at = age + 8;
+            remove = at < attributes.size() && (attributes[at] == '0' || attributes[at] == '-');
+        }
+
+        std::string text;
+        if (!ReadWholeFile(path, &text)) text.clear();
+        std::string out;
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 1;
+            std::string bare = line;
+            if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+            size_t tab = bare.find('\t');
+            if (tab != std::string::npos && Lower(bare.substr(0, tab)) == host && bare.compare(tab + 1, name.size(), name) == 0)
+                continue;
+            out += line + "\n";
+        }
+        if (!remove) out += host + "\t" + pair + "\n";
+
+        const std::string temp = std::string(path) + ".tmp";
+        FILE* f = std::fopen(temp.c_str(), "wb");
+        if (!f) return false;
+        bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok || std::rename(temp.c_str(), path) != 0) {
+            std::remove(temp.c_str());
+            return false;
+        }
+        return true;
+    }
 };
 
 }  // namespace

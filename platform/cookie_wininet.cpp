@@ -23,6 +23,11 @@ public:
         cookies->assign(buffer.data());
         return true;
     }
+    bool SetCookie(const std::string& url, const std::string& setCookie) override {
+        if (url.empty() || setCookie.empty()) return false;
+        // WinINet reads the attributes itself (path, expiry; a past expiry deletes).
+        return ::InternetSetCookieA(url.c_str(), nullptr, setCookie.c_str()) != FALSE;
+    }
 };
 
 }  // namespace
