@@ -12,6 +12,10 @@ namespace {
 constexpr UINT_PTR kButtonSubclass = 0x4B5642;  // "KVB"
 constexpr UINT_PTR kParentSubclass = 0x4B5650;  // "KVP"
 constexpr wchar_t kCaptionFace[] = L"굴림";
+// The button object on its window, and on the parent the number of buttons relying on its
+// subclass (window properties: the subclass look-up call is not exported by name everywhere).
+constexpr wchar_t kButtonProp[] = L"kv.CButtonST";
+constexpr wchar_t kParentCountProp[] = L"kv.CButtonST.parent";
 
 // The module this code is linked into: resources are looked up there unless a caller says.
 HMODULE ThisModule() {
@@ -89,6 +93,7 @@ bool CButtonST::Attach(HWND button) {
     if (!::SetWindowSubclass(button, &CButtonST::ButtonProc, kButtonSubclass, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     hwnd_ = button;
+    ::SetPropW(button, kButtonProp, this);
     ::SetWindowLongPtrW(button, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
     HookParent(::GetParent(button));
     if (!font_) {
@@ -117,6 +122,7 @@ void CButtonST::Detach() {
             ::ReleaseCapture();
         }
         ::RemoveWindowSubclass(hwnd_, &CButtonST::ButtonProc, kButtonSubclass);
+        ::RemovePropW(hwnd_, kButtonProp);
         UnhookParent();
         hwnd_ = nullptr;
     }
@@ -299,20 +305,21 @@ void CButtonST::SetColors(COLORREF in, COLORREF out, COLORREF caption) {
 bool CButtonST::HookParent(HWND parent) {
     parent_ = parent;
     if (!parent) return false;
-    // One subclass per parent; its reference data counts the buttons that rely on it.
-    DWORD_PTR count = 0;
-    ::GetWindowSubclass(parent, &CButtonST::ParentProc, kParentSubclass, &count);
-    return ::SetWindowSubclass(parent, &CButtonST::ParentProc, kParentSubclass, count + 1) != FALSE;
+    // One subclass per parent, however many buttons rely on it.
+    const auto count = reinterpret_cast<UINT_PTR>(::GetPropW(parent, kParentCountProp));
+    if (count == 0 && !::SetWindowSubclass(parent, &CButtonST::ParentProc, kParentSubclass, 0)) return false;
+    ::SetPropW(parent, kParentCountProp, reinterpret_cast<HANDLE>(count + 1));
+    return true;
 }
 
 void CButtonST::UnhookParent() {
     if (!parent_) return;
-    DWORD_PTR count = 0;
-    if (::GetWindowSubclass(parent_, &CButtonST::ParentProc, kParentSubclass, &count)) {
-        if (count <= 1)
-            ::RemoveWindowSubclass(parent_, &CButtonST::ParentProc, kParentSubclass);
-        else
-            ::SetWindowSubclass(parent_, &CButtonST::ParentProc, kParentSubclass, count - 1);
+    const auto count = reinterpret_cast<UINT_PTR>(::GetPropW(parent_, kParentCountProp));
+    if (count <= 1) {
+        ::RemoveWindowSubclass(parent_, &CButtonST::ParentProc, kParentSubclass);
+        ::RemovePropW(parent_, kParentCountProp);
+    } else {
+        ::SetPropW(parent_, kParentCountProp, reinterpret_cast<HANDLE>(count - 1));
     }
     parent_ = nullptr;
 }
@@ -320,14 +327,17 @@ void CButtonST::UnhookParent() {
 LRESULT CALLBACK CButtonST::ParentProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
     if (msg == WM_DRAWITEM && lp) {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-        DWORD_PTR ref = 0;
-        if (item->CtlType == ODT_BUTTON &&
-            ::GetWindowSubclass(item->hwndItem, &CButtonST::ButtonProc, kButtonSubclass, &ref) && ref) {
-            reinterpret_cast<CButtonST*>(ref)->Draw(*item);
-            return TRUE;
+        if (item->CtlType == ODT_BUTTON && ::GetParent(item->hwndItem) == w) {
+            if (auto* button = static_cast<CButtonST*>(::GetPropW(item->hwndItem, kButtonProp))) {
+                if (button->hwnd_ == item->hwndItem) {
+                    button->Draw(*item);
+                    return TRUE;
+                }
+            }
         }
     } else if (msg == WM_NCDESTROY) {
         ::RemoveWindowSubclass(w, &CButtonST::ParentProc, kParentSubclass);
+        ::RemovePropW(w, kParentCountProp);
     }
     return ::DefSubclassProc(w, msg, wp, lp);
 }
