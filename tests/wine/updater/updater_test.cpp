@@ -282,94 +282,25 @@ TEST_F(Resources, StringsMenuAcceleratorsIconsManifest) {
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
 }
 
-// Reads a DLGTEMPLATEEX: size, caption, font and items (class, text, id).
-struct DialogItem {
-    std::wstring className;  // "#130" for an ordinal class (0x82 = static, 0x80 = button)
-    std::wstring text;       // "#128" for an ordinal (an icon's resource)
-    DWORD id;
-    DWORD style;
-};
-struct Dialog {
-    short cx = 0, cy = 0;
-    WORD pointSize = 0;
-    std::wstring caption, font;
-    std::vector<DialogItem> items;
-};
-
-bool ReadDialog(const std::string& raw, Dialog* out) {
-    size_t at = 0;
-    auto word = [&](WORD* w) {
-        if (at + 2 > raw.size()) return false;
-        memcpy(w, raw.data() + at, 2);
-        at += 2;
-        return true;
-    };
-    auto dword = [&](DWORD* d) {
-        if (at + 4 > raw.size()) return false;
-        memcpy(d, raw.data() + at, 4);
-        at += 4;
-        return true;
-    };
-    auto text = [&](std::wstring* s) {  // sz_Or_Ord
-        WORD w = 0;
-        if (!word(&w)) return false;
-        s->clear();
-        if (w == 0xFFFF) {
-            if (!word(&w)) return false;
-            *s = L"#" + std::to_wstring(w);
-            return true;
-        }
-        while (w != 0) {
-            s->push_back(static_cast<wchar_t>(w));
-            if (!word(&w)) return false;
-        }
-        return true;
-    };
-    WORD version = 0, signature = 0, count = 0, weightItalic = 0, charset = 0;
-    DWORD help = 0, exStyle = 0, style = 0;
-    WORD x = 0, y = 0, cx = 0, cy = 0;
-    std::wstring menu, cls;
-    if (!word(&version) || !word(&signature) || version != 1 || signature != 0xFFFF) return false;
-    if (!dword(&help) || !dword(&exStyle) || !dword(&style) || !word(&count)) return false;
-    if (!word(&x) || !word(&y) || !word(&cx) || !word(&cy) || !text(&menu) || !text(&cls) || !text(&out->caption))
-        return false;
-    out->cx = static_cast<short>(cx);
-    out->cy = static_cast<short>(cy);
-    if (style & DS_SETFONT) {
-        if (!word(&out->pointSize) || !word(&weightItalic) || !word(&charset) || !text(&out->font)) return false;
-    }
-    for (WORD i = 0; i < count; ++i) {
-        at = (at + 3) & ~size_t(3);
-        DialogItem item;
-        WORD extra = 0;
-        if (!dword(&help) || !dword(&exStyle) || !dword(&item.style) || !word(&x) || !word(&y) || !word(&cx) ||
-            !word(&cy) || !dword(&item.id) || !text(&item.className) || !text(&item.text) || !word(&extra))
-            return false;
-        at += extra;
-        out->items.push_back(item);
-    }
-    return true;
-}
-
+// The about box's template: the fixed DLGTEMPLATEEX header gives its size; caption, font and
+// texts are found as UTF-16 in the template.
 TEST_F(Resources, AboutBox) {
-    Dialog dialog;
-    ASSERT_TRUE(ReadDialog(Raw(RT_DIALOG, IDD_ABOUTBOX), &dialog));
-    EXPECT_EQ(dialog.cx, 170);
-    EXPECT_EQ(dialog.cy, 62);
-    EXPECT_EQ(dialog.caption, L"\xB180\xBCA0\xC778 \xC5C5\xB370\xC774\xD130");  // 놀베인 업데이터
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_EQ(dialog.font, L"MS Shell Dlg");
-    bool icon = false, version = false, ok = false;
-    for (const DialogItem& item : dialog.items) {
-        if (item.className == L"#130" && (item.style & SS_ICON) && item.text == L"#128") icon = true;
-        if (item.className == L"#130" && item.text == L"\xB180\xBCA0\xC778 \xC5C5\xB370\xC774\xD130 \xBC84\xC804 1.0")
-            version = true;  // 놀베인 업데이터 버전 1.0
-        if (item.className == L"#128" && item.id == IDOK) ok = true;
-    }
-    EXPECT_TRUE(icon) << "icon 128";
-    EXPECT_TRUE(version) << "version text";
-    EXPECT_TRUE(ok) << "OK button with id 1";
-    EXPECT_EQ(dialog.items.size(), 4u);
+    const std::string raw = Raw(RT_DIALOG, IDD_ABOUTBOX);
+    ASSERT_GE(raw.size(), 26u);
+    WORD signature = 0;
+    short size[2] = {};
+    memcpy(&signature, raw.data() + 2, 2);
+    memcpy(size, raw.data() + 22, 4);
+    EXPECT_EQ(signature, 0xFFFF) << "an extended template";
+    EXPECT_EQ(size[0], 170);
+    EXPECT_EQ(size[1], 62);
+    auto holds = [&](const std::wstring& text) {
+        const std::string bytes(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+        return raw.find(bytes) != std::string::npos;
+    };
+    EXPECT_TRUE(holds(L"\xB180\xBCA0\xC778 \xC5C5\xB370\xC774\xD130")) << "caption";  // 놀베인 업데이터
+    EXPECT_TRUE(holds(L"\xB180\xBCA0\xC778 \xC5C5\xB370\xC774\xD130 \xBC84\xC804 1.0")) << "version text";
+    EXPECT_TRUE(holds(L"MS Shell Dlg")) << "font";
 }
 
 }  // namespace
