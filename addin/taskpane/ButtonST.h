@@ -109,6 +109,7 @@ public:
     // A tooltip shown over the button; an empty text or null removes it.
     void SetTooltipText(const wchar_t* text);
     void SetTooltipTextA(const std::string& ansi);
+    HWND tooltip() const { return tooltip_.get(); }  // null without a tooltip
 
     // Flat buttons (the default) have no 3-D edge and track hover; non-flat ones never do.
     void SetFlat(bool flat);

@@ -528,6 +528,33 @@ TEST_F(Buttons, NonFlatButtonNeverTracksHover) {
     EXPECT_EQ(p.at(5, p.height - 2), FromColorRef(::GetSysColor(COLOR_BTNSHADOW)));
 }
 
+TEST_F(Buttons, TooltipAndHandCursor) {
+    // The header's tooltip holds its text for the header's window.
+    const HWND tip = g->header.tooltip();
+    ASSERT_TRUE(tip);
+    EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[200] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = g->dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(g->header.hwnd());
+    tool.lpszText = text;
+    ::SendMessageW(tip, TTM_GETTEXTW, 200, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_STREQ(text, L"매일 정회원 서식 3건과 매주 프리미엄 서식 3건을 무료로 제공해드립니다.");
+    EXPECT_EQ(g->entry.tooltip(), nullptr);
+
+    // Over an entry the button sets its own cursor; the header has none and leaves it to
+    // the default handling.
+    const LRESULT handled = ::SendMessageW(g->entry.hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(g->entry.hwnd()),
+                                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(handled, TRUE);
+    const HCURSOR hand = ::GetCursor();
+    EXPECT_NE(hand, ::LoadCursorW(nullptr, IDC_ARROW));
+    ::SendMessageW(g->header.hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(g->header.hwnd()),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(::GetCursor(), hand);
+}
+
 TEST_F(Buttons, AlignmentOutOfRangeIsIgnored) {
     EXPECT_FALSE(g->header.SetAlign(5));
     EXPECT_EQ(g->header.align(), CButtonST::kAlignRight);
