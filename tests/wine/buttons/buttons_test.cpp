@@ -92,6 +92,23 @@ Picture Render(HWND button) {
     return c.Read();
 }
 
+// The button's pixels as they are on the screen, after it has painted.
+void Pump();
+
+// (Wine's display driver copies a window's drawing to the screen while messages are processed.)
+Picture ScreenGrab(HWND button) {
+    ::RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Pump();
+    RECT r{};
+    ::GetWindowRect(button, &r);
+    Canvas c(r.right - r.left, r.bottom - r.top);
+    {
+        WindowDc screen(nullptr);
+        ::BitBlt(c.dc(), 0, 0, r.right - r.left, r.bottom - r.top, screen.get(), r.left, r.top, SRCCOPY);
+    }
+    return c.Read();
+}
+
 // A bitmap resource of the test program as pixels.
 Picture LoadBitmapPixels(int id) {
     UniqueBitmap b(static_cast<HBITMAP>(
@@ -412,6 +429,8 @@ TEST_F(Buttons, HoverCapturesThePointerAndLeavingReleasesIt) {
     EXPECT_TRUE(g->entry.mouseOver());
     EXPECT_EQ(::GetCapture(), w);
     CheckEntry(g->entry, kShadeWhite, 236, true, false, "hovered kind 9 entry (the warm bump)");
+    // What reaches the screen is the same picture, caption included.
+    ExpectPixels(ScreenGrab(w), Render(w), IntRect{}, "hovered entry on the screen");
     Screenshot(L"hovered");
 
     // The pointer moves onto the next entry: the mark goes, the capture is released.
