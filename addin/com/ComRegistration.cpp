@@ -99,12 +99,6 @@ HRESULT RegisterTypeLibrary(const std::wstring& modulePath) {
 
 }  // namespace
 
-std::wstring GuidText(const GUID& guid) {
-    wchar_t text[64] = {};
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
-
 std::wstring ModulePath(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

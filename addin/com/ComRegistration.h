@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/WinText.h"  // GuidText
+
 namespace kv {
 
 // One creatable class and the entries that describe it.
@@ -39,8 +41,5 @@ HRESULT UnregisterClasses(const ClassRegistration* classes, size_t count, const 
 
 // The module's own file path; empty when it cannot be read.
 std::wstring ModulePath(HMODULE module);
-
-// "{XXXXXXXX-XXXX-...}" as StringFromGUID2 writes it.
-std::wstring GuidText(const GUID& guid);
 
 }  // namespace kv
