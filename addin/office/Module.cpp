@@ -9,6 +9,7 @@
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
+#include "addin/taskpane/SimTaskPane.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
 #include "platform/WinHandles.h"
@@ -16,10 +17,11 @@
 namespace kv {
 namespace {
 
-// The creatable classes. The add-in object and the task-pane control join this table as
-// they are built (the size grows with it); until then every request is answered with
-// CLASS_E_CLASSNOTAVAILABLE.
-const std::array<ClassEntry, 0> kClassTable{};
+// The creatable classes. The add-in object joins this table when it is built (the size grows
+// with it).
+const std::array<ClassEntry, 1> kClassTable{{
+    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
+}};
 
 // The reports go wherever the "service" setting points; a report that cannot be sent is lost
 // without affecting the registration.

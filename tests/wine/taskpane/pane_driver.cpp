@@ -1,0 +1,339 @@
+// Drives the task-pane control in an independent container: Wine's AtlAxWin creates
+// "KestrovaSE.SimTaskPane" by its ProgID in a top-level window of the given size, then the
+// steps of the command line run in order, each printing one line:
+//
+//   pane_driver.exe --width W --height H --out DIR STEP...
+//     --search TEXT    put_SearchText by name through IDispatch, with a host application
+//                      object of this program (it offers "Documents": a word processor)
+//     --search2 TEXT   put_SearchText2 through the vtable (TEXT in code page 949)
+//     --file NAME      put_SearchFileName through the vtable
+//     --click ID       a click on the result list's child ID (BM_CLICK)
+//     --hover ID       the pointer over the list's child ID
+//     --login          prints login=LEVEL (get_LoginStatus)
+//     --dump NAME      another process (this program as "dump HWND FILE") writes the window
+//                      tree under the top-level window to DIR/NAME.txt
+//     --shot NAME      writes DIR/NAME.ready (the pane's screen rectangle: W H LEFT TOP) and
+//                      waits (up to 30 s, pumping messages) for DIR/NAME.done: the test takes a
+//                      screenshot meanwhile
+//     --wait NAME      waits (up to 120 s, pumping messages) for DIR/NAME.done: keeps this
+//                      process, and with it the shared state, alive while others run
+//
+// A dump line: depth, class, control id, x, y, width, height (in the parent's client area),
+// visible (the window's own style bit), caption as UTF-8 with \r \n \t \\ escaped.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "TarnwickLib_h.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::string Ansi(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+double Now() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+void Pump(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    }
+}
+
+// The host application object: a word processor as far as the probe goes ("Documents" exists).
+class FakeApplication final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs_); }  // lives on the stack
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { if (n) *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (count != 1 || !names || !ids) return E_INVALIDARG;
+        if (_wcsicmp(names[0], L"Documents") == 0) {
+            ids[0] = 1;
+            return S_OK;
+        }
+        ids[0] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != 1 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        if (result) {
+            VariantInit(result);
+            result->vt = VT_I4;
+            result->lVal = 1;
+        }
+        return S_OK;
+    }
+
+private:
+    LONG refs_ = 1;
+};
+
+void Escaped(FILE* f, const std::string& s) {
+    for (char c : s) {
+        switch (c) {
+            case '\r': std::fputs("\\r", f); break;
+            case '\n': std::fputs("\\n", f); break;
+            case '\t': std::fputs("\\t", f); break;
+            case '\\': std::fputs("\\\\", f); break;
+            default: std::fputc(c, f);
+        }
+    }
+}
+
+void DumpTree(FILE* f, HWND parent, int depth) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[64] = {};
+        GetClassNameW(child, cls, 64);
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        const int length = GetWindowTextLengthW(child);
+        std::wstring text(length + 1, L'\0');
+        GetWindowTextW(child, &text[0], length + 1);
+        text.resize(wcslen(text.c_str()));
+        const bool visible = (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+        std::fprintf(f, "%d\t%s\t%d\t%ld\t%ld\t%ld\t%ld\t%d\t", depth, Utf8(cls).c_str(), GetDlgCtrlID(child), r.left,
+                     r.top, r.right - r.left, r.bottom - r.top, visible ? 1 : 0);
+        Escaped(f, Utf8(text));
+        std::fputc('\n', f);
+        DumpTree(f, child, depth + 1);
+    }
+}
+
+// The dumper: runs in its own process, so every text is read across processes.
+int Dump(HWND top, const wchar_t* file) {
+    FILE* f = _wfopen(file, L"wb");
+    if (!f) return 3;
+    DumpTree(f, top, 0);
+    std::fclose(f);
+    return 0;
+}
+
+HWND FindList(HWND top) {
+    struct Search {
+        HWND found = nullptr;
+    } s;
+    EnumChildWindows(
+        top,
+        [](HWND w, LPARAM p) -> BOOL {
+            if (GetDlgCtrlID(w) == 232 && GetParent(w)) {
+                reinterpret_cast<Search*>(p)->found = GetParent(w);
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && wcscmp(argv[1], L"dump") == 0) {
+        return Dump(reinterpret_cast<HWND>(static_cast<INT_PTR>(_wcstoi64(argv[2], nullptr, 10))), argv[3]);
+    }
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    int width = 300, height = 700;
+    std::wstring out = L".";
+    int first = 1;
+    for (; first + 1 < argc; first += 2) {
+        if (wcscmp(argv[first], L"--width") == 0) width = _wtoi(argv[first + 1]);
+        else if (wcscmp(argv[first], L"--height") == 0) height = _wtoi(argv[first + 1]);
+        else if (wcscmp(argv[first], L"--out") == 0) out = argv[first + 1];
+        else break;
+    }
+
+    if (FAILED(OleInitialize(nullptr))) return 10;
+    HMODULE atl = LoadLibraryW(L"atl.dll");
+    auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
+                    : nullptr;
+    auto getControl = atl ? reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+                                reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")))
+                          : nullptr;
+    if (!init || !getControl || !init()) {
+        std::printf("FAIL: no AtlAxWin\n");
+        return 11;
+    }
+
+    // The top-level window's client area is exactly W x H.
+    RECT frame{0, 0, width, height};
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND top = CreateWindowExW(0, L"STATIC", L"pane", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, nullptr, nullptr);
+    const double t0 = Now();
+    HWND host = CreateWindowExW(0, L"AtlAxWin", L"KestrovaSE.SimTaskPane", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                0, width, height, top, nullptr, nullptr, nullptr);
+    IUnknown* unknown = nullptr;
+    if (!host || FAILED(getControl(host, &unknown)) || !unknown) {
+        std::printf("FAIL: control not created (error %lu)\n", GetLastError());
+        return 12;
+    }
+    const double t1 = Now();
+    std::printf("created_ms=%.1f\n", t1 - t0);
+    POINT origin{0, 0};
+    ClientToScreen(top, &origin);
+    std::printf("origin=%ld,%ld\n", origin.x, origin.y);
+    ISimTaskPane* pane = nullptr;
+    IDispatch* dispatch = nullptr;
+    if (FAILED(unknown->QueryInterface(IID_ISimTaskPane, reinterpret_cast<void**>(&pane))) ||
+        FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+        std::printf("FAIL: no ISimTaskPane / IDispatch\n");
+        return 13;
+    }
+    // The pointer away from the pane: a hover left by an earlier run would change the pictures.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    Pump(200);
+    std::printf("list=%s\n", FindList(top) ? "yes" : "no");
+
+    FakeApplication app;
+    int failures = 0;
+    for (int i = first; i < argc; ++i) {
+        const std::wstring step = argv[i];
+        const std::wstring arg = i + 1 < argc ? argv[i + 1] : L"";
+        if (step == L"--login") {
+            SHORT level = 99;
+            const HRESULT hr = pane->get_LoginStatus(&level);
+            std::printf("login=%d hr=0x%08lx\n", level, static_cast<unsigned long>(hr));
+            continue;
+        }
+        ++i;
+        if (step == L"--search") {
+            LPOLESTR name = const_cast<LPOLESTR>(L"put_SearchText");
+            DISPID id = 0;
+            HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+            VARIANT args[2];
+            VariantInit(&args[0]);
+            VariantInit(&args[1]);
+            args[1].vt = VT_BSTR;  // arguments go in reverse order
+            args[1].bstrVal = SysAllocString(arg.c_str());
+            args[0].vt = VT_DISPATCH;
+            args[0].pdispVal = &app;
+            DISPPARAMS params{args, nullptr, 2, 0};
+            const double s0 = Now();
+            if (SUCCEEDED(hr)) hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                                                     nullptr, nullptr);
+            std::printf("search id=%ld hr=0x%08lx ms=%.1f\n", id, static_cast<unsigned long>(hr), Now() - s0);
+            SysFreeString(args[1].bstrVal);
+            if (FAILED(hr)) ++failures;
+        } else if (step == L"--search2" || step == L"--file") {
+            std::string text = Ansi(arg);
+            const double s0 = Now();
+            const HRESULT hr = step == L"--file" ? pane->put_SearchFileName(&text[0])
+                                                 : pane->put_SearchText2(&text[0], &app);
+            std::printf("%s hr=0x%08lx ms=%.1f\n", Utf8(step).c_str(), static_cast<unsigned long>(hr), Now() - s0);
+        } else if (step == L"--click" || step == L"--hover") {
+            HWND list = FindList(top);
+            HWND child = list ? GetDlgItem(list, _wtoi(arg.c_str())) : nullptr;
+            if (!child) {
+                std::printf("FAIL: no child %s\n", Utf8(arg).c_str());
+                ++failures;
+                continue;
+            }
+            if (step == L"--click") {
+                SendMessageW(child, BM_CLICK, 0, 0);
+            } else {
+                RECT r{};
+                GetWindowRect(child, &r);
+                SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+                POINT p{(r.right - r.left) / 2, (r.bottom - r.top) / 2};
+                SendMessageW(child, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+            }
+            std::printf("%s %s\n", Utf8(step).c_str(), Utf8(arg).c_str());
+        } else if (step == L"--dump") {
+            wchar_t self[MAX_PATH] = {};
+            GetModuleFileNameW(nullptr, self, MAX_PATH);
+            std::wstring command = L"\"" + std::wstring(self) + L"\" dump " +
+                                   std::to_wstring(reinterpret_cast<INT_PTR>(top)) + L" \"" + out + L"\\" + arg + L".txt\"";
+            STARTUPINFOW si{};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi{};
+            if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+                std::printf("FAIL: dumper not started\n");
+                ++failures;
+                continue;
+            }
+            // The dumper's text requests are answered by this thread: keep pumping.
+            while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump(0);
+            DWORD code = 1;
+            GetExitCodeProcess(pi.hProcess, &code);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            std::printf("dump %s exit=%lu\n", Utf8(arg).c_str(), code);
+            if (code != 0) ++failures;
+        } else if (step == L"--shot") {
+            const std::wstring ready = out + L"\\" + arg + L".ready";
+            const std::wstring done = out + L"\\" + arg + L".done";
+            Pump(300);
+            // The file says where the pane is on the screen: width, height, left, top.
+            POINT at{0, 0};
+            ClientToScreen(top, &at);
+            FILE* f = _wfopen(ready.c_str(), L"wb");
+            if (f) {
+                std::fprintf(f, "%d %d %ld %ld\n", width, height, at.x, at.y);
+                std::fclose(f);
+            }
+            for (int n = 0; n < 300 && !Exists(done); ++n) Pump(100);
+            std::printf("shot %s %s\n", Utf8(arg).c_str(), Exists(done) ? "taken" : "missed");
+        } else if (step == L"--wait") {
+            const std::wstring done = out + L"\\" + arg + L".done";
+            for (int n = 0; n < 1200 && !Exists(done); ++n) Pump(100);
+            std::printf("wait %s %s\n", Utf8(arg).c_str(), Exists(done) ? "released" : "timed out");
+        } else {
+            std::printf("FAIL: unknown step %s\n", Utf8(step).c_str());
+            return 2;
+        }
+        Pump(100);
+    }
+
+    pane->Release();
+    dispatch->Release();
+    unknown->Release();
+    DestroyWindow(top);
+    Pump(100);
+    OleUninitialize();
+    return failures == 0 ? 0 : 1;
+}
