@@ -57,17 +57,21 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
            written == bytes.size();
 }
 
-// The contents of the three library files that exist, by name.
+// Every file of the folder but the program, by name, with its contents: a file the updater
+// should not have made shows up here too.
 std::map<std::wstring, std::string> Contents(const ScratchFolder& folder) {
     std::map<std::wstring, std::string> found;
-    for (const wchar_t* name : {kNew, kLibrary, kPrevious}) {
+    WIN32_FIND_DATAW entry;
+    UniqueFind search(::FindFirstFileW(folder.At(L"*").c_str(), &entry));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &entry) != FALSE) {
+        const std::wstring name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"KVUpdater.exe") continue;
         UniqueFile file(::CreateFileW(folder.At(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) continue;
+        std::string text;
         char buffer[256];
         DWORD got = 0;
-        std::string text;
-        while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+        while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
         found[name] = text;
     }
     return found;
