@@ -2,6 +2,7 @@
 
 #include "addin/service/Addresses.h"
 #include "addin/service/UsageLog.h"
+#include "addin/taskpane/TextCut.h"
 
 namespace kv {
 namespace {
@@ -40,7 +41,7 @@ const char* HostExtension(HostKind kind) {
 TemplateSearch::TemplateSearch(SearchServices services) : s_(std::move(services)) {}
 
 void TemplateSearch::SetDocumentName(const std::string& name) {
-    documentName_ = name.substr(0, kMaxKeywordBytes);
+    documentName_ = CutCp949(name, kMaxKeywordBytes);
 }
 
 void TemplateSearch::FindApplication() {
@@ -101,7 +102,7 @@ void TemplateSearch::Search(int mode) {
     summary.selected = 0;
 
     std::string boxText;
-    if (s_.box.TextEntered()) boxText = s_.box.Text().substr(0, kMaxKeywordBytes);
+    if (s_.box.TextEntered()) boxText = CutCp949(s_.box.Text(), kMaxKeywordBytes);
     std::string keyword = boxText;
     bool byName = false;
     if (mode == ByDocumentName) {
@@ -169,7 +170,7 @@ void TemplateSearch::LoadBanner() {
 }
 
 void TemplateSearch::OpenMoreResults() {
-    const std::string text = s_.box.TextEntered() ? s_.box.Text().substr(0, kMaxKeywordBytes) : std::string();
+    const std::string text = s_.box.TextEntered() ? CutCp949(s_.box.Text(), kMaxKeywordBytes) : std::string();
     OpenBrowserPage(s_.shell, s_.client.config(), MoreResultsPagePath(text, s_.identity));
 }
 

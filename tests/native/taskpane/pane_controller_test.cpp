@@ -165,6 +165,14 @@ TEST_F(PaneControllerTest, FileNameSearchFollowsNextOpenIsUserDocument) {
     pane.PutSearchFileName(name);  // a fresh block says the next open is the user's
     EXPECT_NE(Targets().find("logtype=cfilename&keyword=\xB0\xDF\xC0\xFB\xBC\xAD"), std::string::npos) << Targets();
 
+    // The search keeps at most 249 bytes of a name, never half a character.
+    std::string longName(1, 'x');
+    for (int i = 0; i < 150; ++i) longName += kGa;
+    pane.search().SetDocumentName(longName);
+    EXPECT_EQ(pane.search().documentName(), longName.substr(0, 249));
+    pane.search().SetDocumentName(longName.substr(1));
+    EXPECT_EQ(pane.search().documentName(), longName.substr(1, 248));
+
     shared_.SetNextOpenIsUserDocument(false);  // the pane opened a template
     const size_t before = server_.targets().size();
     pane.PutSearchFileName(name);
