@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "addin/webview/HtmlDocument.h"
+#include "tests/native/webview/HtmlSummary.h"
 
 namespace kv {
 namespace {
@@ -17,17 +18,7 @@ HtmlDocument Read(const std::vector<std::string>& chunks) {
     return d;
 }
 
-// Everything a reading produced, as one comparable text.
-std::string Summary(const HtmlDocument& d) {
-    std::string s = "text=" + d.BodyText() + "|trunc=" + std::to_string(d.truncated()) +
-                    "|img=" + std::to_string(d.FirstImage()) + "|base=" + d.baseHref() + "\n";
-    for (const auto& e : d.elements()) {
-        s += e.tag + " p" + std::to_string(e.parent) + " f" + std::to_string(e.form) + " [" + e.value + "] {" + e.text + "}";
-        for (const auto& a : e.attributes) s += " " + a.first + "=" + a.second;
-        s += "\n";
-    }
-    return s;
-}
+std::string Summary(const HtmlDocument& d) { return HtmlSummary(d); }
 
 void ExpectSameForAnyChunking(const std::string& page, bool everySplit = true) {
     const std::string whole = Summary(Read({page}));
