@@ -15,13 +15,20 @@
 //     --shot NAME      writes DIR/NAME.ready (the pane's screen rectangle: W H LEFT TOP) and
 //                      waits (up to 30 s, pumping messages) for DIR/NAME.done: the test takes a
 //                      screenshot meanwhile
+//     --netref HOST:PORT PATHS
+//                      for comparison with the pane's own times: ten rounds of plain GET
+//                      exchanges of the comma-separated PATHS over Winsock, one connection
+//                      each, read to the end; prints the median round in ms
 //     --wait NAME      waits (up to 120 s, pumping messages) for DIR/NAME.done: keeps this
 //                      process, and with it the shared state, alive while others run
 //
 // A dump line: depth, class, control id, x, y, width, height (in the parent's client area),
 // visible (the window's own style bit), caption as UTF-8 with \r \n \t \\ escaped.
+#include <winsock2.h>
 #include <windows.h>
 #include <oleauto.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cwchar>
@@ -166,6 +173,49 @@ HWND FindList(HWND top) {
         },
         reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+// One GET exchange read to the peer's close; false when it could not be made.
+bool Exchange(const std::string& host, int port, const std::string& path) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<u_short>(port));
+    addr.sin_addr.s_addr = inet_addr(host.c_str());
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+    if (ok) ok = send(s, request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size());
+    char buffer[16384];
+    while (ok) {
+        const int n = recv(s, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+    }
+    closesocket(s);
+    return ok;
+}
+
+double NetReference(const std::string& hostPort, const std::string& paths) {
+    const size_t colon = hostPort.find(':');
+    const std::string host = hostPort.substr(0, colon);
+    const int port = colon == std::string::npos ? 80 : std::atoi(hostPort.c_str() + colon + 1);
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return -1;
+    std::vector<double> rounds;
+    for (int round = 0; round < 10; ++round) {
+        const double t0 = Now();
+        size_t start = 0;
+        for (;;) {
+            const size_t comma = paths.find(',', start);
+            Exchange(host, port, paths.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+        rounds.push_back(Now() - t0);
+    }
+    WSACleanup();
+    std::sort(rounds.begin(), rounds.end());
+    return (rounds[4] + rounds[5]) / 2;
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -318,6 +368,9 @@ int wmain(int argc, wchar_t** argv) {
             }
             for (int n = 0; n < 300 && !Exists(done); ++n) Pump(100);
             std::printf("shot %s %s\n", Utf8(arg).c_str(), Exists(done) ? "taken" : "missed");
+        } else if (step == L"--netref") {
+            const std::string paths = i + 1 < argc ? Ansi(argv[++i]) : std::string();
+            std::printf("netref_ms=%.2f\n", NetReference(Ansi(arg), paths));
         } else if (step == L"--wait") {
             const std::wstring done = out + L"\\" + arg + L".done";
             for (int n = 0; n < 1200 && !Exists(done); ++n) Pump(100);
