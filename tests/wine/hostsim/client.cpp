@@ -6,6 +6,11 @@
 //                                              started at the same time as the host: waits for
 //                                              its registration and, if given, for that caption
 //   hostsim_client release <ProgID> -          create, read, release without Quit
+//   hostsim_client tour <folder> -             each of the three hosts in turn: create, show,
+//                                              open its document (Korean names), read the
+//                                              captions and PowerPoint's HWND, check the
+//                                              collections, quit, a call after Quit; then Word
+//                                              shown and hidden again and released without Quit
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
@@ -158,6 +163,103 @@ int Local(const std::wstring& progId, const std::wstring& doc) {
   return 0;
 }
 
+HRESULT GetHr(IDispatch* d, const wchar_t* name) {
+  VARIANT v;
+  HRESULT hr = Get(d, name, &v);
+  VariantClear(&v);
+  return hr;
+}
+
+bool Has(IDispatch* d, const wchar_t* name) {
+  DISPID id;
+  return SUCCEEDED(Dispid(d, name, id));
+}
+
+IDispatch* CreateLocal(const wchar_t* progId, HRESULT& hr) {
+  CLSID clsid;
+  IDispatch* app = nullptr;
+  hr = CLSIDFromProgID(progId, &clsid);
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
+  return app;
+}
+
+int Tour(const std::wstring& folder) {
+  struct HostCase {
+    const wchar_t* progId;
+    const wchar_t* collection;
+    const wchar_t* document;
+  };
+  const HostCase cases[] = {
+      {L"Word.Application", L"Documents", L"보고서 초안.doc"},
+      {L"Excel.Application", L"Workbooks", L"예산 계획.xls"},
+      {L"PowerPoint.Application", L"Presentations", L"발표 자료.ppt"},
+  };
+  const wchar_t* collections[] = {L"Documents", L"Workbooks", L"Presentations"};
+  int failures = 0;
+  for (const HostCase& c : cases) {
+    HRESULT hr;
+    IDispatch* app = CreateLocal(c.progId, hr);
+    std::string name = app ? GetText(app, L"Name") : Utf8(c.progId);
+    Say(name + " created " + Hr(hr));
+    if (!app) {
+      ++failures;
+      continue;
+    }
+    HRESULT put = PutVisible(app, true);
+    Say(name + " Visible put " + Hr(put) + " now=" + GetText(app, L"Visible"));
+    std::string present;
+    for (const wchar_t* coll : collections) present += " " + Utf8(coll) + "=" + (Has(app, coll) ? "yes" : "no");
+    Say(name + present);
+    VARIANT coll;
+    hr = Get(app, c.collection, &coll);
+    if (SUCCEEDED(hr) && V_VT(&coll) == VT_DISPATCH) {
+      VARIANT opened;
+      hr = OpenNamed(V_DISPATCH(&coll), folder + L"\\" + c.document, &opened);
+      Say(name + " Open " + Hr(hr) + (SUCCEEDED(hr) && V_VT(&opened) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(&opened), L"Name") : ""));
+      VariantClear(&opened);
+    } else {
+      Say(name + " " + Utf8(c.collection) + " " + Hr(hr));
+    }
+    VariantClear(&coll);
+    VARIANT window;
+    hr = Get(app, L"ActiveWindow", &window);
+    if (SUCCEEDED(hr) && V_VT(&window) == VT_DISPATCH) Say(name + " ActiveWindow.Caption=" + GetText(V_DISPATCH(&window), L"Caption"));
+    VariantClear(&window);
+    std::string caption = GetText(app, L"Caption");
+    Say(name + " Caption=" + caption);
+    if (Has(app, L"HWND")) {
+      // A 32-bit handle value made a window handle again the documented way, in this process.
+      VARIANT h;
+      hr = Get(app, L"HWND", &h);
+      HWND hwnd = SUCCEEDED(hr) && V_VT(&h) == VT_I4 ? static_cast<HWND>(LongToHandle(V_I4(&h))) : nullptr;
+      wchar_t title[256] = L"";
+      if (hwnd) GetWindowTextW(hwnd, title, 256);
+      Say(name + " HWND type=" + std::to_string(V_VT(&h)) + " window=" + (hwnd && IsWindow(hwnd) ? "yes" : "no") + " title=" + Utf8(title));
+      VariantClear(&h);
+    }
+    Say(name + " Quit " + Hr(Call(app, L"Quit")));
+    // The host is ending: it must refuse this call, not run it.
+    hr = GetHr(app, L"Name");
+    Say(name + " call after Quit " + (FAILED(hr) ? "refused" : "ran") + " " + Hr(hr));
+    app->Release();
+  }
+  // Shown and hidden again, an embedded host is back under its clients' control and ends
+  // with the last of them.
+  HRESULT hr;
+  IDispatch* app = CreateLocal(L"Word.Application", hr);
+  if (app) {
+    HRESULT shown = PutVisible(app, true);
+    HRESULT hidden = PutVisible(app, false);
+    Say("Word shown " + Hr(shown) + " hidden " + Hr(hidden) + " UserControl=" + GetText(app, L"UserControl"));
+    app->Release();
+    Say("Word released without Quit");
+  } else {
+    Say("Word created again " + Hr(hr));
+    ++failures;
+  }
+  return failures ? 1 : 0;
+}
+
 // Creates the application, reads its name and lets it go without Quit.
 int Release(const std::wstring& progId) {
   CLSID clsid;
@@ -215,6 +317,7 @@ int wmain(int argc, wchar_t** argv) {
   int rc = mode == L"local"     ? Local(argv[2], argv[3])
            : mode == L"active"  ? Active(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : L"")
            : mode == L"release" ? Release(argv[2])
+           : mode == L"tour"    ? Tour(argv[2])
                                 : 2;
   CoUninitialize();
   return rc;

@@ -220,6 +220,7 @@ void Host::ShutdownAddins() {
   }
   NotifyConnectionsOnQuit();
   for (auto& rec : addins) {
+    DetachRibbonUI(rec->ribbonUI.Get());
     rec->ribbonUI.Reset();
     rec->callbacks.Reset();
     rec->extensibility.Reset();

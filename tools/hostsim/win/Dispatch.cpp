@@ -99,6 +99,46 @@ HRESULT RaiseException(EXCEPINFO* ex, const std::wstring& source, const std::wst
   return DISP_E_EXCEPTION;
 }
 
+namespace {
+TrackedObject* g_trackedHead = nullptr;
+}
+
+void TrackObject(TrackedObject& entry, IUnknown* object) noexcept {
+  entry.object = object;
+  entry.prev = nullptr;
+  entry.next = g_trackedHead;
+  if (g_trackedHead) g_trackedHead->prev = &entry;
+  g_trackedHead = &entry;
+}
+
+void UntrackObject(TrackedObject& entry) noexcept {
+  if (entry.prev) entry.prev->next = entry.next;
+  else if (g_trackedHead == &entry) g_trackedHead = entry.next;
+  if (entry.next) entry.next->prev = entry.prev;
+  entry.prev = entry.next = nullptr;
+  entry.object = nullptr;
+}
+
+size_t TrackedObjectCount() noexcept {
+  size_t n = 0;
+  for (TrackedObject* t = g_trackedHead; t; t = t->next) ++n;
+  return n;
+}
+
+void DisconnectAllObjects() noexcept {
+  // Dropping the clients' references may destroy an object and others it owns, which takes
+  // them off the list being walked: the current and the next entry are held meanwhile.
+  TrackedObject* t = g_trackedHead;
+  ComPtr<IUnknown> current(t ? t->object : nullptr);
+  while (t) {
+    TrackedObject* nextEntry = t->next;
+    ComPtr<IUnknown> next(nextEntry ? nextEntry->object : nullptr);
+    CoDisconnectObject(current.Get(), 0);
+    current = std::move(next);
+    t = nextEntry;
+  }
+}
+
 HRESULT LookUpDispNames(const char* object, const DispMember* members, size_t count, LPOLESTR* names,
                         UINT nameCount, DISPID* ids) {
   if (!names || !ids || nameCount == 0) return E_INVALIDARG;

@@ -45,10 +45,24 @@ void SetResult(VARIANT* result, IDispatch* d);
 // Fills an EXCEPINFO the way automation clients show it (cscript prints the description).
 HRESULT RaiseException(EXCEPINFO* ex, const std::wstring& source, const std::wstring& text, HRESULT code);
 
+// Every object the host hands out is listed while it lives (an intrusive list: listing never
+// allocates), so that shutdown can cut all of them off their clients in other processes.
+struct TrackedObject {
+  TrackedObject* prev = nullptr;
+  TrackedObject* next = nullptr;
+  IUnknown* object = nullptr;
+};
+void TrackObject(TrackedObject& entry, IUnknown* object) noexcept;
+void UntrackObject(TrackedObject& entry) noexcept;
+size_t TrackedObjectCount() noexcept;
+// CoDisconnectObject on every listed object: calls from other processes fail from then on and
+// the references they held are released.
+void DisconnectAllObjects() noexcept;
+
 template <class I>
 class DispatchImpl : public I {
  public:
-  DispatchImpl() = default;
+  DispatchImpl() { TrackObject(tracked_, static_cast<I*>(this)); }
   DispatchImpl(const DispatchImpl&) = delete;
   DispatchImpl& operator=(const DispatchImpl&) = delete;
 
@@ -89,7 +103,7 @@ class DispatchImpl : public I {
   }
 
  protected:
-  virtual ~DispatchImpl() = default;
+  virtual ~DispatchImpl() { UntrackObject(tracked_); }
   virtual REFIID PrimaryIid() const = 0;
   virtual HRESULT QueryOther(REFIID, void**) { return E_NOINTERFACE; }
   virtual const DispMember* Members() const = 0;
@@ -102,6 +116,7 @@ class DispatchImpl : public I {
 
  private:
   LONG refs_ = 1;
+  TrackedObject tracked_;
 };
 
 HRESULT LookUpDispNames(const char* object, const DispMember* members, size_t count, LPOLESTR* names,

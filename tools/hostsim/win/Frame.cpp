@@ -42,6 +42,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case kEndIfUnusedMessage:
+      h.EndIfUnused();
+      return 0;
     case WM_CLOSE:
       // Closing any window ends the simulated application (documents are never saved).
       Log("host", "window " + std::to_string(frame ? frame->number : 0) + " closed by the user");
@@ -276,7 +279,25 @@ void Host::ShowAll(bool show) {
 void Host::Quit() {
   if (quitting) return;
   quitting = true;
+  if (embedding) CoSuspendClassObjects();
   PostQuitMessage(0);
+}
+
+void Host::EndWhenUnused() {
+  if (quitting || !embedding || userControl || visible || frames.empty()) return;
+  // No new client may start meanwhile; resumed if the host stays.
+  CoSuspendClassObjects();
+  if (!PostMessageW(frames.front()->hwnd, kEndIfUnusedMessage, 0, 0)) EndIfUnused();
+}
+
+void Host::EndIfUnused() {
+  if (quitting) return;
+  if (!embedding || userControl || visible || ExternalConnections() > 0) {
+    CoResumeClassObjects();
+    return;
+  }
+  Log("host", "last external client released the application; ending");
+  Quit();
 }
 
 }  // namespace hostsim

@@ -143,11 +143,20 @@ class Host {
                      _CustomTaskPane** out);
   _CustomTaskPane* PaneForFrame(Frame* frame);  // the first visible pane, else the first
 
+  // Ends the application: the innermost message loop (an add-in's modal one included) gets
+  // WM_QUIT and every loop of the host returns once it sees `quitting`.
   void Quit();
+  // The last external client of an embedded host has gone: ends the host after the current
+  // call has returned, unless a client came back or the user took the host meanwhile.
+  void EndWhenUnused();
+  void EndIfUnused();  // the deferred half of EndWhenUnused
 
  private:
   Host() = default;
 };
+
+// Posted to the first frame: the deferred end of an embedded host without clients.
+constexpr UINT kEndIfUnusedMessage = WM_APP + 20;
 
 // Registered window classes and shared helpers.
 bool RegisterWindowClasses();
@@ -158,11 +167,15 @@ HRESULT CreateApplicationObject(ComPtr<IDispatch>& out);
 ComPtr<IDispatch> NewDocumentObject(Document* doc);
 ComPtr<IDispatch> NewWindowObject(Frame* frame);
 void NotifyConnectionsOnQuit();
+DWORD ExternalConnections();  // strong connections of clients in other processes
 void DetachObjects();  // before windows and documents are destroyed
 
 // Ribbon objects.
 ComPtr<IDispatch> NewRibbonControl(const std::wstring& id, const std::wstring& tag, Frame* frame);
 ComPtr<IRibbonUI> NewRibbonUI(AddinRecord* addin);
+// Cuts the object off its add-in record, which goes at shutdown while the add-in may still
+// hold the object.
+void DetachRibbonUI(IRibbonUI* ui);
 
 // Task pane objects.
 ComPtr<ICTPFactory> NewPaneFactory();
@@ -180,6 +193,11 @@ void EnsureProgIdsRegistered();  // the three ProgIDs, where missing
 HRESULT StartClassFactory(DWORD& cookie);
 void StopClassFactory(DWORD cookie);
 HRESULT RegisterInRot(DWORD& cookie);
+// Waits (bounded) until the system's COM service runs, starting it if needed.
+HRESULT WaitForComService(DWORD timeoutMs);
+// Refuses calls from other processes once the host is quitting.
+HRESULT RegisterCallFilter();
+void RevokeCallFilter();
 void RevokeFromRot(DWORD cookie);
 
 // Screenshots.

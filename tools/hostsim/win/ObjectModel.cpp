@@ -63,8 +63,10 @@ const DispMember kPowerPointAppMembers[] = {
 // ---------------------------------------------------------------------------------------------
 class ConnectionPoint : public IConnectionPoint {
  public:
-  ConnectionPoint(IConnectionPointContainer* container, REFIID iid) : container_(container), iid_(iid) {}
-  virtual ~ConnectionPoint() = default;
+  ConnectionPoint(IConnectionPointContainer* container, REFIID iid) : container_(container), iid_(iid) {
+    TrackObject(tracked_, static_cast<IConnectionPoint*>(this));
+  }
+  virtual ~ConnectionPoint() { UntrackObject(tracked_); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -143,6 +145,7 @@ class ConnectionPoint : public IConnectionPoint {
   IID iid_;
   DWORD lastCookie_ = 0;
   std::vector<std::pair<DWORD, ComPtr<IDispatch>>> sinks_;
+  TrackedObject tracked_;
 };
 
 }  // namespace
@@ -206,7 +209,9 @@ class WindowObject : public DispatchImpl<IDispatch> {
     if (IsPut(flags)) return DISP_E_MEMBERNOTFOUND;
     switch (id) {
       case 1: SetResult(result, h.WindowCaption(frame_)); break;
-      case 2: SetResult(result, static_cast<int>(reinterpret_cast<INT_PTR>(frame_->hwnd))); break;
+      // Window handles fit in 32 bits, and 32-bit clients get the same value: the documented
+      // conversion, not a cast.
+      case 2: SetResult(result, static_cast<int>(HandleToLong(frame_->hwnd))); break;
       case 3: SetResult(result, frame_->number); break;
       default: return DISP_E_MEMBERNOTFOUND;
     }
@@ -330,10 +335,12 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     return S_OK;
   }
 
-  // IExternalConnection: strong connections from other processes keep an embedded host alive.
+  // IExternalConnection: strong connections from other processes keep an embedded host alive,
+  // each one a reference on the server process.
   DWORD STDMETHODCALLTYPE AddConnection(DWORD type, DWORD) override {
     if (type & EXTCONN_STRONG) {
       ++external_;
+      CoAddRefServerProcess();
       LogBuilt("host", [&] { return "external connections: " + std::to_string(external_); });
     }
     return external_;
@@ -341,18 +348,16 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
   DWORD STDMETHODCALLTYPE ReleaseConnection(DWORD type, DWORD, BOOL) override {
     if ((type & EXTCONN_STRONG) && external_ > 0) {
       --external_;
+      ULONG process = CoReleaseServerProcess();
       // Counted and acted on even when the log line cannot be built.
       LogBuilt("host", [&] { return "external connections: " + std::to_string(external_); });
-      if (external_ == 0) {
-        Host& h = Host::Get();
-        if (h.embedding && !h.userControl && !h.visible && !h.quitting) {
-          Log("host", "last external client released the application; ending");
-          h.Quit();
-        }
-      }
+      // This runs inside the client's release call: the host must not end before the reply
+      // has gone out, so the end is only requested here and decided once the call returned.
+      if (external_ == 0 && process == 0) Host::Get().EndWhenUnused();
     }
     return external_;
   }
+  DWORD ExternalConnections() const { return external_; }
 
   std::vector<ComPtr<IDispatch>> Sinks() const { return point_ ? point_->Sinks() : std::vector<ComPtr<IDispatch>>(); }
   void ClearSinks() { if (point_) point_->Clear(); }
@@ -412,8 +417,10 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
       bool b = false;
       if (!v) return DISP_E_PARAMNOTFOUND;
       if (id == kAppVisible && SUCCEEDED(VariantToBool(*v, b))) {
+        // Shown, the host is the user's; hidden again, it is back under its clients' control
+        // and ends with the last of them.
         h.ShowAll(b);
-        if (b) h.userControl = true;
+        h.userControl = b;
         Log("host<-", what + " " + Describe(*v) + " = S_OK");
         return S_OK;
       }
@@ -456,7 +463,7 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
       }
       case kAppHwnd: {
         Frame* f = h.frames.empty() ? nullptr : h.frames.front().get();
-        SetResult(result, f ? static_cast<int>(reinterpret_cast<INT_PTR>(f->hwnd)) : 0);
+        SetResult(result, f ? static_cast<int>(HandleToLong(f->hwnd)) : 0);
         break;
       }
       case kAppApplication: SetResult(result, static_cast<IDispatch*>(this)); break;
@@ -518,17 +525,18 @@ void Host::RaiseOpenEvent(Document* doc) {
 }
 
 void DetachObjects() {
-  // Clients in other processes may still hold documents and windows: cut them off the host's
-  // state before it goes, so a late call fails instead of touching freed memory.
+  // Clients may still hold documents and windows after the host's state is gone: cut them off
+  // it first, so a late call fails instead of touching freed memory.
   Host& h = Host::Get();
-  for (auto& d : h.documents) {
-    CoDisconnectObject(d->object.Get(), 0);
+  for (auto& d : h.documents)
     static_cast<DocumentObject*>(static_cast<DispatchImpl<IDispatch>*>(d->object.Get()))->Detach();
-  }
-  for (auto& f : h.frames) {
-    CoDisconnectObject(f->window.Get(), 0);
+  for (auto& f : h.frames)
     static_cast<WindowObject*>(static_cast<DispatchImpl<IDispatch>*>(f->window.Get()))->Detach();
-  }
+}
+
+DWORD ExternalConnections() {
+  ApplicationObject* a = AppObject();
+  return a ? a->ExternalConnections() : 0;
 }
 
 void NotifyConnectionsOnQuit() {

@@ -164,6 +164,11 @@ ComPtr<IRibbonUI> NewRibbonUI(AddinRecord* addin) {
   return ComPtr<IRibbonUI>::Adopt(new (std::nothrow) RibbonUIObject(addin));
 }
 
+void DetachRibbonUI(IRibbonUI* ui) {
+  // Every IRibbonUI the host hands out is one of ours.
+  if (ui) static_cast<RibbonUIObject*>(ui)->Detach();
+}
+
 // ---------------------------------------------------------------------------------------------
 namespace {
 

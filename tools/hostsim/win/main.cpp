@@ -4,6 +4,7 @@
 #include "tools/hostsim/win/Host.h"
 #include "tools/hostsim/win/Log.h"
 #include "tools/hostsim/win/ScriptRunner.h"
+#include "tools/hostsim/win/Dispatch.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -77,6 +78,22 @@ bool ReadFileUtf8(const std::wstring& path, std::string& out) {
   return out.empty() || (ReadFile(f.Get(), &out[0], static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
 }
 
+// Dispatches messages for about `ms` milliseconds; a WM_QUIT left by Quit is dropped.
+void PumpMessagesFor(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
 int Run(const Options& o) {
   Host& h = Host::Get();
   h.info = AppInfoFor(o.app);
@@ -115,29 +132,42 @@ int Run(const Options& o) {
     LogError("the first window could not be created (is there a display?)");
     return 1;
   }
+  RegisterCallFilter();
   DWORD rot = 0, factory = 0;
-  RegisterInRot(rot);
-  if (h.embedding) StartClassFactory(factory);
-
-  h.LoadAddins();
-
-  if (!steps.empty()) StartScript(std::move(steps));
-  if (!h.quitting) {
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+  // The running-object entry first: it proves the COM service answers, which the class
+  // registration of a local server needs but does not report. Without it an embedded host
+  // could never be reached by the client that started it: it ends at once instead of
+  // lingering unseen.
+  HRESULT registered = RegisterInRot(rot);
+  if (h.embedding && registered == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) {
+    LogError("the COM service (RpcSs) does not answer; an embedded host cannot serve its client");
+    h.quitting = true;
   }
-  int rc = ScriptExitCode();
+  if (h.embedding && !h.quitting) StartClassFactory(factory);
+
+  if (!h.quitting) h.LoadAddins();
+
+  if (!steps.empty() && !h.quitting) StartScript(std::move(steps));
+  // Quit may come inside a modal loop that swallows its WM_QUIT: the flag ends this loop too.
+  MSG msg;
+  while (!h.quitting && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  int rc = registered == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) && h.embedding ? 1 : ScriptExitCode();
   h.quitting = true;
   Log("host", "shutting down");
-  // Out of the running-object table first, so no new caller finds a closing host.
+  // Out of the running-object table first, so no new caller finds a closing host; calls that
+  // still arrive are refused by the call filter from here on.
   RevokeFromRot(rot);
   StopClassFactory(factory);
   h.ShutdownAddins();
-  CoDisconnectObject(h.app.Get(), 0);
   DetachObjects();
+  DisconnectAllObjects();
+  // The replies to the last calls (Quit itself, a client's last release) are sent after those
+  // calls returned: give them time to go out before the process ends.
+  PumpMessagesFor(300);
+  RevokeCallFilter();
   for (auto& f : h.frames) DestroyWindow(f->hwnd);
   h.frames.clear();
   h.documents.clear();
