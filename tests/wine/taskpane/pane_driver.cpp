@@ -9,6 +9,7 @@
 //     --file NAME      put_SearchFileName through the vtable
 //     --click ID       a click on the result list's child ID (BM_CLICK)
 //     --hover ID       the pointer over the list's child ID
+//     --scroll N       N line-down scroll requests to the result list (WM_VSCROLL)
 //     --login          prints login=LEVEL (get_LoginStatus)
 //     --dump NAME      another process (this program as "dump HWND FILE") writes the window
 //                      tree under the top-level window to DIR/NAME.txt
@@ -278,6 +279,7 @@ int wmain(int argc, wchar_t** argv) {
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     Pump(200);
     std::printf("list=%s\n", FindList(top) ? "yes" : "no");
+    std::printf("vscroll=%d\n", GetSystemMetrics(SM_CXVSCROLL));
 
     FakeApplication app;
     int failures = 0;
@@ -315,6 +317,11 @@ int wmain(int argc, wchar_t** argv) {
             const HRESULT hr = step == L"--file" ? pane->put_SearchFileName(&text[0])
                                                  : pane->put_SearchText2(&text[0], &app);
             std::printf("%s hr=0x%08lx ms=%.1f\n", Utf8(step).c_str(), static_cast<unsigned long>(hr), Now() - s0);
+        } else if (step == L"--scroll") {
+            HWND list = FindList(top);
+            const int n = _wtoi(arg.c_str());
+            for (int k = 0; list && k < n; ++k) SendMessageW(list, WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+            std::printf("scroll %d%s\n", n, list ? "" : " (no list)");
         } else if (step == L"--click" || step == L"--hover") {
             HWND list = FindList(top);
             HWND child = list ? GetDlgItem(list, _wtoi(arg.c_str())) : nullptr;

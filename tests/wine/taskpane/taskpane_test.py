@@ -131,16 +131,21 @@ NETWORK = ("인터넷 연결 상태가 올바르지 않거나\\r\\n서버에 접
            "잠시후에 다시 시도하시길 바랍니다")
 
 
-def expected_list(width, height, slots, s, picks_open=True, results_open=True):
-    """The list's children as the layout rules place them: {id: (visible, rect or None, caption or None)}."""
+def expected_list(width, height, slots, s, picks_open=True, results_open=True, scroll_bar=None, scrolled=0,
+                  content=None):
+    """The list's children as the layout rules place them: {id: (visible, rect or None, caption or None)}.
+    scroll_bar: the system's scroll bar width when the case may need one; scrolled: line-down
+    requests made; content: a list that receives the content height."""
     e = {}
     free, member, more = s["free"], s["member"], s["more"]
     estimate = 220 if picks_open else 40
     columns = width // 400 + 1
     if results_open and columns <= 4:
         estimate += ((free + member) // columns + (1 if more == 1 else 0)) * 30
-    assert height >= estimate, "the cases here need no scroll bar"
     w = width
+    if height < estimate:
+        assert scroll_bar is not None, "this case needs the scroll bar width"
+        w = width - scroll_bar
     e[232] = (True, (0, 1, w, 20), "무료 혜택 서식")
     y0 = 21
     if picks_open:
@@ -189,6 +194,7 @@ def expected_list(width, height, slots, s, picks_open=True, results_open=True):
             e[236 + n] = (v, rect, slots[slot]["title"] if v else None)
         if more == 1:
             e[257] = (True, (0, c + 30, w, 30), "더 많은 검색 결과 보기 >>")
+            c += 60
         else:
             e[257] = (False, None, None)
     else:
@@ -200,6 +206,13 @@ def expected_list(width, height, slots, s, picks_open=True, results_open=True):
             e[235] = (False, None, None)
     else:
         e[258] = (False, None, None)
+    height_of_content = (c if results_open else y0) + 30
+    if content is not None:
+        content.append(height_of_content)
+    if scrolled:
+        line = max(1, height_of_content // 100)
+        shift = min(scrolled * line, max(0, height_of_content - height))
+        e = {k: (v, None if r is None else (r[0], r[1] - shift, r[2], r[3]), t) for k, (v, r, t) in e.items()}
     return e
 
 
@@ -225,7 +238,8 @@ def check_tree(name, rows, width, height, slots, summary, banner, **sections):
     check(len(lst) == 35 and len([r for r in lst if r["cls"] == "Button"]) == 33,
           "%s: the list has 33 buttons and 2 separators (got %d children)" % (name, len(lst)))
     bad = []
-    for cid, (visible, rect, caption) in expected_list(width, height - 51, slots, summary, **sections).items():
+    for cid, (visible, rect, caption) in expected_list(max(0, width), max(0, height - 51), slots, summary,
+                                                       **sections).items():
         r = by_id.get(("list", cid))
         if r is None:
             bad.append("%d missing" % cid)
@@ -312,6 +326,21 @@ def main():
         check_tree("800 best list", read_tree(os.path.join(work, "t800.txt")), 800, 700, best_slots, best_summary,
                    banner.text)
         check_tree("800 keyword", read_tree(os.path.join(work, "k800.txt")), 800, 700, slots, summary, banner.text)
+
+        # 300 x 400: the list (349 high) is shorter than its estimate, so the layout takes the scroll
+        # bar's width off; line-down requests move the children by 1/100 of the content height
+        # each; the next search scrolls back to the top.
+        rc, out = run_driver(driver, work, 300, 400, "--search", keyword, "--scroll", "7", "--dump", "scrolled",
+                             "--search", keyword, "--dump", "rescrolled")
+        bar = int(value(out, "vscroll") or 0)
+        check(rc == 0 and bar > 0, "driver at 300 x 400 ran (scroll bar %d px)" % bar)
+        content = []
+        expected_list(300, 349, slots, summary, scroll_bar=bar, content=content)
+        check(content[0] > 349, "the content (%d px) is taller than the list" % content[0])
+        check_tree("300 x 400 scrolled by 7 lines", read_tree(os.path.join(work, "scrolled.txt")), 300, 400, slots,
+                   summary, banner.text, scroll_bar=bar, scrolled=7)
+        check_tree("300 x 400 after the next search", read_tree(os.path.join(work, "rescrolled.txt")), 300, 400,
+                   slots, summary, banner.text, scroll_bar=bar)
 
         # put_SearchFileName through the vtable: the first document of the session is searched by
         # name (put_SearchText2 with an empty text hands over the application first).
