@@ -17,8 +17,12 @@ namespace kv {
 namespace {
 
 constexpr wchar_t kHostClass[] = L"KvSystemBrowserHost";
+constexpr wchar_t kPostClass[] = L"KvSystemBrowserPost";
+constexpr UINT kCompleted = WM_APP + 0x4C;
 // How long the probe waits for the blank page before it judges the control unable to show pages.
 constexpr DWORD kProbeMs = 3000;
+// The document engine's class (mshtml's HTML document); the import libraries do not carry it.
+constexpr CLSID kHtmlDocumentClass = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
 class SystemBrowserView;
 
@@ -185,6 +189,7 @@ public:
             object_->SetClientSite(nullptr);
         }
         if (site_) site_->Detach();
+        if (post_.get()) ::SetWindowLongPtrW(post_.get(), GWLP_USERDATA, 0);
     }
 
     bool Create(const WebViewOptions& options) {
@@ -192,7 +197,7 @@ public:
         // Without the document engine the control has nothing to show.
         {
             ComPtr<IUnknown> engine;
-            if (FAILED(::CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, engine.putVoid())))
+            if (FAILED(::CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, engine.putVoid())))
                 return false;
         }
         const RECT& r = options.rect;
@@ -201,6 +206,9 @@ public:
                                       r.left, r.top, r.right - r.left, r.bottom - r.top, options.parent, nullptr,
                                       ::GetModuleHandleW(nullptr), nullptr));
         if (!host_.get()) return false;
+        post_.reset(::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
+                                      this));
+        if (!post_.get()) return false;
         site_ = ComPtr<BrowserSite>::adopt(new (std::nothrow) BrowserSite(this, host_.get()));
         if (!site_) return false;
         site_->SetHostFlags(options.hostFlags);
@@ -262,7 +270,9 @@ public:
             probeDone_ = true;
             return;
         }
-        if (events_) events_->DocumentComplete(*this);
+        // Passed on through our own posted message, so that it can never arrive inside the
+        // call that started the load, whatever the control does.
+        ::PostMessageW(post_.get(), kCompleted, 0, 0);
     }
 
     WebViewKind kind() const override { return WebViewKind::SystemBrowser; }
@@ -330,22 +340,39 @@ private:
         return element;
     }
 
-    static bool RegisterHostClass() {
+    static LRESULT CALLBACK PostProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE)
+            ::SetWindowLongPtrW(w, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+        if (msg == kCompleted) {
+            auto* self = reinterpret_cast<SystemBrowserView*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
+            if (self && self->events_) self->events_->DocumentComplete(*self);
+            return 0;
+        }
+        return ::DefWindowProcW(w, msg, wp, lp);
+    }
+
+    static bool RegisterWindowClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
         HINSTANCE instance = ::GetModuleHandleW(nullptr);
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
-        if (::GetClassInfoExW(instance, kHostClass, &wc)) return true;
+        if (::GetClassInfoExW(instance, name, &wc)) return true;
         wc = WNDCLASSEXW{};
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.lpfnWndProc = proc;
         wc.hInstance = instance;
-        wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = kHostClass;
+        wc.hbrBackground = background;
+        wc.lpszClassName = name;
         return ::RegisterClassExW(&wc) != 0;
+    }
+    static bool RegisterHostClass() {
+        return RegisterWindowClass(kHostClass, ::DefWindowProcW, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH))) &&
+               RegisterWindowClass(kPostClass, PostProc, nullptr);
     }
 
     WebViewEvents* events_;
     UniqueWindow host_;
+    UniqueWindow post_;  // message-only: carries the completion into the message loop
     ComPtr<BrowserSite> site_;
     ComPtr<IOleObject> object_;
     ComPtr<IWebBrowser2> browser_;

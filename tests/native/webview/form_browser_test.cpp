@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "addin/webview/FormBrowser.h"
+#include "addin/webview/ImageFit.h"
 #include "addin/webview/PageUrl.h"
 
 namespace kv {
@@ -234,6 +235,29 @@ TEST(PageUrl, ResolveTable) {
         EXPECT_EQ(c.second, ResolveUrl(base, c.first)) << c.first;
     }
     EXPECT_EQ("", ResolveUrl("not an address", "x"));
+}
+
+TEST(ImageFit, ScaledIntoTheBoxKeepingItsShape) {
+    struct Case {
+        int w, h, boxW, boxH;
+        FitBox want;
+    };
+    const std::vector<Case> cases = {
+        {140, 180, 150, 240, {0, 24, 150, 192}},    // taller box: full width, centred vertically
+        {140, 180, 300, 180, {80, 0, 140, 180}},    // wider box: full height, centred horizontally
+        {1000, 10, 100, 100, {0, 49, 100, 1}},      // a thin strip keeps at least one pixel
+        {1, 1, 122, 177, {0, 27, 122, 122}},        // small pictures grow
+        {0, 10, 100, 100, {0, 0, 0, 0}},            // nothing to draw
+        {10, 10, 0, 100, {0, 0, 0, 0}},
+        {46341, 46341, 46341, 46340, {0, 0, 46340, 46340}},  // no overflow in the comparison
+    };
+    for (const auto& c : cases) {
+        FitBox got = FitImage(c.w, c.h, c.boxW, c.boxH);
+        EXPECT_EQ(c.want.x, got.x) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH;
+        EXPECT_EQ(c.want.y, got.y) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH;
+        EXPECT_EQ(c.want.width, got.width) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH;
+        EXPECT_EQ(c.want.height, got.height) << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH;
+    }
 }
 
 }  // namespace
