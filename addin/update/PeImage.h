@@ -1,0 +1,25 @@
+// Whether a file is a library the 64-bit hosts can load as this add-in: a PE32+ image for x64
+// with the DLL flag that exports DllGetClassObject. Reads only the headers, the section table
+// and the export directory, every offset checked against the file, so a hostile or cut-off
+// file gets an answer, never a read outside it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace kv {
+
+enum class PeVerdict {
+    Accepted,
+    NotPe,            // no MZ header, no PE signature, headers cut off
+    WrongMachine,     // not x64
+    NotPe32Plus,      // optional header magic is not 0x20B
+    NotDll,           // not an executable image with the DLL flag
+    BadSections,      // a section or the symbol table lies outside the file (a truncated file)
+    NoExports,        // no export directory, or it lies outside the file
+    NoClassObject,    // the exports do not name DllGetClassObject
+};
+
+PeVerdict CheckPeLibrary(const uint8_t* data, size_t size);
+const char* PeVerdictName(PeVerdict verdict);
+
+}  // namespace kv
