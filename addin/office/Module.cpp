@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "addin/office/Connect.h"
 #include "addin/office/Registration.h"
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
@@ -17,9 +18,9 @@
 namespace kv {
 namespace {
 
-// The creatable classes. The add-in object joins this table when it is built (the size grows
-// with it).
-const std::array<ClassEntry, 1> kClassTable{{
+// The creatable classes: the add-in object and the task-pane control.
+const std::array<ClassEntry, 2> kClassTable{{
+    {&CLSID_Connect, &CConnect::CreateInstance},
     {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
 }};
 
