@@ -137,8 +137,8 @@ void CTaskPaneListWnd::Layout() {
     layout_ = LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL),
                          state_);
     contentHeight_ = std::max(1, layout_.contentHeight);
-    UpdateScrollBar();
     scrollPos_ = ClampScroll(scrollPos_, contentHeight_, ViewHeight());
+    UpdateScrollBar();
     Apply(layout_);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
     inLayout_ = false;

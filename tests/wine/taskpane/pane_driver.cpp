@@ -10,6 +10,9 @@
 //     --click ID       a click on the result list's child ID (BM_CLICK)
 //     --hover ID       the pointer over the list's child ID
 //     --scroll N       N line-down scroll requests to the result list (WM_VSCROLL)
+//     --mapping        the session's shared block: prints its DACL's entries (count, and
+//                      whether the one entry allows the current user) and the block's ready
+//                      flag and NextOpenIsUserDocument
 //     --login          prints login=LEVEL (get_LoginStatus)
 //     --dump NAME      another process (this program as "dump HWND FILE") writes the window
 //                      tree under the top-level window to DIR/NAME.txt
@@ -27,7 +30,9 @@
 // visible (the window's own style bit), caption as UTF-8 with \r \n \t \\ escaped.
 #include <winsock2.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <oleauto.h>
+#include <sddl.h>
 
 #include <algorithm>
 
@@ -219,6 +224,52 @@ double NetReference(const std::string& hostPort, const std::string& paths) {
     return (rounds[4] + rounds[5]) / 2;
 }
 
+void ShowMapping() {
+    HANDLE token = nullptr;
+    BYTE buffer[512];
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ||
+        !GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+        std::printf("mapping=no-token\n");
+        return;
+    }
+    CloseHandle(token);
+    PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    wchar_t* sidText = nullptr;
+    ConvertSidToStringSidW(user, &sidText);
+    const std::wstring name = std::wstring(L"Local\\KestrovaSE.SharedState.v1.") + (sidText ? sidText : L"");
+    LocalFree(sidText);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str());
+    if (!mapping) {
+        std::printf("mapping=missing error=%lu\n", GetLastError());
+        return;
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    int aces = -1, userOnly = 0;
+    if (GetSecurityInfo(mapping, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &sd) ==
+            ERROR_SUCCESS &&
+        dacl) {
+        aces = dacl->AceCount;
+        void* ace = nullptr;
+        if (aces == 1 && GetAce(dacl, 0, &ace)) {
+            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            userOnly = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                       EqualSid(reinterpret_cast<PSID>(&allowed->SidStart), user);
+        }
+    }
+    if (sd) LocalFree(sd);
+    const auto* view = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    int ready = -1, next = -1;
+    if (view) {
+        ready = *reinterpret_cast<const int*>(view);
+        next = view[12];
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+    std::printf("mapping=open aces=%d user_only=%d ready=%d next=%d\n", aces, userOnly, ready, next);
+}
+
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
@@ -286,6 +337,10 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = first; i < argc; ++i) {
         const std::wstring step = argv[i];
         const std::wstring arg = i + 1 < argc ? argv[i + 1] : L"";
+        if (step == L"--mapping") {
+            ShowMapping();
+            continue;
+        }
         if (step == L"--login") {
             SHORT level = 99;
             const HRESULT hr = pane->get_LoginStatus(&level);

@@ -301,11 +301,14 @@ def main():
 
         # 300 x 700: creation, a keyword search by name through IDispatch, the sections collapsed.
         before = len(service.targets())
-        rc, out = run_driver(driver, work, 300, 700, "--login", "--search", keyword, "--dump", "t300",
+        rc, out = run_driver(driver, work, 300, 700, "--mapping", "--login", "--search", keyword, "--dump", "t300",
                              "--shot", "keyword-300", "--hover", "238", "--shot", "hover-300",
                              "--click", "232", "--click", "236", "--dump", "collapsed300", "--shot", "collapsed-300")
         check(rc == 0, "driver at 300 x 700 ran every step (exit %d)" % rc)
         check("list=yes" in out, "the list window exists after creation")
+        check(re.search(r"^mapping=open aces=1 user_only=1 ready=2 next=1\s*$", out, re.M) is not None,
+              "the session's shared block: a named mapping whose DACL admits only the user, initialised, "
+              "NextOpenIsUserDocument 1")
         check(re.search(r"^login=-1 hr=0x00000000", out, re.M) is not None,
               "get_LoginStatus is -1 when the service says not logged in")
         t = service.targets()[before:]
