@@ -46,11 +46,5 @@ TEST(EntryClick, DecisionTable) {
     }
 }
 
-TEST(EntryClick, PreviewAddressIsNotEscaped) {
-    TemplateItem item;
-    item.image = "a b&c.jpg";
-    EXPECT_EQ(PreviewImagePath(item), "/k_app/preview_image.asp?image=a b&c.jpg");
-}
-
 }  // namespace
 }  // namespace kv
