@@ -362,9 +362,12 @@ LRESULT CButtonST::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_LBUTTONUP: {
         // The button's own handling releases the capture (and with it the hover mark); take
-        // both back when the pointer is still over the button after the click.
+        // both back when the pointer is still over the button after the click. Where the
+        // pointer is now, not where it was: the click may have run a modal dialog.
         const LRESULT r = ::DefSubclassProc(w, msg, wp, lp);
-        if (hwnd_ == w && flat_ && !mouseOver_ && ::IsWindowEnabled(w)) OnMouseMove(lp, 0);
+        POINT p{};
+        if (hwnd_ == w && flat_ && !mouseOver_ && ::IsWindowEnabled(w) && ::GetCursorPos(&p) && ::ScreenToClient(w, &p))
+            OnMouseMove(MAKELPARAM(p.x, p.y), 0);
         return r;
     }
     case WM_CAPTURECHANGED:

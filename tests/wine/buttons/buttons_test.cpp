@@ -344,6 +344,7 @@ protected:
         g->banner.SetBtnCursor(218);
         EXPECT_TRUE(g->banner.SetShade(kShadeBlue, 3, 40, 5, 0));
 
+        ::SetCursorPos(5, 5);  // away from the window: the cases move the pointer by messages
         ::ShowWindow(g->top, SW_SHOW);
         ::SetForegroundWindow(g->top);
         ::SetActiveWindow(g->top);
@@ -359,7 +360,8 @@ protected:
         ASSERT_TRUE(g && g->top);
         // Every case starts with the pointer away from all buttons.
         for (CButtonST* b : {static_cast<CButtonST*>(&g->header), static_cast<CButtonST*>(&g->entry),
-                             static_cast<CButtonST*>(&g->selected), static_cast<CButtonST*>(&g->dimmed)})
+                             static_cast<CButtonST*>(&g->selected), static_cast<CButtonST*>(&g->dimmed),
+                             static_cast<CButtonST*>(&g->closedHeader), static_cast<CButtonST*>(&g->message)})
             if (b->mouseOver()) MouseMove(b->hwnd(), -20, -20);
         g->clicks.clear();
     }
@@ -463,6 +465,9 @@ TEST_F(Buttons, PressedHoverPictureMovesDownRight) {
 
 TEST_F(Buttons, ClickNotifiesAndHoverSurvivesIt) {
     const HWND w = g->entry.hwnd();
+    POINT at{150, 15};
+    ::ClientToScreen(w, &at);
+    ::SetCursorPos(at.x, at.y);
     MouseMove(w, 150, 15);
     ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 15));
     ::SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(150, 15));
@@ -476,6 +481,15 @@ TEST_F(Buttons, ClickNotifiesAndHoverSurvivesIt) {
     MouseMove(w, 150, 45);
     EXPECT_FALSE(g->entry.mouseOver());
     EXPECT_NE(::GetCapture(), w);
+
+    // A click after which the pointer is elsewhere (a dialog ran meanwhile) leaves no hover.
+    MouseMove(w, 150, 15);
+    ::SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 15));
+    ::SetCursorPos(5, 5);  // outside the test window, where the pointer stays from now on
+    ::SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(150, 15));
+    EXPECT_FALSE(g->entry.mouseOver());
+    EXPECT_NE(::GetCapture(), w);
+    Pump();
 }
 
 TEST_F(Buttons, DimmedEntryShowsDimmedImageGreyCaptionAndStillHovers) {
