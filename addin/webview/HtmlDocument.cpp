@@ -250,6 +250,14 @@ bool HtmlDocument::OpenElement() {
         Stop();
         return false;
     }
+    // The end tags that pages leave out: a new option ends the open one, a new item the open
+    // item, and a block ends an open paragraph.
+    if (!open_.empty()) {
+        const std::string& top = elements_[open_.back()].tag;
+        if ((top == "option" && (tagName_ == "option" || tagName_ == "optgroup")) || (top == "li" && tagName_ == "li") ||
+            (top == "p" && IsBlock(tagName_) && tagName_ != "li"))
+            PopElement();
+    }
     HtmlElement e;
     e.tag = tagName_;
     e.attributes = std::move(attrs_);

@@ -45,6 +45,7 @@ TEST(HtmlDocument, BodyTextAndChunking) {
         {"scripts and styles", "<body>x<script>if (a<b) document.write('</p>')</script>y<style>p{}</style>z</body>", "xyz"},
         {"script end tag in other case", "<SCRIPT>x</ScRiPt >y<script>a</scriptx></script>b", "yb"},
         {"blocks and breaks", "<div>one</div><div>two<br>three</div>  <p> four \n  five </p>", "one\ntwo\nthree\nfour five"},
+        {"left-out end tags", "<p>one<p>two<div>three</div><ul><li>a<li>b</ul>", "one\ntwo\nthree\na\nb"},
         {"head and title", "<html><head><title>T &amp; t</title></head><body>body</body></html>", "body"},
         {"comments and declarations", "a<!-- <p>hidden</p> -- -->b<!DOCTYPE html>c<?xml x?>d<!--->e-->f", "abcdf"},
         {"literal less-than", "a < b <3 </ c", "a < b <3"},
@@ -81,6 +82,10 @@ TEST(HtmlDocument, ElementsAttributesAndForms) {
     EXPECT_EQ(d.FindById("f1"), input.form);
     EXPECT_EQ("x < y", d.elements()[d.FindById("ta")].value);
     EXPECT_EQ("go", d.elements()[d.FindById("b")].text);
+    const int select = d.FindById("s");
+    ASSERT_EQ("option", d.elements()[select + 1].tag);
+    EXPECT_EQ("one", d.elements()[select + 1].text) << "an option ends where the next begins";
+    EXPECT_EQ(select, d.elements()[select + 2].parent);
     EXPECT_EQ(-1, d.elements()[d.FindById("outside")].form);
     ASSERT_GE(d.FirstImage(), 0);
     EXPECT_EQ("a.png", *d.elements()[d.FirstImage()].Attribute("src"));
