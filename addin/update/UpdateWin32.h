@@ -25,9 +25,8 @@ public:
     void StartUpdater(const std::wstring& path) override;
 };
 
-// The full path of module; empty when the system cannot give it.
-std::wstring ModulePath(HMODULE module);
-// The full path of the image this code is linked into (the library, or a test program).
+// The full path of the image this code is linked into (the library, or a test program);
+// empty when the system cannot give it.
 std::wstring OwnModulePath();
 
 }  // namespace kv

@@ -1,0 +1,349 @@
+// The self-update's Windows parts under Wine, with real files: the CNG signature check on the
+// built (signed) library and on broken copies; the replacement on a newer system while the old
+// image is loaded; refused downloads that leave the library intact and loadable; on an older
+// system the new library left beside and swapped by the real updater after the last of two
+// hosts unloads, with the templates folder cleaned by the download record; and two processes
+// claiming the update in the shared block at once.
+//   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [gtest options]
+//   update_test --claim   (child: claims the update, exit code 1 when it won)
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "addin/taskpane/SharedState.h"
+#include "addin/update/DownloadRecord.h"
+#include "addin/update/LibraryUpdate.h"
+#include "addin/update/Signature.h"
+#include "addin/update/UpdateWin32.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
+namespace {
+
+std::wstring g_library, g_updater, g_fixtures;
+
+std::wstring FromArgument(const std::string& path) {
+    // A Linux path from the build reaches the program through Wine's Z: drive.
+    const std::string full = (!path.empty() && path[0] == '/') ? "Z:" + path : path;
+    return std::wstring(full.begin(), full.end());
+}
+
+std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    Win32UpdateFileSystem().Read(path, 256u << 20, &bytes);
+    return bytes;
+}
+
+std::string Image(const std::string& signedFile) { return signedFile.substr(0, signedFile.size() - kSignatureTrailerSize); }
+std::string Trailer(const std::string& signedFile) { return signedFile.substr(signedFile.size() - kSignatureTrailerSize); }
+
+class Scratch {
+public:
+    Scratch() {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        static int serial = 0;
+        path_ = std::wstring(temp) + L"kvupdate." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                std::to_wstring(++serial);
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~Scratch() { Remove(path_); }
+    std::wstring At(const std::wstring& name) const { return path_ + L"\\" + name; }
+    const std::wstring& path() const { return path_; }
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        Win32UpdateFileSystem().List(path_, &names);
+        return names;
+    }
+
+private:
+    static void Remove(const std::wstring& folder) {
+        WIN32_FIND_DATAW found;
+        UniqueFind search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+        if (search) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    Remove(folder + L"\\" + name);
+                } else {
+                    ::DeleteFileW((folder + L"\\" + name).c_str());
+                }
+            } while (::FindNextFileW(search.get(), &found));
+        }
+        ::RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring path_;
+};
+
+// Loadable: a copy under a fresh name loads (a loaded name would give the loaded image back)
+// and offers DllGetClassObject.
+bool Loadable(const std::wstring& path) {
+    static int serial = 0;
+    const std::wstring probe = path + L".probe" + std::to_wstring(++serial) + L".dll";
+    if (!::CopyFileW(path.c_str(), probe.c_str(), TRUE)) return false;
+    bool ok;
+    {
+        UniqueModule module(::LoadLibraryW(probe.c_str()));
+        ok = module && ::GetProcAddress(module.get(), "DllGetClassObject") != nullptr;
+    }
+    ::DeleteFileW(probe.c_str());
+    return ok;
+}
+
+// The system of the test: the real process start, the version the test chooses.
+class ChosenSystem final : public UpdateSystem {
+public:
+    explicit ChosenSystem(bool newer) : newer_(newer) {}
+    bool NewerSystem() override { return newer_; }
+    void StartUpdater(const std::wstring& path) override {
+        started.push_back(path);
+        Win32UpdateSystem().StartUpdater(path);
+    }
+    std::vector<std::wstring> started;
+
+private:
+    bool newer_;
+};
+
+// set_DownloadDll with the reply already in hand: the library's own save-and-check.
+class ReplySource final : public LibrarySource {
+public:
+    ReplySource(SignatureCheck& check, std::string reply, bool complete = true)
+        : check_(check), reply_(std::move(reply)), complete_(complete) {}
+    void LogUpdate(const char*) override {}
+    int DownloadLibrary(const std::wstring& path) override {
+        Win32UpdateFileSystem files;
+        return SaveLibraryReply(files, check_, complete_, reply_, path);
+    }
+
+private:
+    SignatureCheck& check_;
+    std::string reply_;
+    bool complete_;
+};
+
+struct Fixtures {
+    std::string library = ReadAll(g_library);
+    std::string otherKey = ReadAll(g_fixtures + L"\\KestrovaSE_otherkey.dll");
+    std::string signedProgram = ReadAll(g_fixtures + L"\\signed_program.exe");
+    std::unique_ptr<SignatureCheck> check = MakeP256Check(kUpdatePublicKey);
+};
+Fixtures& F() {
+    static Fixtures f;
+    return f;
+}
+
+struct BadCase {
+    const char* name;
+    std::function<std::string()> bytes;
+};
+std::vector<BadCase> BadDownloads() {
+    const Fixtures& f = F();
+    return {
+        {"unsigned", [&] { return Image(f.library); }},
+        {"signed by another key", [&] { return f.otherKey; }},
+        {"one byte changed", [&] { std::string b = f.library; b[b.size() / 2] ^= 0x20; return b; }},
+        {"truncated", [&] { return f.library.substr(0, f.library.size() - 4096); }},
+        {"truncated image, trailer kept", [&] { return f.library.substr(0, 200000) + Trailer(f.library); }},
+        {"a valid signature over a different file", [&] { return Image(f.library) + Trailer(f.signedProgram); }},
+        {"signed, but not a DLL", [&] { return f.signedProgram; }},
+        {"an HTML page", [] { return std::string("<html><body>404</body></html>"); }},
+    };
+}
+
+TEST(CngSignature, BuiltLibraryAcceptedBrokenCopiesRefused) {
+    const Fixtures& f = F();
+    ASSERT_GT(f.library.size(), 100000u);
+    ASSERT_GT(f.otherKey.size(), 100000u);
+    ASSERT_GT(f.signedProgram.size(), 10000u);
+    EXPECT_TRUE(HasValidSignature(f.library, *f.check)) << "the build signs the library with its key";
+    EXPECT_TRUE(HasValidSignature(f.signedProgram, *f.check));
+    for (const BadCase& c : BadDownloads()) {
+        const std::string bytes = c.bytes();
+        const bool signatureValid = HasValidSignature(bytes, *f.check);
+        EXPECT_EQ(signatureValid, std::string(c.name) == "signed, but not a DLL") << c.name;
+        Scratch scratch;
+        Win32UpdateFileSystem files;
+        ASSERT_TRUE(files.Write(scratch.At(L"x.dll"), bytes));
+        EXPECT_NE(CheckLibraryFile(files, *f.check, scratch.At(L"x.dll")), LibraryVerdict::Accepted) << c.name;
+    }
+}
+
+TEST(Replacement, NewerSystemReplacesTheLoadedLibrary) {
+    EXPECT_TRUE(Win32UpdateSystem().NewerSystem()) << "Wine's default version is a newer system";
+    const Fixtures& f = F();
+    Scratch scratch;
+    Win32UpdateFileSystem files;
+    // The running library: a loadable copy that differs from the download.
+    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
+    UniqueModule running(::LoadLibraryW(scratch.At(L"KestrovaSE.dll").c_str()));
+    ASSERT_TRUE(running) << ::GetLastError();
+    ChosenSystem system(true);
+    ReplySource source(*f.check, f.library);
+    MemorySharedState state;
+
+    const ReplacementResult result =
+        ReplaceLibrary(state, files, system, *f.check, source, scratch.At(L"KestrovaSE.dll"), "0.9.97.1");
+    EXPECT_EQ(result, ReplacementResult::Replaced) << ReplacementResultName(result);
+    EXPECT_EQ(state.UpdateState(), kUpdateReplaced);
+    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library) << "the new signed library has the name";
+    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll_old")) == f.otherKey) << "the old one the previous name";
+    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
+    // The old image still runs from its renamed file.
+    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(running.get(), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    const HRESULT unloadAnswer = canUnload();
+    EXPECT_TRUE(unloadAnswer == S_OK || unloadAnswer == S_FALSE);
+    std::vector<std::wstring> names = scratch.Names();
+    EXPECT_EQ(names.size(), 2u) << "no temporary file is left";
+}
+
+TEST(Replacement, RefusedDownloadsLeaveTheLibraryIntactAndLoadable) {
+    const Fixtures& f = F();
+    std::vector<BadCase> cases = BadDownloads();
+    cases.push_back({"service unreachable", [] { return std::string(); }});
+    for (bool newer : {true, false}) {
+        for (const BadCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (newer ? " (newer system)" : " (older system)"));
+            Scratch scratch;
+            Win32UpdateFileSystem files;
+            ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.library));
+            UniqueModule running(::LoadLibraryW(scratch.At(L"KestrovaSE.dll").c_str()));
+            ASSERT_TRUE(running);
+            ChosenSystem system(newer);
+            const std::string reply = c.bytes();
+            ReplySource source(*f.check, reply, !reply.empty());
+            MemorySharedState state;
+            EXPECT_EQ(ReplaceLibrary(state, files, system, *f.check, source, scratch.At(L"KestrovaSE.dll"), ""),
+                      ReplacementResult::Refused);
+            EXPECT_EQ(state.UpdateState(), newer ? kUpdateReplaced : kUpdateNotStarted);
+            EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library);
+            EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
+            EXPECT_EQ(scratch.Names(), std::vector<std::wstring>{L"KestrovaSE.dll"}) << "nothing else is left";
+        }
+    }
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        ::Sleep(200);
+    }
+    return done();
+}
+
+TEST(Replacement, OlderSystemUpdaterSwapsAfterTheLastUnload) {
+    const Fixtures& f = F();
+    Scratch scratch;
+    Win32UpdateFileSystem files;
+    ASSERT_TRUE(::CopyFileW(g_updater.c_str(), scratch.At(L"KVUpdater.exe").c_str(), FALSE));
+    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
+    // The templates folder of the documents folder, with what the pane downloaded.
+    const std::wstring documents = scratch.At(L"Documents");
+    const std::wstring templates = TemplatesFolderFor(documents);
+    ASSERT_TRUE(::CreateDirectoryW(documents.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(templates.c_str(), nullptr));
+    const std::wstring unchanged = L"\xc774\xb825\xc11c.hwp", edited = L"\xacac\xc801\xc11c.xlsx";
+    {
+        FileDownloadRecord record(files, templates);
+        ASSERT_TRUE(files.Write(templates + unchanged, "template one"));
+        ASSERT_TRUE(record.Remember(unchanged, "template one"));
+        ASSERT_TRUE(files.Write(templates + edited, "template two"));
+        ASSERT_TRUE(record.Remember(edited, "template two"));
+    }
+    ASSERT_TRUE(files.Write(templates + edited, "template two, edited by the user"));
+
+    MemorySharedState state;
+    state.AddHostProcess();
+    state.AddHostProcess();  // two hosts
+    ChosenSystem system(false);
+    ReplySource source(*f.check, f.library);
+    const std::wstring module = scratch.At(L"KestrovaSE.dll");
+    EXPECT_EQ(ReplaceLibrary(state, files, system, *f.check, source, module, "0.9.97.1"),
+              ReplacementResult::LeftBeside);
+    EXPECT_EQ(state.UpdateState(), kUpdateLeftBeside);
+    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE_new.dll")) == f.library);
+
+    EXPECT_FALSE(LibraryUnloaded(state, files, system, module, documents).updaterStarted) << "one host remains";
+    EXPECT_TRUE(files.Exists(templates + unchanged));
+    const UnloadResult last = LibraryUnloaded(state, files, system, module, documents);
+    EXPECT_TRUE(last.lastProcess);
+    EXPECT_EQ(last.templatesDeleted, 1);
+    EXPECT_FALSE(files.Exists(templates + unchanged)) << "unchanged download deleted";
+    EXPECT_TRUE(ReadAll(templates + edited) == "template two, edited by the user") << "the user's edit kept";
+    ASSERT_EQ(system.started, std::vector<std::wstring>{scratch.At(L"KVUpdater.exe")});
+
+    // The real updater swaps the two files.
+    EXPECT_TRUE(WaitFor([&] { return !files.Exists(scratch.At(L"KestrovaSE_new.dll")); }, 40));
+    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library);
+    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll_old")) == f.otherKey);
+    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
+    // Let the updater end before the folder goes.
+    WaitFor([&] { return ::DeleteFileW(scratch.At(L"KVUpdater.exe").c_str()) != FALSE; }, 10);
+}
+
+TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
+    SharedState& shared = SystemSharedState();
+    shared.AddHostProcess();  // keeps the block alive between the children
+    for (int round = 0; round < 3; ++round) {
+        shared.SetUpdateState(0);
+        const std::wstring eventName = L"Local\\kvupdate.claim." + std::to_wstring(::GetCurrentProcessId());
+        UniqueKernelHandle go(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+        ASSERT_TRUE(go);
+        std::vector<UniqueKernelHandle> children;
+        for (int i = 0; i < 2; ++i) {
+            std::wstring command = L"\"" + OwnModulePath() + L"\" --claim " + eventName;
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION started{};
+            ASSERT_TRUE(::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                         &started));
+            UniqueKernelHandle thread(started.hThread);
+            children.emplace_back(started.hProcess);
+        }
+        ::Sleep(500);
+        ::SetEvent(go.get());
+        int wins = 0;
+        for (auto& child : children) {
+            ASSERT_EQ(::WaitForSingleObject(child.get(), 30000), WAIT_OBJECT_0);
+            DWORD code = 99;
+            ::GetExitCodeProcess(child.get(), &code);
+            ASSERT_LE(code, 1u);
+            wins += static_cast<int>(code);
+        }
+        EXPECT_EQ(wins, 1) << "round " << round;
+        EXPECT_EQ(shared.UpdateState(), kUpdateLeftBeside);
+    }
+    shared.SetUpdateState(0);
+    shared.RemoveHostProcess();
+}
+
+}  // namespace
+}  // namespace kv
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--claim") {
+        const std::string name = argv[2];
+        kv::UniqueKernelHandle go(::OpenEventW(SYNCHRONIZE, FALSE, std::wstring(name.begin(), name.end()).c_str()));
+        kv::SharedState& shared = kv::SystemSharedState();
+        if (!go || ::WaitForSingleObject(go.get(), 20000) != WAIT_OBJECT_0) return 2;
+        return shared.CompareExchangeUpdateState(0, kv::kUpdateLeftBeside) ? 1 : 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        fprintf(stderr, "usage: update_test KestrovaSE.dll KVUpdater.exe FIXTURES\n");
+        return 2;
+    }
+    kv::g_library = kv::FromArgument(argv[1]);
+    kv::g_updater = kv::FromArgument(argv[2]);
+    kv::g_fixtures = kv::FromArgument(argv[3]);
+    return RUN_ALL_TESTS();
+}
