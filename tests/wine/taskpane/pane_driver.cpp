@@ -10,6 +10,7 @@
 //     --click ID       a click on the result list's child ID (BM_CLICK)
 //     --hover ID       the pointer over the list's child ID
 //     --scroll N       N line-down scroll requests to the result list (WM_VSCROLL)
+//     --wheel N        N wheel notches towards the user over the result list (WM_MOUSEWHEEL)
 //     --mapping        the session's shared block: prints its DACL's entries (count, and
 //                      whether the one entry allows the current user) and the block's ready
 //                      flag and NextOpenIsUserDocument
@@ -331,6 +332,9 @@ int wmain(int argc, wchar_t** argv) {
     Pump(200);
     std::printf("list=%s\n", FindList(top) ? "yes" : "no");
     std::printf("vscroll=%d\n", GetSystemMetrics(SM_CXVSCROLL));
+    UINT wheelLines = 0;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &wheelLines, 0);
+    std::printf("wheel_lines=%u\n", wheelLines);
 
     FakeApplication app;
     int failures = 0;
@@ -377,6 +381,11 @@ int wmain(int argc, wchar_t** argv) {
             const int n = _wtoi(arg.c_str());
             for (int k = 0; list && k < n; ++k) SendMessageW(list, WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
             std::printf("scroll %d%s\n", n, list ? "" : " (no list)");
+        } else if (step == L"--wheel") {
+            HWND list = FindList(top);
+            const int n = _wtoi(arg.c_str());
+            for (int k = 0; list && k < n; ++k) SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+            std::printf("wheel %d%s\n", n, list ? "" : " (no list)");
         } else if (step == L"--click" || step == L"--hover") {
             HWND list = FindList(top);
             HWND child = list ? GetDlgItem(list, _wtoi(arg.c_str())) : nullptr;

@@ -334,7 +334,7 @@ def main():
         # bar's width off; line-down requests move the children by 1/100 of the content height
         # each; the next search scrolls back to the top.
         rc, out = run_driver(driver, work, 300, 400, "--search", keyword, "--scroll", "7", "--dump", "scrolled",
-                             "--search", keyword, "--dump", "rescrolled")
+                             "--search", keyword, "--dump", "rescrolled", "--wheel", "1", "--dump", "wheeled")
         bar = int(value(out, "vscroll") or 0)
         check(rc == 0 and bar > 0, "driver at 300 x 400 ran (scroll bar %d px)" % bar)
         content = []
@@ -342,6 +342,9 @@ def main():
         check(content[0] > 349, "the content (%d px) is taller than the list" % content[0])
         check_tree("300 x 400 scrolled by 7 lines", read_tree(os.path.join(work, "scrolled.txt")), 300, 400, slots,
                    summary, banner.text, scroll_bar=bar, scrolled=7)
+        lines = int(value(out, "wheel_lines") or 0)
+        check_tree("300 x 400 after one wheel notch (%d lines)" % lines, read_tree(os.path.join(work, "wheeled.txt")),
+                   300, 400, slots, summary, banner.text, scroll_bar=bar, scrolled=lines)
         check_tree("300 x 400 after the next search", read_tree(os.path.join(work, "rescrolled.txt")), 300, 400,
                    slots, summary, banner.text, scroll_bar=bar)
 
