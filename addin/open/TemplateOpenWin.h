@@ -1,0 +1,47 @@
+// OpenTemplate on Windows: the documents folder from the shell, the files through the wide
+// file API, COM on the calling thread and the hosts through automation.
+#pragma once
+#include <windows.h>
+
+#include "addin/open/TemplateOpen.h"
+#include "addin/update/UpdateWin32.h"
+
+namespace kv {
+
+class Win32TemplateFileSystem final : public TemplateFileSystem {
+public:
+    bool Exists(const std::wstring& path) override { return files_.Exists(path); }
+    bool Delete(const std::wstring& path) override { return files_.Delete(path); }
+    bool Rename(const std::wstring& from, const std::wstring& to) override { return files_.Rename(from, to); }
+    bool List(const std::wstring& folder, std::vector<std::wstring>* names) override {
+        return files_.List(folder, names);
+    }
+    bool Read(const std::wstring& path, size_t limit, std::string* bytes) override {
+        return files_.Read(path, limit, bytes);
+    }
+    bool Write(const std::wstring& path, const std::string& bytes) override { return files_.Write(path, bytes); }
+    std::wstring CreateTemporary(const std::wstring& folder) override { return files_.CreateTemporary(folder); }
+    bool FolderExists(const std::wstring& path) override;
+    bool CreateFolder(const std::wstring& path) override;
+    bool Replace(const std::wstring& from, const std::wstring& to) override;
+
+private:
+    Win32UpdateFileSystem files_;
+};
+
+// The shell's folder for personal documents, in the ANSI code page; names convert strictly.
+class Win32TemplatePlace final : public TemplatePlace {
+public:
+    bool DocumentsFolder(std::string* folder) override;
+    bool FileSystemName(const std::string& narrow, std::wstring* name) override;
+};
+
+class Win32ThreadApartments final : public ThreadApartments {
+public:
+    std::unique_ptr<Scope> EnterMultiThreaded() override;
+};
+
+// OpenTemplate with the system's parts, downloading on client's TemplateFile slot.
+OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request);
+
+}  // namespace kv
