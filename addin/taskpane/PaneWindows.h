@@ -48,6 +48,8 @@ public:
     ~CPaneWindows();
 
     PaneController& controller() { return controller_; }
+    // The pane's service client; opening a template downloads on its TemplateFile slot.
+    ServiceClient& client() { return client_; }
 
     // The control's window exists: the children in their order, the banner and the login level.
     void OnCreate(HWND control);

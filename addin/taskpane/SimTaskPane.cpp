@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "addin/open/TemplateOpenWin.h"
 #include "addin/taskpane/TextCut.h"
 
 namespace kv {
@@ -17,6 +18,17 @@ std::string CallerText(const CHAR* text) {
 }  // namespace
 
 CSimTaskPane::CSimTaskPane() : actions_(this), panes_(actions_) {}
+
+void CSimTaskPane::Actions::OpenTemplate(const std::string& url, const std::string& fileName, int32_t image1) {
+    TemplateSearch& search = owner_->panes_.controller().search();
+    OpenRequest request;
+    request.application = search.application();
+    request.paneKind = search.hostKind();
+    request.url = url;
+    request.fileName = fileName;
+    request.image1 = image1;
+    OpenTemplateInHost(owner_->panes_.client(), request);
+}
 
 CSimTaskPane::~CSimTaskPane() = default;
 

@@ -39,13 +39,14 @@ public:
     void OnDraw(HDC, const RECT&) {}
 
 private:
-    // Header clicks and the search button ask the container for activation; opening and the
-    // preview are not there yet (an open fetches nothing, a preview shows nothing).
+    // Header clicks and the search button ask the container for activation; an entry opens
+    // its template in the host (addin/open). The preview is not there yet (it shows nothing).
     class Actions final : public NoPaneActions {
     public:
         explicit Actions(CSimTaskPane* owner) : owner_(owner) {}
         void RequestUiActivation() override { owner_->UIActivate(); }
         void RequestInPlaceActivation() override { owner_->InPlaceActivate(OLEIVERB_INPLACEACTIVATE); }
+        void OpenTemplate(const std::string& url, const std::string& fileName, int32_t image1) override;
 
     private:
         CSimTaskPane* owner_;
