@@ -4,7 +4,8 @@
 // hosts unloads, with the templates folder cleaned by the download record; and two processes
 // claiming the update in the shared block at once.
 //   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [gtest options]
-//   update_test --claim   (child: claims the update, exit code 1 when it won)
+//   update_test --claim EVENT   (child: claims the update, exit code 1 when it won)
+//   update_test --newer-system  (child: exit code 1 on a newer system)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -275,6 +276,37 @@ TEST(Replacement, OlderSystemUpdaterSwapsAfterTheLastUnload) {
     WaitFor([&] { return ::DeleteFileW(scratch.At(L"KVUpdater.exe").c_str()) != FALSE; }, 10);
 }
 
+// Runs a copy of this program under name with "--newer-system"; its exit code, or 99.
+DWORD RunVersionProbe(const Scratch& scratch, const std::wstring& name) {
+    const std::wstring copy = scratch.At(name);
+    if (!::CopyFileW(OwnModulePath().c_str(), copy.c_str(), FALSE)) return 99;
+    std::wstring command = L"\"" + copy + L"\" --newer-system";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return 99;
+    }
+    UniqueKernelHandle process(started.hProcess), thread(started.hThread);
+    DWORD code = 99;
+    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+TEST(SystemVersion, OlderSystemSettingMakesTheOlderPath) {
+    // Wine's per-program version setting stands in for a system of major version 5.
+    Scratch scratch;
+    UniqueKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\kvupdate_xp.exe", 0, nullptr, 0,
+                                KEY_SET_VALUE, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    const wchar_t xp[] = L"winxp64";
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(xp), sizeof xp),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RunVersionProbe(scratch, L"kvupdate_xp.exe"), 0u) << "winxp64: an older system";
+    EXPECT_EQ(RunVersionProbe(scratch, L"kvupdate_now.exe"), 1u) << "the default: a newer system";
+}
+
 TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
     SharedState& shared = SystemSharedState();
     shared.AddHostProcess();  // keeps the block alive between the children
@@ -315,6 +347,7 @@ TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
 }  // namespace kv
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--newer-system") return kv::Win32UpdateSystem().NewerSystem() ? 1 : 0;
     if (argc == 3 && std::string(argv[1]) == "--claim") {
         const std::string name = argv[2];
         kv::UniqueKernelHandle go(::OpenEventW(SYNCHRONIZE, FALSE, std::wstring(name.begin(), name.end()).c_str()));
