@@ -20,19 +20,16 @@ public:
     std::set<std::wstring> failDelete, failRenameFrom, failWrite, failRead;
     bool failTemporary = false;
     int temporaries = 0;
-    std::vector<std::wstring> log;  // "rename a>b", "delete a" in order
 
     bool Exists(const std::wstring& path) override { return files.count(path) > 0; }
     bool Delete(const std::wstring& path) override {
         if (failDelete.count(path) || !files.erase(path)) return false;
-        log.push_back(L"delete " + path);
         return true;
     }
     bool Rename(const std::wstring& from, const std::wstring& to) override {
         if (failRenameFrom.count(from) || !files.count(from) || files.count(to)) return false;
         files[to] = files[from];
         files.erase(from);
-        log.push_back(L"rename " + from + L">" + to);
         return true;
     }
     bool List(const std::wstring& folder, std::vector<std::wstring>* names) override {

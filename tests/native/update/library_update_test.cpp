@@ -103,6 +103,8 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
          ReplacementResult::NoTemporaryFile, 0, "old", "", ""},
         {"another host claimed it", true, [](auto&, auto&, SharedState& s) { s.SetUpdateState(2); },
          ReplacementResult::ClaimedElsewhere, 1, "old", "", ""},
+        {"no library folder: state stays 0", true, [](auto&, auto&, auto&) {}, ReplacementResult::NoLibraryFolder, 0,
+         "old", "", ""},
     };
     for (const Case& c : cases) {
         MemoryFiles files;
@@ -114,8 +116,9 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
         MemorySharedState state;
         c.setup(files, source, state);
 
-        const ReplacementResult got =
-            ReplaceLibrary(state, files, system, *K().check, source, kModule, "0.9.97.1");
+        const bool noFolder = c.result == ReplacementResult::NoLibraryFolder;
+        const ReplacementResult got = ReplaceLibrary(state, files, system, *K().check, source,
+                                                     noFolder ? L"KestrovaSE.dll" : kModule, "0.9.97.1");
         SCOPED_TRACE(std::string(c.name) + ": " + ReplacementResultName(got) + "; " + Show(files));
         EXPECT_EQ(got, c.result);
         EXPECT_EQ(state.UpdateState(), c.state);
@@ -130,19 +133,11 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
         EXPECT_TRUE(system.started.empty());
         // Downloads only ever go to a temporary file in the library folder, never to a library name.
         for (const std::wstring& d : source.downloads) EXPECT_EQ(d.rfind(kFolder + L"\\kvu", 0), 0u) << Narrow(d);
+        const bool downloads = c.result != ReplacementResult::NoLibraryFolder &&
+                               c.result != ReplacementResult::ClaimedElsewhere &&
+                               c.result != ReplacementResult::NoTemporaryFile;
+        EXPECT_EQ(source.downloads.size(), downloads ? 1u : 0u);
     }
-}
-
-TEST(ReplaceLibrary, WithoutFolderNothingHappens) {
-    MemoryFiles files;
-    test::RecordingSystem system;
-    test::ScriptedSource source(files);
-    MemorySharedState state;
-    EXPECT_EQ(ReplaceLibrary(state, files, system, *K().check, source, L"KestrovaSE.dll", ""),
-              ReplacementResult::NoLibraryFolder);
-    EXPECT_EQ(state.UpdateState(), 0);
-    EXPECT_TRUE(source.downloads.empty());
-    EXPECT_EQ(source.logged.size(), 1u);  // the log goes first, as the start-up check sends it
 }
 
 TEST(ReplaceLibrary, TwoHostsStartingTogetherDownloadOnce) {
