@@ -18,13 +18,18 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
+
 namespace {
 
+using kv::Bstr;
+using kv::ComPtr;
+using kv::Variant;
+
 std::string Utf8(const wchar_t* w) {
-  if (!w) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-  std::string s(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+  std::string s;
+  if (w && !kv::WideToUtf8(w, &s)) return "(not UTF-16)";
   return s;
 }
 
@@ -54,15 +59,11 @@ HRESULT Get(IDispatch* d, const wchar_t* name, VARIANT* out) {
 }
 
 std::string GetText(IDispatch* d, const wchar_t* name) {
-  VARIANT v;
-  HRESULT hr = Get(d, name, &v);
+  Variant v;
+  HRESULT hr = Get(d, name, v.get());
   if (FAILED(hr)) return "(" + Hr(hr) + ")";
-  VARIANT s;
-  VariantInit(&s);
-  std::string out = SUCCEEDED(VariantChangeType(&s, &v, 0, VT_BSTR)) ? Utf8(V_BSTR(&s)) : "?";
-  VariantClear(&s);
-  VariantClear(&v);
-  return out;
+  Variant s;
+  return SUCCEEDED(VariantChangeType(s.get(), v.get(), 0, VT_BSTR)) ? Utf8(V_BSTR(s.get())) : "?";
 }
 
 HRESULT Call(IDispatch* d, const wchar_t* name) {
@@ -77,12 +78,11 @@ HRESULT PutVisible(IDispatch* d, bool visible) {
   DISPID id;
   HRESULT hr = Dispid(d, L"Visible", id);
   if (FAILED(hr)) return hr;
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;  // as scripts pass it: 1
-  V_I4(&v) = visible ? 1 : 0;
+  Variant v;
+  V_VT(v.get()) = VT_I4;  // as scripts pass it: 1
+  V_I4(v.get()) = visible ? 1 : 0;
   DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS p{&v, &put, 1, 1};
+  DISPPARAMS p{v.get(), &put, 1, 1};
   return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr);
 }
 
@@ -92,19 +92,18 @@ HRESULT OpenNamed(IDispatch* collection, const std::wstring& path, VARIANT* resu
   DISPID ids[2];
   HRESULT hr = collection->GetIDsOfNames(IID_NULL, names, 2, LOCALE_USER_DEFAULT, ids);
   if (FAILED(hr)) return hr;
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BSTR;
-  V_BSTR(&arg) = SysAllocString(path.c_str());
-  DISPPARAMS p{&arg, &ids[1], 1, 1};
+  Variant arg;
+  V_VT(arg.get()) = VT_BSTR;
+  V_BSTR(arg.get()) = SysAllocString(path.c_str());
+  DISPPARAMS p{arg.get(), &ids[1], 1, 1};
   VariantInit(result);
   EXCEPINFO ex{};
   hr = collection->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &p, result, &ex, nullptr);
-  if (hr == DISP_E_EXCEPTION) Say("Open exception: " + Utf8(ex.bstrDescription));
-  SysFreeString(ex.bstrSource);
-  SysFreeString(ex.bstrDescription);
-  SysFreeString(ex.bstrHelpFile);
-  VariantClear(&arg);
+  Bstr source, description, help;  // what the call handed over, freed here
+  *source.put() = ex.bstrSource;
+  *description.put() = ex.bstrDescription;
+  *help.put() = ex.bstrHelpFile;
+  if (hr == DISP_E_EXCEPTION) Say("Open exception: " + Utf8(description.get()));
   return hr;
 }
 
@@ -119,55 +118,49 @@ int Local(const std::wstring& progId, const std::wstring& doc) {
   HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
   Say("CLSIDFromProgID " + Hr(hr));
   if (FAILED(hr)) return 1;
-  IDispatch* app = nullptr;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
+  ComPtr<IDispatch> app;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, app.putVoid());
   Say("CoCreateInstance(CLSCTX_LOCAL_SERVER) " + Hr(hr));
   if (FAILED(hr)) return 1;
-  Say("Name=" + GetText(app, L"Name") + " Version=" + GetText(app, L"Version"));
+  Say("Name=" + GetText(app.get(), L"Name") + " Version=" + GetText(app.get(), L"Version"));
   if (progId.rfind(L"Word", 0) == 0) {
     DISPID id;
-    Say("Word refuses Workbooks " + Hr(Dispid(app, L"Workbooks", id)));
+    Say("Word refuses Workbooks " + Hr(Dispid(app.get(), L"Workbooks", id)));
   }
-  IUnknown* running = nullptr;
-  hr = GetActiveObject(clsid, nullptr, &running);
+  ComPtr<IUnknown> running;
+  hr = GetActiveObject(clsid, nullptr, running.put());
   Say("GetActiveObject " + Hr(hr));
   if (running) {
-    IUnknown* a = nullptr;
-    IUnknown* b = nullptr;
-    app->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
-    running->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
-    Say(std::string("same object=") + (a && a == b ? "yes" : "no"));
-    if (a) a->Release();
-    if (b) b->Release();
-    running->Release();
+    ComPtr<IUnknown> a, b;
+    app.as(IID_IUnknown, &a);
+    running.as(IID_IUnknown, &b);
+    Say(std::string("same object=") + (a && a.get() == b.get() ? "yes" : "no"));
   }
-  HRESULT put = PutVisible(app, true);
-  Say("Visible put " + Hr(put) + " now=" + GetText(app, L"Visible"));
-  VARIANT coll;
-  hr = Get(app, CollectionOf(progId), &coll);
+  HRESULT put = PutVisible(app.get(), true);
+  Say("Visible put " + Hr(put) + " now=" + GetText(app.get(), L"Visible"));
+  Variant coll;
+  hr = Get(app.get(), CollectionOf(progId), coll.get());
   Say(Utf8(CollectionOf(progId)) + " " + Hr(hr));
-  if (SUCCEEDED(hr) && V_VT(&coll) == VT_DISPATCH) {
-    VARIANT opened;
-    hr = OpenNamed(V_DISPATCH(&coll), doc, &opened);
-    Say("Open(FileName:=...) " + Hr(hr) + (SUCCEEDED(hr) && V_VT(&opened) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(&opened), L"Name") : ""));
-    VariantClear(&opened);
-    hr = OpenNamed(V_DISPATCH(&coll), doc + L".missing", &opened);
-    Say("Open(missing file) " + Hr(hr));
-    VariantClear(&opened);
-    Say("Count=" + GetText(V_DISPATCH(&coll), L"Count"));
+  if (SUCCEEDED(hr) && V_VT(coll.get()) == VT_DISPATCH) {
+    IDispatch* c = V_DISPATCH(coll.get());
+    {
+      Variant opened;
+      hr = OpenNamed(c, doc, opened.get());
+      Say("Open(FileName:=...) " + Hr(hr) +
+          (SUCCEEDED(hr) && V_VT(opened.get()) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(opened.get()), L"Name") : ""));
+    }
+    Variant missing;
+    Say("Open(missing file) " + Hr(OpenNamed(c, doc + L".missing", missing.get())));
+    Say("Count=" + GetText(c, L"Count"));
   }
-  VariantClear(&coll);
-  Say("Caption=" + GetText(app, L"Caption"));
-  Say("Quit " + Hr(Call(app, L"Quit")));
-  app->Release();
+  Say("Caption=" + GetText(app.get(), L"Caption"));
+  Say("Quit " + Hr(Call(app.get(), L"Quit")));
   return 0;
 }
 
 HRESULT GetHr(IDispatch* d, const wchar_t* name) {
-  VARIANT v;
-  HRESULT hr = Get(d, name, &v);
-  VariantClear(&v);
-  return hr;
+  Variant v;
+  return Get(d, name, v.get());
 }
 
 bool Has(IDispatch* d, const wchar_t* name) {
@@ -175,11 +168,11 @@ bool Has(IDispatch* d, const wchar_t* name) {
   return SUCCEEDED(Dispid(d, name, id));
 }
 
-IDispatch* CreateLocal(const wchar_t* progId, HRESULT& hr) {
+ComPtr<IDispatch> CreateLocal(const wchar_t* progId, HRESULT& hr) {
   CLSID clsid;
-  IDispatch* app = nullptr;
+  ComPtr<IDispatch> app;
   hr = CLSIDFromProgID(progId, &clsid);
-  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, app.putVoid());
   return app;
 }
 
@@ -198,76 +191,69 @@ int Tour(const std::wstring& folder) {
   int failures = 0;
   for (const HostCase& c : cases) {
     HRESULT hr;
-    IDispatch* app = CreateLocal(c.progId, hr);
-    std::string name = app ? GetText(app, L"Name") : Utf8(c.progId);
+    ComPtr<IDispatch> app = CreateLocal(c.progId, hr);
+    std::string name = app ? GetText(app.get(), L"Name") : Utf8(c.progId);
     Say(name + " created " + Hr(hr));
     if (!app) {
       ++failures;
       continue;
     }
-    HRESULT put = PutVisible(app, true);
-    Say(name + " Visible put " + Hr(put) + " now=" + GetText(app, L"Visible"));
+    HRESULT put = PutVisible(app.get(), true);
+    Say(name + " Visible put " + Hr(put) + " now=" + GetText(app.get(), L"Visible"));
     std::string present;
-    for (const wchar_t* coll : collections) present += " " + Utf8(coll) + "=" + (Has(app, coll) ? "yes" : "no");
+    for (const wchar_t* coll : collections) present += " " + Utf8(coll) + "=" + (Has(app.get(), coll) ? "yes" : "no");
     Say(name + present);
-    VARIANT coll;
-    hr = Get(app, c.collection, &coll);
-    if (SUCCEEDED(hr) && V_VT(&coll) == VT_DISPATCH) {
-      VARIANT opened;
-      hr = OpenNamed(V_DISPATCH(&coll), folder + L"\\" + c.document, &opened);
-      Say(name + " Open " + Hr(hr) + (SUCCEEDED(hr) && V_VT(&opened) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(&opened), L"Name") : ""));
-      VariantClear(&opened);
+    Variant coll;
+    hr = Get(app.get(), c.collection, coll.get());
+    if (SUCCEEDED(hr) && V_VT(coll.get()) == VT_DISPATCH) {
+      Variant opened;
+      hr = OpenNamed(V_DISPATCH(coll.get()), folder + L"\\" + c.document, opened.get());
+      Say(name + " Open " + Hr(hr) +
+          (SUCCEEDED(hr) && V_VT(opened.get()) == VT_DISPATCH ? " Name=" + GetText(V_DISPATCH(opened.get()), L"Name") : ""));
     } else {
       Say(name + " " + Utf8(c.collection) + " " + Hr(hr));
     }
-    VariantClear(&coll);
-    VARIANT window;
-    hr = Get(app, L"ActiveWindow", &window);
-    if (SUCCEEDED(hr) && V_VT(&window) == VT_DISPATCH) Say(name + " ActiveWindow.Caption=" + GetText(V_DISPATCH(&window), L"Caption"));
-    VariantClear(&window);
-    std::string caption = GetText(app, L"Caption");
-    Say(name + " Caption=" + caption);
-    if (Has(app, L"HWND")) {
+    Variant window;
+    hr = Get(app.get(), L"ActiveWindow", window.get());
+    if (SUCCEEDED(hr) && V_VT(window.get()) == VT_DISPATCH)
+      Say(name + " ActiveWindow.Caption=" + GetText(V_DISPATCH(window.get()), L"Caption"));
+    Say(name + " Caption=" + GetText(app.get(), L"Caption"));
+    if (Has(app.get(), L"HWND")) {
       // A 32-bit handle value made a window handle again the documented way, in this process.
-      VARIANT h;
-      hr = Get(app, L"HWND", &h);
-      HWND hwnd = SUCCEEDED(hr) && V_VT(&h) == VT_I4 ? static_cast<HWND>(LongToHandle(V_I4(&h))) : nullptr;
+      Variant h;
+      hr = Get(app.get(), L"HWND", h.get());
+      HWND hwnd = SUCCEEDED(hr) && V_VT(h.get()) == VT_I4 ? static_cast<HWND>(LongToHandle(V_I4(h.get()))) : nullptr;
       wchar_t title[256] = L"";
       if (hwnd) GetWindowTextW(hwnd, title, 256);
-      Say(name + " HWND type=" + std::to_string(V_VT(&h)) + " window=" + (hwnd && IsWindow(hwnd) ? "yes" : "no") + " title=" + Utf8(title));
-      VariantClear(&h);
+      Say(name + " HWND type=" + std::to_string(V_VT(h.get())) + " window=" + (hwnd && IsWindow(hwnd) ? "yes" : "no") +
+          " title=" + Utf8(title));
     }
-    Say(name + " Quit " + Hr(Call(app, L"Quit")));
+    Say(name + " Quit " + Hr(Call(app.get(), L"Quit")));
     // The host is ending: it must refuse this call, not run it.
-    hr = GetHr(app, L"Name");
+    hr = GetHr(app.get(), L"Name");
     Say(name + " call after Quit " + (FAILED(hr) ? "refused" : "ran") + " " + Hr(hr));
-    app->Release();
   }
   // Shown and hidden again, an embedded host is back under its clients' control and ends
   // with the last of them.
   HRESULT hr;
-  IDispatch* app = CreateLocal(L"Word.Application", hr);
-  if (app) {
-    HRESULT shown = PutVisible(app, true);
-    HRESULT hidden = PutVisible(app, false);
-    Say("Word shown " + Hr(shown) + " hidden " + Hr(hidden) + " UserControl=" + GetText(app, L"UserControl"));
-    app->Release();
-    Say("Word released without Quit");
-  } else {
+  ComPtr<IDispatch> app = CreateLocal(L"Word.Application", hr);
+  if (!app) {
     Say("Word created again " + Hr(hr));
-    ++failures;
+    return 1;
   }
+  HRESULT shown = PutVisible(app.get(), true);
+  HRESULT hidden = PutVisible(app.get(), false);
+  Say("Word shown " + Hr(shown) + " hidden " + Hr(hidden) + " UserControl=" + GetText(app.get(), L"UserControl"));
+  app.reset();
+  Say("Word released without Quit");
   return failures ? 1 : 0;
 }
 
 // Creates the application, reads its name and lets it go without Quit.
 int Release(const std::wstring& progId) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-  IDispatch* app = nullptr;
-  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&app));
-  Say("attached " + Hr(hr) + (app ? " Name=" + GetText(app, L"Name") + " Visible=" + GetText(app, L"Visible") : ""));
-  if (app) app->Release();
+  HRESULT hr;
+  ComPtr<IDispatch> app = CreateLocal(progId.c_str(), hr);
+  Say("attached " + Hr(hr) + (app ? " Name=" + GetText(app.get(), L"Name") + " Visible=" + GetText(app.get(), L"Visible") : ""));
   return SUCCEEDED(hr) ? 0 : 1;
 }
 
@@ -283,25 +269,23 @@ int Active(const std::wstring& progId, int seconds, const std::wstring& caption)
     Say("CLSIDFromProgID " + Hr(hr));
     return 1;
   }
-  IUnknown* running = nullptr;
-  while (FAILED(hr = GetActiveObject(clsid, nullptr, &running)) && timeLeft()) Sleep(100);
+  ComPtr<IUnknown> running;
+  while (FAILED(hr = GetActiveObject(clsid, nullptr, running.put())) && timeLeft()) Sleep(100);
   Say("GetActiveObject " + Hr(hr));
   if (!running) return 1;
-  IDispatch* app = nullptr;
-  hr = running->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&app));
-  running->Release();
-  if (FAILED(hr)) return 1;
+  ComPtr<IDispatch> app;
+  if (FAILED(running.as(IID_IDispatch, &app))) return 1;
+  running.reset();
   // The host is ready for this client once it shows the expected caption.
   std::string want = Utf8(caption.c_str());
-  std::string shown = GetText(app, L"Caption");
+  std::string shown = GetText(app.get(), L"Caption");
   while (!want.empty() && shown != want && timeLeft()) {
     Sleep(100);
-    shown = GetText(app, L"Caption");
+    shown = GetText(app.get(), L"Caption");
   }
-  Say("Name=" + GetText(app, L"Name") + " Caption=" + shown);
-  if (progId.rfind(L"PowerPoint", 0) == 0) Say(std::string("HWND ") + (GetText(app, L"HWND") != "0" ? "set" : "0"));
-  Say("Quit " + Hr(Call(app, L"Quit")));
-  app->Release();
+  Say("Name=" + GetText(app.get(), L"Name") + " Caption=" + shown);
+  if (progId.rfind(L"PowerPoint", 0) == 0) Say(std::string("HWND ") + (GetText(app.get(), L"HWND") != "0" ? "set" : "0"));
+  Say("Quit " + Hr(Call(app.get(), L"Quit")));
   return 0;
 }
 
@@ -312,13 +296,13 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: hostsim_client local|active ProgID document|seconds\n");
     return 2;
   }
-  if (FAILED(CoInitialize(nullptr))) return 1;
+  kv::ComApartment com;
+  if (FAILED(com.result())) return 1;
   std::wstring mode = argv[1];
   int rc = mode == L"local"     ? Local(argv[2], argv[3])
            : mode == L"active"  ? Active(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : L"")
            : mode == L"release" ? Release(argv[2])
            : mode == L"tour"    ? Tour(argv[2])
                                 : 2;
-  CoUninitialize();
   return rc;
 }

@@ -57,17 +57,17 @@ constexpr DispMember Thrower::kMembers[];
 HRESULT InvokeValue(IDispatch* d, int& value) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   Variant result;
-  HRESULT hr = d->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+  HRESULT hr = d->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(), nullptr, nullptr);
   value = V_VT(&result.v()) == VT_I4 ? V_I4(&result.v()) : -1;
   return hr;
 }
 
 std::string ReadAll(const std::wstring& path) {
-  KernelHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (f.Get() == INVALID_HANDLE_VALUE) return {};
+  kv::UniqueFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return {};
   char buf[4096];
   DWORD got = 0;
-  if (!ReadFile(f.Get(), buf, sizeof buf, &got, nullptr)) return {};
+  if (!ReadFile(f.get(), buf, sizeof buf, &got, nullptr)) return {};
   return std::string(buf, got);
 }
 
@@ -88,7 +88,15 @@ int wmain() {
         "a failed string allocation -> E_OUTOFMEMORY");
 
   // The dispatch base routes Invoke and QueryInterface through the barrier.
-  auto* t = new Thrower();
+  // Every object the host hands out is listed while it lives, for the disconnect at shutdown.
+  Check(TrackedObjectCount() == 0, "no object listed before any is made");
+  auto owner = ComPtr<Thrower>::adopt(new Thrower());
+  Thrower* t = owner.get();
+  {
+    auto second = ComPtr<Thrower>::adopt(new Thrower());
+    Check(TrackedObjectCount() == 2, "two live objects are listed");
+  }
+  Check(TrackedObjectCount() == 1, "a destroyed object leaves the list");
   int value = 0;
   Check(InvokeValue(t, value) == S_OK && value == 7, "Invoke without a throw returns the member's value");
   t->what = 1;
@@ -107,7 +115,8 @@ int wmain() {
   LPOLESTR name = const_cast<LPOLESTR>(L"Value");
   DISPID id = 0;
   Check(t->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id) == S_OK && id == 1, "GetIDsOfNames still answers");
-  Check(t->Release() == 0, "the object is released once");
+  owner.reset();
+  Check(TrackedObjectCount() == 0, "the last reference destroys the object once and unlists it");
 
   // LogBuilt writes the line it builds and drops one whose building throws.
   wchar_t dir[MAX_PATH], path[MAX_PATH];

@@ -33,12 +33,12 @@ class AddinInstanceObject : public DispatchImpl<IDispatch> {
       case 4:
         if (put) {
           const VARIANT* v = args.PutValue();
-          object_.Reset();
+          object_.reset();
           if (v && V_VT(v) == VT_DISPATCH) object_ = ComPtr<IDispatch>(V_DISPATCH(v));
           Log("host<-", "COMAddIn.Object [put] = S_OK");
           return S_OK;
         }
-        SetResult(result, object_.Get());
+        SetResult(result, object_.get());
         break;
       default: return DISP_E_MEMBERNOTFOUND;
     }
@@ -65,11 +65,11 @@ std::vector<std::wstring> ListAddins(const AppInfo& info) {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) continue;
-    RegKey key(raw);
+    kv::UniqueKey key(raw);
     for (DWORD i = 0; i < kMaxAddins; ++i) {
       wchar_t name[256];
       DWORD len = 256;
-      if (RegEnumKeyExW(key.Get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (RegEnumKeyExW(key.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
       bool seen = false;
       for (const auto& p : out) seen |= lstrcmpiW(p.c_str(), name) == 0;
       if (seen) continue;
@@ -101,16 +101,16 @@ std::unique_ptr<AddinRecord> Connect(Host& h, const std::wstring& progId) {
     Log("host", "add-in " + Quote(progId) + ": CLSIDFromProgID = " + HrText(hr));
     return nullptr;
   }
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, rec->object.OutVoid());
-  Log("host", "add-in " + Quote(progId) + " " + GuidText(clsid) + ": CoCreateInstance = " + HrText(hr));
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, rec->object.putVoid());
+  Log("host", "add-in " + Quote(progId) + " " + GuidUtf8(clsid) + ": CoCreateInstance = " + HrText(hr));
   if (FAILED(hr)) return nullptr;
-  hr = rec->object->QueryInterface(IID__IDTExtensibility2, rec->extensibility.OutVoid());
-  Log("host->", "QueryInterface(_IDTExtensibility2 " + GuidText(IID__IDTExtensibility2) + ") = " + HrText(hr));
+  hr = rec->object->QueryInterface(IID__IDTExtensibility2, rec->extensibility.putVoid());
+  Log("host->", "QueryInterface(_IDTExtensibility2 " + GuidUtf8(IID__IDTExtensibility2) + ") = " + HrText(hr));
   if (FAILED(hr)) return nullptr;
-  rec->object->QueryInterface(IID_IDispatch, rec->callbacks.OutVoid());
-  rec->addinInstance = ComPtr<IDispatch>::Adopt(new (std::nothrow) AddinInstanceObject(progId));
+  rec->object->QueryInterface(IID_IDispatch, rec->callbacks.putVoid());
+  rec->addinInstance = ComPtr<IDispatch>::adopt(new (std::nothrow) AddinInstanceObject(progId));
   SafeArrayOwner custom;
-  hr = rec->extensibility->OnConnection(h.app.Get(), ext_cm_Startup, rec->addinInstance.Get(), &custom.psa);
+  hr = rec->extensibility->OnConnection(h.app.get(), ext_cm_Startup, rec->addinInstance.get(), &custom.psa);
   Log("host->", "OnConnection(Application=" + Utf8(h.info.name) + ".Application, ConnectMode=1 ext_cm_Startup, AddInInst=COMAddIn " +
                     Quote(progId) + ", custom=[]) = " + HrText(hr));
   if (FAILED(hr)) return nullptr;
@@ -119,13 +119,13 @@ std::unique_ptr<AddinRecord> Connect(Host& h, const std::wstring& progId) {
 
 void LoadRibbon(Host& h, AddinRecord& rec) {
   ComPtr<IRibbonExtensibility> ribbon;
-  HRESULT hr = rec.object->QueryInterface(IID_IRibbonExtensibility, ribbon.OutVoid());
-  Log("host->", "QueryInterface(IRibbonExtensibility " + GuidText(IID_IRibbonExtensibility) + ") = " + HrText(hr));
+  HRESULT hr = rec.object->QueryInterface(IID_IRibbonExtensibility, ribbon.putVoid());
+  Log("host->", "QueryInterface(IRibbonExtensibility " + GuidUtf8(IID_IRibbonExtensibility) + ") = " + HrText(hr));
   if (FAILED(hr)) return;
   Bstr id(h.info.ribbonId);
   Bstr xml;
-  hr = ribbon->GetCustomUI(id.Get(), xml.Out());
-  std::wstring text = xml.Str();
+  hr = ribbon->GetCustomUI(id.get(), xml.put());
+  std::wstring text = xml.str();
   Log("host->", "GetCustomUI(RibbonID=" + Quote(h.info.ribbonId) + ") = " + HrText(hr) + " length=" + std::to_string(text.size()));
   if (FAILED(hr) || text.empty()) return;
   if (text.size() > kMaxRibbonChars) {
@@ -154,12 +154,12 @@ void LoadRibbon(Host& h, AddinRecord& rec) {
       VARIANT arg;
       VariantInit(&arg);
       V_VT(&arg) = VT_DISPATCH;
-      V_DISPATCH(&arg) = rec.ribbonUI.Get();
+      V_DISPATCH(&arg) = rec.ribbonUI.get();
       DISPPARAMS params{&arg, nullptr, 1, 0};
       Variant result;
       EXCEPINFO ex{};
       UINT argErr = 0;
-      hr = rec.callbacks->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &ex, &argErr);
+      hr = rec.callbacks->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.get(), &ex, &argErr);
       SysFreeString(ex.bstrSource);
       SysFreeString(ex.bstrDescription);
       SysFreeString(ex.bstrHelpFile);
@@ -172,11 +172,11 @@ void LoadRibbon(Host& h, AddinRecord& rec) {
 void OfferPaneFactory(Host& h, AddinRecord& rec) {
   (void)h;
   ComPtr<ICustomTaskPaneConsumer> consumer;
-  HRESULT hr = rec.object->QueryInterface(IID_ICustomTaskPaneConsumer, consumer.OutVoid());
-  Log("host->", "QueryInterface(ICustomTaskPaneConsumer " + GuidText(IID_ICustomTaskPaneConsumer) + ") = " + HrText(hr));
+  HRESULT hr = rec.object->QueryInterface(IID_ICustomTaskPaneConsumer, consumer.putVoid());
+  Log("host->", "QueryInterface(ICustomTaskPaneConsumer " + GuidUtf8(IID_ICustomTaskPaneConsumer) + ") = " + HrText(hr));
   if (FAILED(hr)) return;
   ComPtr<ICTPFactory> factory = NewPaneFactory();
-  hr = consumer->CTPFactoryAvailable(factory.Get());
+  hr = consumer->CTPFactoryAvailable(factory.get());
   Log("host->", "CTPFactoryAvailable(CTPFactoryInst=ICTPFactory) = " + HrText(hr));
 }
 
@@ -214,18 +214,18 @@ void Host::ShutdownAddins() {
   }
   // Panes and their controls go before the add-ins that created them are released.
   for (auto& f : frames) {
-    for (auto& p : f->panes) DestroyPaneWindow(p.Get());
+    for (auto& p : f->panes) DestroyPaneWindow(p.get());
     f->panes.clear();
-    for (auto& item : f->ribbon) item->control.Reset();
+    for (auto& item : f->ribbon) item->control.reset();
   }
   NotifyConnectionsOnQuit();
   for (auto& rec : addins) {
-    DetachRibbonUI(rec->ribbonUI.Get());
-    rec->ribbonUI.Reset();
-    rec->callbacks.Reset();
-    rec->extensibility.Reset();
-    rec->addinInstance.Reset();
-    rec->object.Reset();
+    DetachRibbonUI(rec->ribbonUI.get());
+    rec->ribbonUI.reset();
+    rec->callbacks.reset();
+    rec->extensibility.reset();
+    rec->addinInstance.reset();
+    rec->object.reset();
     Log("host", "add-in " + Quote(rec->progId) + " released");
   }
   addins.clear();

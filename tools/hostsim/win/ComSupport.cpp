@@ -7,31 +7,29 @@
 
 namespace hostsim {
 
-std::string Utf8(const wchar_t* w) { return w ? Utf8(std::wstring(w)) : std::string(); }
-
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-  return out;
+std::string Utf8(std::wstring_view w) {
+  std::string out;
+  if (kv::WideToUtf8(w, &out)) return out;
+  // Only for the log: each unpaired surrogate becomes U+FFFD, the rest converts as it is.
+  std::wstring clean(w);
+  for (size_t i = 0; i < clean.size(); ++i) {
+    wchar_t c = clean[i];
+    bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+    if (high && i + 1 < clean.size() && clean[i + 1] >= 0xDC00 && clean[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (high || low) {
+      clean[i] = 0xFFFD;
+    }
+  }
+  return kv::WideToUtf8(clean, &out) ? out : std::string("?");
 }
 
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring out(n > 0 ? n : 0, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
-  return out;
+std::wstring Wide(std::string_view utf8) {
+  std::wstring out;
+  return kv::Utf8ToWide(utf8, &out) ? out : std::wstring(1, L'\xFFFD');
 }
 
-std::string GuidText(REFGUID g) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
-                g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  return buf;
-}
+std::string GuidUtf8(REFGUID g) { return Utf8(kv::GuidText(g)); }
 
 std::string HrText(HRESULT hr) {
   static const struct { HRESULT hr; const char* name; } names[] = {

@@ -42,7 +42,7 @@ HRESULT DispArgs::GetInt(UINT position, DISPID paramId, int& out) const {
 
 HRESULT VariantToString(const VARIANT& v, std::wstring& out) {
   Variant tmp;
-  HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(&v), 0, VT_BSTR);
+  HRESULT hr = VariantChangeType(tmp.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR);
   if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
   BSTR b = V_BSTR(&tmp.v());
   out.assign(b ? b : L"", b ? SysStringLen(b) : 0);
@@ -51,14 +51,14 @@ HRESULT VariantToString(const VARIANT& v, std::wstring& out) {
 
 HRESULT VariantToBool(const VARIANT& v, bool& out) {
   Variant tmp;
-  if (FAILED(VariantChangeType(&tmp, const_cast<VARIANT*>(&v), 0, VT_BOOL))) return DISP_E_TYPEMISMATCH;
+  if (FAILED(VariantChangeType(tmp.get(), const_cast<VARIANT*>(&v), 0, VT_BOOL))) return DISP_E_TYPEMISMATCH;
   out = V_BOOL(&tmp.v()) != VARIANT_FALSE;
   return S_OK;
 }
 
 HRESULT VariantToInt(const VARIANT& v, int& out) {
   Variant tmp;
-  if (FAILED(VariantChangeType(&tmp, const_cast<VARIANT*>(&v), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+  if (FAILED(VariantChangeType(tmp.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
   out = V_I4(&tmp.v());
   return S_OK;
 }
@@ -133,7 +133,7 @@ void DisconnectAllObjects() noexcept {
   while (t) {
     TrackedObject* nextEntry = t->next;
     ComPtr<IUnknown> next(nextEntry ? nextEntry->object : nullptr);
-    CoDisconnectObject(current.Get(), 0);
+    CoDisconnectObject(current.get(), 0);
     current = std::move(next);
     t = nextEntry;
   }

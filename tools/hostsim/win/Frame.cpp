@@ -67,7 +67,7 @@ LRESULT CALLBACK PaneProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       FillRect(dc, &title, GetSysColorBrush(COLOR_ACTIVECAPTION));
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
-      SelectObjectScope font(dc, Host::Get().font);
+      kv::SelectedObject font(dc, Host::Get().font);
       std::wstring text = WindowText(hwnd);
       RECT tr{6, 0, r.right - 4, 22};
       DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
@@ -111,10 +111,10 @@ const wchar_t* PaneClassName() { return kPaneClass; }
 
 int TextWidthPx(const std::string& utf8) {
   std::wstring w = Wide(utf8);
-  WindowDC dc(nullptr);
-  SelectObjectScope font(dc.Get(), Host::Get().font);
+  kv::WindowDc dc(nullptr);
+  kv::SelectedObject font(dc.get(), Host::Get().font);
   SIZE size{};
-  GetTextExtentPoint32W(dc.Get(), w.c_str(), static_cast<int>(w.size()), &size);
+  GetTextExtentPoint32W(dc.get(), w.c_str(), static_cast<int>(w.size()), &size);
   return size.cx;
 }
 
@@ -253,13 +253,13 @@ void Host::LayoutFrame(Frame* frame) {
   int right = r.right;
   // Visible panes are docked at the right edge, the first one outermost.
   for (auto& pane : frame->panes) {
-    HWND pw = PaneWindow(pane.Get());
+    HWND pw = PaneWindow(pane.get());
     if (!pw) continue;
-    if (!PaneVisible(pane.Get())) {
+    if (!PaneVisible(pane.get())) {
       ShowWindow(pw, SW_HIDE);
       continue;
     }
-    int width = std::min(PaneWidth(pane.Get()), std::max(0, right - 100));
+    int width = std::min(PaneWidth(pane.get()), std::max(0, right - 100));
     int top = frame->ribbonHeight;
     MoveWindow(pw, right - width, top, width, std::max(0, static_cast<int>(r.bottom) - top), TRUE);
     ShowWindow(pw, SW_SHOW);

@@ -61,8 +61,8 @@ struct RibbonItem {
   bool large = false;
   bool checked = false;
   std::wstring committedText;  // last text the edit box reported through onChange
-  IconHandle icon;
-  GdiObject bitmap;
+  kv::UniqueIcon icon;
+  kv::UniqueGdiObject bitmap;
   ComPtr<IDispatch> control;  // the IRibbonControl handed to callbacks
 };
 

@@ -15,8 +15,8 @@ LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const s
   HKEY raw = nullptr;
   LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
-  RegKey key(raw);
-  return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  kv::UniqueKey key(raw);
+  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -29,7 +29,7 @@ const wchar_t* CommandName(AppKind kind) {
 }
 
 HRESULT RegisterOne(const AppInfo& info) {
-  std::wstring clsid = Wide(GuidText(info.clsid));
+  std::wstring clsid = kv::GuidText(info.clsid);
   std::wstring exe = ExePath();
   if (exe.empty()) return E_FAIL;
   std::wstring command = L"\"" + exe + L"\" --app " + CommandName(info.kind);
@@ -41,14 +41,14 @@ HRESULT RegisterOne(const AppInfo& info) {
   rc |= SetString(HKEY_CLASSES_ROOT, info.progId, nullptr, std::wstring(info.progId) + L" (" + kServerMark + L")");
   rc |= SetString(HKEY_CLASSES_ROOT, std::wstring(info.progId) + L"\\CLSID", nullptr, clsid);
   // Cross-process callers reach the application's _Application through the dispatch marshaller.
-  std::wstring itf = L"Interface\\" + Wide(GuidText(info.applicationIid));
+  std::wstring itf = L"Interface\\" + kv::GuidText(info.applicationIid);
   rc |= SetString(HKEY_CLASSES_ROOT, itf, nullptr, L"_Application");
   rc |= SetString(HKEY_CLASSES_ROOT, itf + L"\\ProxyStubClsid32", nullptr, L"{00020420-0000-0000-C000-000000000046}");
   return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
 bool IsOurs(const AppInfo& info) {
-  std::wstring path = L"CLSID\\" + Wide(GuidText(info.clsid));
+  std::wstring path = L"CLSID\\" + kv::GuidText(info.clsid);
   wchar_t buf[1024];
   DWORD size = sizeof buf;
   if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return false;
@@ -80,7 +80,7 @@ class ApplicationFactory : public IClassFactory {
     Host& h = Host::Get();
     if (!h.app || h.quitting) return CO_E_SERVER_STOPPING;
     HRESULT hr = h.app->QueryInterface(iid, out);
-    LogBuilt("host<-", [&] { return "ClassFactory.CreateInstance(" + GuidText(iid) + ") = " + HrText(hr); });
+    LogBuilt("host<-", [&] { return "ClassFactory.CreateInstance(" + GuidUtf8(iid) + ") = " + HrText(hr); });
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -153,9 +153,9 @@ HRESULT UnregisterServers() {
       Log("host", "unregister " + Utf8(info.progId) + ": not registered by this program; left alone");
       continue;
     }
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Wide(GuidText(info.clsid))).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + kv::GuidText(info.clsid)).c_str());
     RegDeleteTreeW(HKEY_CLASSES_ROOT, info.progId);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"Interface\\" + Wide(GuidText(info.applicationIid))).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"Interface\\" + kv::GuidText(info.applicationIid)).c_str());
     Log("host", "unregister " + Utf8(info.progId) + " = S_OK");
   }
   return S_OK;
@@ -189,9 +189,9 @@ namespace {
 HRESULT ProbeComService() {
   ComPtr<IRunningObjectTable> table;
   ComPtr<IMoniker> name;
-  HRESULT hr = GetRunningObjectTable(0, table.Out());
-  if (SUCCEEDED(hr)) hr = CreateItemMoniker(L"!", L"hostsim probe", name.Out());
-  if (SUCCEEDED(hr)) hr = table->IsRunning(name.Get());
+  HRESULT hr = GetRunningObjectTable(0, table.put());
+  if (SUCCEEDED(hr)) hr = CreateItemMoniker(L"!", L"hostsim probe", name.put());
+  if (SUCCEEDED(hr)) hr = table->IsRunning(name.get());
   return FAILED(hr) ? hr : S_OK;
 }
 
@@ -252,29 +252,29 @@ HRESULT RegisterCallFilter() {
   IMessageFilter* previous = nullptr;
   HRESULT hr = CoRegisterMessageFilter(&g_filter, &previous);
   // Nothing else in this process registers one; a previous filter would only be put back.
-  ComPtr<IMessageFilter> drop = ComPtr<IMessageFilter>::Adopt(previous);
+  ComPtr<IMessageFilter> drop = ComPtr<IMessageFilter>::adopt(previous);
   return hr;
 }
 
 void RevokeCallFilter() {
   IMessageFilter* previous = nullptr;
   CoRegisterMessageFilter(nullptr, &previous);
-  ComPtr<IMessageFilter> drop = ComPtr<IMessageFilter>::Adopt(previous);
+  ComPtr<IMessageFilter> drop = ComPtr<IMessageFilter>::adopt(previous);
 }
 
 HRESULT RegisterInRot(DWORD& cookie) {
   Host& h = Host::Get();
   // Weak: the table's entry is no client, so it must not keep an embedded host alive once the
   // last real client has gone.
-  HRESULT hr = RegisterActiveObject(h.app.Get(), h.info.clsid, ACTIVEOBJECT_WEAK, &cookie);
+  HRESULT hr = RegisterActiveObject(h.app.get(), h.info.clsid, ACTIVEOBJECT_WEAK, &cookie);
   // The COM service may have gone away since it was checked (a Wine prefix still finishing its
   // set-up session): wait for it once more and retry, bounded.
   if (hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)) {
     Log("host", "RegisterActiveObject = " + HrText(hr) + "; waiting for the COM service");
     if (SUCCEEDED(WaitForComService(10000)))
-      hr = RegisterActiveObject(h.app.Get(), h.info.clsid, ACTIVEOBJECT_WEAK, &cookie);
+      hr = RegisterActiveObject(h.app.get(), h.info.clsid, ACTIVEOBJECT_WEAK, &cookie);
   }
-  Log("host", "RegisterActiveObject(" + Utf8(h.info.progId) + " " + GuidText(h.info.clsid) + ") = " + HrText(hr));
+  Log("host", "RegisterActiveObject(" + Utf8(h.info.progId) + " " + GuidUtf8(h.info.clsid) + ") = " + HrText(hr));
   return hr;
 }
 

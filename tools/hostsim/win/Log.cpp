@@ -7,8 +7,8 @@
 namespace hostsim {
 namespace {
 
-KernelHandle& LogFile() {
-  static KernelHandle file;
+kv::UniqueFile& LogFile() {
+  static kv::UniqueFile file;
   return file;
 }
 
@@ -23,7 +23,7 @@ void WriteAll(HANDLE h, const std::string& s) {
 void OpenLogFile(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) LogFile().Reset(h);
+  if (h != INVALID_HANDLE_VALUE) LogFile().reset(h);
 }
 
 void Log(const char* category, const std::string& text) noexcept {
@@ -34,7 +34,7 @@ void Log(const char* category, const std::string& text) noexcept {
       if (ch == '\n' || ch == '\r') ch = ' ';
     line += "\n";
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), line);
-    WriteAll(LogFile().Get(), line);
+    WriteAll(LogFile().get(), line);
   } catch (...) {
   }
 }

@@ -103,14 +103,14 @@ class ConnectionPoint : public IConnectionPoint {
     *cookie = 0;
     ComPtr<IDispatch> events;
     // A sink must answer the event interface itself, as with the real hosts.
-    HRESULT hr = sink->QueryInterface(iid_, events.OutVoid());
+    HRESULT hr = sink->QueryInterface(iid_, events.putVoid());
     if (FAILED(hr) || !events) {
-      Log("host<-", "ConnectionPoint" + GuidText(iid_) + ".Advise(sink) = CONNECT_E_CANNOTCONNECT (sink lacks the event interface)");
+      Log("host<-", "ConnectionPoint" + GuidUtf8(iid_) + ".Advise(sink) = CONNECT_E_CANNOTCONNECT (sink lacks the event interface)");
       return CONNECT_E_CANNOTCONNECT;
     }
     sinks_.emplace_back(lastCookie_ + 1, events);  // may throw: nothing is handed out before it
     *cookie = ++lastCookie_;
-    LogBuilt("host<-", [&] { return "ConnectionPoint" + GuidText(iid_) + ".Advise(sink) = S_OK cookie=" + std::to_string(*cookie); });
+    LogBuilt("host<-", [&] { return "ConnectionPoint" + GuidUtf8(iid_) + ".Advise(sink) = S_OK cookie=" + std::to_string(*cookie); });
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
@@ -120,11 +120,11 @@ class ConnectionPoint : public IConnectionPoint {
     for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
       if (it->first == cookie) {
         sinks_.erase(it);
-        Log("host<-", "ConnectionPoint" + GuidText(iid_) + ".Unadvise(" + std::to_string(cookie) + ") = S_OK");
+        Log("host<-", "ConnectionPoint" + GuidUtf8(iid_) + ".Unadvise(" + std::to_string(cookie) + ") = S_OK");
         return S_OK;
       }
     }
-    Log("host<-", "ConnectionPoint" + GuidText(iid_) + ".Unadvise(" + std::to_string(cookie) + ") = CONNECT_E_NOCONNECTION");
+    Log("host<-", "ConnectionPoint" + GuidUtf8(iid_) + ".Unadvise(" + std::to_string(cookie) + ") = CONNECT_E_NOCONNECTION");
     return CONNECT_E_NOCONNECTION;
   }
   HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override {
@@ -252,7 +252,7 @@ class CollectionObject : public DispatchImpl<IDispatch> {
           Log("host<-", who + ".Item(" + std::to_string(index) + ") = DISP_E_BADINDEX");
           return DISP_E_BADINDEX;
         }
-        SetResult(result, h.documents[index - 1]->object.Get());
+        SetResult(result, h.documents[index - 1]->object.get());
         Log("host<-", who + ".Item(" + std::to_string(index) + ") = " + Quote(h.documents[index - 1]->name));
         return S_OK;
       }
@@ -274,14 +274,14 @@ class CollectionObject : public DispatchImpl<IDispatch> {
           return RaiseException(ex, h.info.name, error, hr);
         }
         Log("host<-", who + ".Open(" + argText + ") = S_OK " + Quote(doc->name));
-        SetResult(result, doc->object.Get());
+        SetResult(result, doc->object.get());
         h.RaiseOpenEvent(doc);
         return S_OK;
       }
       case 3: {
         Document* doc = h.NewBlankDocument();
         Log("host<-", who + ".Add() = S_OK " + Quote(doc->name));
-        SetResult(result, doc->object.Get());
+        SetResult(result, doc->object.get());
         return S_OK;
       }
       default:
@@ -304,8 +304,8 @@ constexpr DispMember CollectionObject::kMembers[];
 class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPointContainer, public IExternalConnection {
  public:
   ApplicationObject() {
-    point_ = new (std::nothrow) ConnectionPoint(this, Host::Get().info.eventsIid);
-    collection_ = ComPtr<CollectionObject>::Adopt(new (std::nothrow) CollectionObject());
+    point_ = ComPtr<ConnectionPoint>::adopt(new (std::nothrow) ConnectionPoint(this, Host::Get().info.eventsIid));
+    collection_ = ComPtr<CollectionObject>::adopt(new (std::nothrow) CollectionObject());
   }
 
   ULONG STDMETHODCALLTYPE AddRef() override { return DispatchImpl<IDispatch>::AddRef(); }
@@ -326,12 +326,12 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!point_ || iid != Host::Get().info.eventsIid) {
-      Log("host<-", "Application.FindConnectionPoint(" + GuidText(iid) + ") = CONNECT_E_NOCONNECTION");
+      Log("host<-", "Application.FindConnectionPoint(" + GuidUtf8(iid) + ") = CONNECT_E_NOCONNECTION");
       return CONNECT_E_NOCONNECTION;
     }
-    Log("host<-", "Application.FindConnectionPoint(" + GuidText(iid) + ") = S_OK");
-    *out = point_;
-    point_->AddRef();
+    Log("host<-", "Application.FindConnectionPoint(" + GuidUtf8(iid) + ") = S_OK");
+    ComPtr<IConnectionPoint> point(point_.get());
+    *out = point.release();
     return S_OK;
   }
 
@@ -363,9 +363,7 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
   void ClearSinks() { if (point_) point_->Clear(); }
 
  protected:
-  ~ApplicationObject() override {
-    if (point_) point_->Release();
-  }
+  ~ApplicationObject() override = default;
   REFIID PrimaryIid() const override { return Host::Get().info.applicationIid; }
   HRESULT QueryOther(REFIID iid, void** out) override {
     if (iid == IID_IConnectionPointContainer) {
@@ -381,7 +379,7 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     // Another host's _Application: say so in the log, it is how add-ins tell hosts apart.
     for (const auto& a : kApps) {
       if (iid == a.applicationIid) {
-        Log("host<-", "Application.QueryInterface(" + Utf8(a.name) + " _Application " + GuidText(iid) + ") = E_NOINTERFACE");
+        Log("host<-", "Application.QueryInterface(" + Utf8(a.name) + " _Application " + GuidUtf8(iid) + ") = E_NOINTERFACE");
         break;
       }
     }
@@ -411,7 +409,7 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
     if (!m) return DISP_E_MEMBERNOTFOUND;
     std::string what = "Application." + Utf8(m->name) + " [" + FlagText(flags) + "]";
     Variant local;
-    if (!result) result = &local;
+    if (!result) result = local.get();
     if (IsPut(flags)) {
       const VARIANT* v = args.PutValue();
       bool b = false;
@@ -448,17 +446,17 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
           Log("host<-", what + " = E_FAIL (no window)");
           return E_FAIL;
         }
-        SetResult(result, f->window.Get());
+        SetResult(result, f->window.get());
         break;
       }
-      case kAppCollection: SetResult(result, static_cast<IDispatch*>(collection_.Get())); break;
+      case kAppCollection: SetResult(result, static_cast<IDispatch*>(collection_.get())); break;
       case kAppActiveDocument: {
         Frame* f = h.ActiveFrame();
         if (!f || !f->activeDocument) {
           Log("host<-", what + " = E_FAIL (no document)");
           return E_FAIL;
         }
-        SetResult(result, f->activeDocument->object.Get());
+        SetResult(result, f->activeDocument->object.get());
         break;
       }
       case kAppHwnd: {
@@ -474,48 +472,48 @@ class ApplicationObject : public DispatchImpl<IDispatch>, public IConnectionPoin
   }
 
  private:
-  ConnectionPoint* point_ = nullptr;
+  ComPtr<ConnectionPoint> point_;  // holds a raw pointer back to this object: ours outlives it
   ComPtr<CollectionObject> collection_;
   DWORD external_ = 0;
 };
 
 HRESULT CreateApplicationObject(ComPtr<IDispatch>& out) {
   ApplicationObject* app = new (std::nothrow) ApplicationObject();
-  out = ComPtr<IDispatch>::Adopt(app ? static_cast<DispatchImpl<IDispatch>*>(app) : nullptr);
+  out = ComPtr<IDispatch>::adopt(app ? static_cast<DispatchImpl<IDispatch>*>(app) : nullptr);
   return out ? S_OK : E_OUTOFMEMORY;
 }
 
 static ApplicationObject* AppObject() {
-  IDispatch* d = Host::Get().app.Get();
+  IDispatch* d = Host::Get().app.get();
   return d ? static_cast<ApplicationObject*>(static_cast<DispatchImpl<IDispatch>*>(d)) : nullptr;
 }
 
 ComPtr<IDispatch> NewDocumentObject(Document* doc) {
-  return ComPtr<IDispatch>::Adopt(new (std::nothrow) DocumentObject(doc));
+  return ComPtr<IDispatch>::adopt(new (std::nothrow) DocumentObject(doc));
 }
 
 ComPtr<IDispatch> NewWindowObject(Frame* frame) {
-  return ComPtr<IDispatch>::Adopt(new (std::nothrow) WindowObject(frame));
+  return ComPtr<IDispatch>::adopt(new (std::nothrow) WindowObject(frame));
 }
 
 void Host::RaiseOpenEvent(Document* doc) {
   ApplicationObject* appObject = AppObject();
   if (!appObject) return;
   auto sinks = appObject->Sinks();
-  Log("event", Utf8(info.openEventName) + " iid=" + GuidText(info.eventsIid) + " dispid=" +
+  Log("event", Utf8(info.openEventName) + " iid=" + GuidUtf8(info.eventsIid) + " dispid=" +
                    std::to_string(info.openEventId) + " document=" + Quote(doc->name) + " sinks=" +
                    std::to_string(sinks.size()));
   for (auto& sink : sinks) {
     VARIANTARG arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_DISPATCH;
-    V_DISPATCH(&arg) = doc->object.Get();
+    V_DISPATCH(&arg) = doc->object.get();
     DISPPARAMS params{&arg, nullptr, 1, 0};
     Variant result;
     EXCEPINFO ex{};
     UINT argErr = 0;
     HRESULT hr = sink->Invoke(info.openEventId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                              &result, &ex, &argErr);
+                              result.get(), &ex, &argErr);
     SysFreeString(ex.bstrSource);
     SysFreeString(ex.bstrDescription);
     SysFreeString(ex.bstrHelpFile);
@@ -529,9 +527,9 @@ void DetachObjects() {
   // it first, so a late call fails instead of touching freed memory.
   Host& h = Host::Get();
   for (auto& d : h.documents)
-    static_cast<DocumentObject*>(static_cast<DispatchImpl<IDispatch>*>(d->object.Get()))->Detach();
+    static_cast<DocumentObject*>(static_cast<DispatchImpl<IDispatch>*>(d->object.get()))->Detach();
   for (auto& f : h.frames)
-    static_cast<WindowObject*>(static_cast<DispatchImpl<IDispatch>*>(f->window.Get()))->Detach();
+    static_cast<WindowObject*>(static_cast<DispatchImpl<IDispatch>*>(f->window.get()))->Detach();
 }
 
 DWORD ExternalConnections() {

@@ -34,7 +34,7 @@ class RibbonControlObject : public DispatchImpl<IRibbonControl> {
   HRESULT STDMETHODCALLTYPE get_Context(IDispatch** out) override {
     return Guard([&] {
       if (!out) return E_POINTER;
-      *out = window_.Get();
+      *out = window_.get();
       if (*out) (*out)->AddRef();
       LogBuilt("host<-", [&] { return "RibbonControl.Context [get] = Window " + std::to_string(number_); });
       return S_OK;
@@ -57,14 +57,15 @@ class RibbonControlObject : public DispatchImpl<IRibbonControl> {
   HRESULT Call(DISPID id, WORD flags, DispArgs&, VARIANT* result, EXCEPINFO*) override {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
     HRESULT hr = DISP_E_MEMBERNOTFOUND;
+    // The result is filled once, and only by a getter that succeeded.
     if (id == 1 || id == 3) {
-      BSTR b = nullptr;
-      hr = id == 1 ? get_Id(&b) : get_Tag(&b);
-      if (result) { VariantInit(result); V_VT(result) = VT_BSTR; V_BSTR(result) = b; } else SysFreeString(b);
+      Bstr b;
+      hr = id == 1 ? get_Id(b.put()) : get_Tag(b.put());
+      if (SUCCEEDED(hr) && result) { VariantInit(result); V_VT(result) = VT_BSTR; V_BSTR(result) = b.release(); }
     } else if (id == 2) {
-      IDispatch* d = nullptr;
-      hr = get_Context(&d);
-      if (result) { VariantInit(result); V_VT(result) = VT_DISPATCH; V_DISPATCH(result) = d; } else if (d) d->Release();
+      ComPtr<IDispatch> d;
+      hr = get_Context(d.put());
+      if (SUCCEEDED(hr) && result) { VariantInit(result); V_VT(result) = VT_DISPATCH; V_DISPATCH(result) = d.release(); }
     }
     return hr;
   }
@@ -137,11 +138,11 @@ class RibbonUIObject : public DispatchImpl<IRibbonUI> {
     Bstr ba(a), bb(b);
     switch (id) {
       case 1: return Invalidate();
-      case 2: return InvalidateControl(ba.Get());
-      case 3: return InvalidateControlMso(ba.Get());
-      case 4: return ActivateTab(ba.Get());
-      case 5: return ActivateTabMso(ba.Get());
-      case 6: return ActivateTabQ(ba.Get(), bb.Get());
+      case 2: return InvalidateControl(ba.get());
+      case 3: return InvalidateControlMso(ba.get());
+      case 4: return ActivateTab(ba.get());
+      case 5: return ActivateTabMso(ba.get());
+      case 6: return ActivateTabQ(ba.get(), bb.get());
       default: return DISP_E_MEMBERNOTFOUND;
     }
   }
@@ -157,11 +158,11 @@ class RibbonUIObject : public DispatchImpl<IRibbonUI> {
 constexpr DispMember RibbonUIObject::kMembers[];
 
 ComPtr<IDispatch> NewRibbonControl(const std::wstring& id, const std::wstring& tag, Frame* frame) {
-  return ComPtr<IDispatch>::Adopt(new (std::nothrow) RibbonControlObject(id, tag, frame));
+  return ComPtr<IDispatch>::adopt(new (std::nothrow) RibbonControlObject(id, tag, frame));
 }
 
 ComPtr<IRibbonUI> NewRibbonUI(AddinRecord* addin) {
-  return ComPtr<IRibbonUI>::Adopt(new (std::nothrow) RibbonUIObject(addin));
+  return ComPtr<IRibbonUI>::adopt(new (std::nothrow) RibbonUIObject(addin));
 }
 
 void DetachRibbonUI(IRibbonUI* ui) {
@@ -224,7 +225,7 @@ void TakeImage(RibbonItem& item, const VARIANT& v) {
     return;
   }
   ComPtr<IPicture> pic;
-  if (FAILED(unk->QueryInterface(IID_IPicture, pic.OutVoid())) || !pic) {
+  if (FAILED(unk->QueryInterface(IID_IPicture, pic.putVoid())) || !pic) {
     Log("host", "getImage of " + Quote(Wide(item.node->Id())) + " returned an object without IPicture");
     return;
   }
@@ -236,21 +237,20 @@ void TakeImage(RibbonItem& item, const VARIANT& v) {
   if (type == PICTYPE_BITMAP && h) {
     BITMAP bm{};
     GetObjectW(h, sizeof bm, &bm);
-    item.bitmap.Reset(CopyImage(h, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    item.bitmap.reset(CopyImage(h, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     Log("host", "image of " + Quote(Wide(item.node->Id())) + ": bitmap " + std::to_string(bm.bmWidth) + "x" +
                     std::to_string(bm.bmHeight) + " " + std::to_string(bm.bmBitsPixel) + " bpp");
   } else if (type == PICTYPE_ICON && h) {
     ICONINFO ii{};
     int w = 0, hgt = 0;
     if (GetIconInfo(static_cast<HICON>(h), &ii)) {
+      kv::UniqueBitmap color(ii.hbmColor), mask(ii.hbmMask);  // GetIconInfo made copies for us
       BITMAP bm{};
-      GetObjectW(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof bm, &bm);
+      GetObjectW(color ? color.get() : mask.get(), sizeof bm, &bm);
       w = bm.bmWidth;
-      hgt = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
-      if (ii.hbmColor) DeleteObject(ii.hbmColor);
-      if (ii.hbmMask) DeleteObject(ii.hbmMask);
+      hgt = color ? bm.bmHeight : bm.bmHeight / 2;
     }
-    item.icon.Reset(CopyIcon(static_cast<HICON>(h)));
+    item.icon.reset(CopyIcon(static_cast<HICON>(h)));
     Log("host", "image of " + Quote(Wide(item.node->Id())) + ": icon " + std::to_string(w) + "x" + std::to_string(hgt));
   } else {
     Log("host", "image of " + Quote(Wide(item.node->Id())) + ": picture type " + std::to_string(type) + " not shown");
@@ -261,18 +261,18 @@ void QueryItem(Frame* frame, RibbonItem& item) {
   const RibbonNode& n = *item.node;
   item.visible = n.Attr("visible") != "false";
   if (n.Has("getVisible")) {
-    std::vector<VARIANT> args{DispatchArg(item.control.Get())};
+    std::vector<VARIANT> args{DispatchArg(item.control.get())};
     Variant result;
-    if (SUCCEEDED(InvokeCallback(item.addin, "getVisible", n.Attr("getVisible"), args, ControlArgText(item), &result))) {
+    if (SUCCEEDED(InvokeCallback(item.addin, "getVisible", n.Attr("getVisible"), args, ControlArgText(item), result.get()))) {
       bool b = true;
       // A callback that answers nothing leaves the control as it is.
       if (V_VT(&result.v()) != VT_EMPTY && SUCCEEDED(VariantToBool(result.v(), b))) item.visible = b;
     }
   }
   if (n.Has("getImage")) {
-    std::vector<VARIANT> args{DispatchArg(item.control.Get())};
+    std::vector<VARIANT> args{DispatchArg(item.control.get())};
     Variant result;
-    if (SUCCEEDED(InvokeCallback(item.addin, "getImage", n.Attr("getImage"), args, ControlArgText(item), &result)))
+    if (SUCCEEDED(InvokeCallback(item.addin, "getImage", n.Attr("getImage"), args, ControlArgText(item), result.get())))
       TakeImage(item, result.v());
   }
   (void)frame;
@@ -424,7 +424,7 @@ void Host::OnRibbonCommand(Frame* frame, RibbonItem* item, int notification) {
     Log("host", "control " + Quote(Wide(n.Id())) + " clicked; it has no onAction");
     return;
   }
-  std::vector<VARIANT> args{DispatchArg(item->control.Get())};
+  std::vector<VARIANT> args{DispatchArg(item->control.get())};
   std::string argText = ControlArgText(*item);
   if (n.kind == RibbonKind::CheckBox) {
     item->checked = SendMessageW(item->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -436,7 +436,7 @@ void Host::OnRibbonCommand(Frame* frame, RibbonItem* item, int notification) {
     argText += std::string(", pressed=") + (item->checked ? "true" : "false");
   }
   Variant result;
-  InvokeCallback(item->addin, "onAction", n.Attr("onAction"), args, argText, &result);
+  InvokeCallback(item->addin, "onAction", n.Attr("onAction"), args, argText, result.get());
 }
 
 HRESULT Host::CommitEditBox(Frame* frame, RibbonItem* item) {
@@ -453,11 +453,11 @@ HRESULT Host::CommitEditBox(Frame* frame, RibbonItem* item) {
   VARIANT tv;
   VariantInit(&tv);
   V_VT(&tv) = VT_BSTR;
-  V_BSTR(&tv) = b.Get();
-  std::vector<VARIANT> args{DispatchArg(item->control.Get()), tv};
+  V_BSTR(&tv) = b.get();
+  std::vector<VARIANT> args{DispatchArg(item->control.get()), tv};
   Variant result;
   return InvokeCallback(item->addin, "onChange", n.Attr("onChange"), args,
-                        ControlArgText(*item) + ", text=" + Quote(text), &result);
+                        ControlArgText(*item) + ", text=" + Quote(text), result.get());
 }
 
 void Host::DrawRibbonItem(const DRAWITEMSTRUCT* dis) {
@@ -472,7 +472,7 @@ void Host::DrawRibbonItem(const DRAWITEMSTRUCT* dis) {
   if (!item) return;
   std::wstring label = WindowText(dis->hwndItem);
   bool launcher = item->node->Id().empty() || (r.right - r.left) <= 16;
-  SelectObjectScope f(dc, font);
+  kv::SelectedObject f(dc, font);
   SetBkMode(dc, TRANSPARENT);
   if (launcher && label.empty()) {
     // The group's dialog launcher: a small corner arrow.
@@ -488,15 +488,15 @@ void Host::DrawRibbonItem(const DRAWITEMSTRUCT* dis) {
   int iy = item->large ? r.top + 4 : (r.top + r.bottom - size) / 2;
   bool hasImage = false;
   if (item->icon) {
-    DrawIconEx(dc, ix, iy, item->icon.Get(), size, size, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, ix, iy, item->icon.get(), size, size, 0, nullptr, DI_NORMAL);
     hasImage = true;
   } else if (item->bitmap) {
-    MemoryDC mem(dc);
-    SelectObjectScope sel(mem.Get(), item->bitmap.Get());
+    kv::UniqueMemoryDc mem(CreateCompatibleDC(dc));
+    kv::SelectedObject sel(mem.get(), item->bitmap.get());
     BITMAP bm{};
-    GetObjectW(item->bitmap.Get(), sizeof bm, &bm);
+    GetObjectW(item->bitmap.get(), sizeof bm, &bm);
     SetStretchBltMode(dc, HALFTONE);
-    StretchBlt(dc, ix, iy, size, size, mem.Get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    StretchBlt(dc, ix, iy, size, size, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
     hasImage = true;
   } else if (item->node->Has("imageMso") || item->node->Has("getImage")) {
     // A built-in image this host does not have: a plain placeholder square.
@@ -521,7 +521,7 @@ void Host::PaintRibbonStrip(Frame* frame, HDC dc) {
   GetClientRect(frame->hwnd, &client);
   RECT strip{0, 0, client.right, frame->ribbonHeight};
   FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
-  SelectObjectScope f(dc, font);
+  kv::SelectedObject f(dc, font);
   SetBkMode(dc, TRANSPARENT);
   RibbonMetrics m;
   RECT header{0, 0, client.right, m.headerHeight};

@@ -10,8 +10,8 @@ bool SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
   if (!GetWindowRect(hwnd, &r)) return false;
   int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0 || w > 8192 || h > 8192) return false;
-  WindowDC screen(nullptr);
-  MemoryDC mem(screen.Get());
+  kv::WindowDc screen(nullptr);
+  kv::UniqueMemoryDc mem(CreateCompatibleDC(screen.get()));
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
@@ -20,11 +20,11 @@ bool SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
   bi.bmiHeader.biBitCount = 24;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  GdiObject dib(CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  kv::UniqueGdiObject dib(CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dib || !bits) return false;
   {
-    SelectObjectScope sel(mem.Get(), dib.Get());
-    if (!BitBlt(mem.Get(), 0, 0, w, h, screen.Get(), r.left, r.top, SRCCOPY)) return false;
+    kv::SelectedObject sel(mem.get(), dib.get());
+    if (!BitBlt(mem.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY)) return false;
   }
   GdiFlush();
   DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
@@ -33,12 +33,12 @@ bool SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
   fh.bfType = 0x4D42;
   fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
   fh.bfSize = fh.bfOffBits + imageSize;
-  KernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) return false;
+  kv::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool ok = WriteFile(file.Get(), &fh, sizeof fh, &written, nullptr) &&
-            WriteFile(file.Get(), &bi.bmiHeader, sizeof bi.bmiHeader, &written, nullptr) &&
-            WriteFile(file.Get(), bits, imageSize, &written, nullptr) && written == imageSize;
+  bool ok = WriteFile(file.get(), &fh, sizeof fh, &written, nullptr) &&
+            WriteFile(file.get(), &bi.bmiHeader, sizeof bi.bmiHeader, &written, nullptr) &&
+            WriteFile(file.get(), bits, imageSize, &written, nullptr) && written == imageSize;
   return ok;
 }
 

@@ -78,7 +78,7 @@ HRESULT ReadContentProperty(const std::string& name, std::wstring& value) {
   if (FAILED(hr)) return hr;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   Variant result;
-  hr = content->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+  hr = content->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(), nullptr, nullptr);
   if (FAILED(hr)) return hr;
   return VariantToString(result.v(), value);
 }

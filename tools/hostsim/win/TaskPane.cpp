@@ -31,7 +31,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
                                 width_, 378, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!axWindow_) return HRESULT_FROM_WIN32(GetLastError());
     ComPtr<IUnknown> control;
-    HRESULT hr = AtlAxGetControl(axWindow_, control.Out());
+    HRESULT hr = AtlAxGetControl(axWindow_, control.put());
     if (FAILED(hr) || !control) return FAILED(hr) ? hr : E_FAIL;
     control_ = control;
     return S_OK;
@@ -39,7 +39,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
 
   // Also cuts the pane off its frame: an add-in may hold the pane longer than the window lives.
   void DestroyWindowNow() {
-    control_.Reset();
+    control_.reset();
     if (window_ && IsWindow(window_)) DestroyWindow(window_);
     window_ = axWindow_ = nullptr;
     frame_ = nullptr;
@@ -51,7 +51,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
   int width() const { return width_; }
   ComPtr<IDispatch> Content() const {
     ComPtr<IDispatch> d;
-    if (control_) control_->QueryInterface(IID_IDispatch, d.OutVoid());
+    if (control_) control_->QueryInterface(IID_IDispatch, d.putVoid());
     return d;
   }
 
@@ -67,7 +67,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
   HRESULT STDMETHODCALLTYPE get_Application(IDispatch** out) override {
     return Guard([&] {
       if (!out) return E_POINTER;
-      *out = Host::Get().app.Get();
+      *out = Host::Get().app.get();
       if (*out) (*out)->AddRef();
       LogBuilt("host<-", [&] { return Who() + ".Application [get] = Application"; });
       return S_OK;
@@ -78,7 +78,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
       if (!out) return E_POINTER;
       *out = nullptr;
       if (!frame_) return E_UNEXPECTED;
-      *out = frame_->window.Get();
+      *out = frame_->window.get();
       if (*out) (*out)->AddRef();
       LogBuilt("host<-", [&] { return Who() + ".Window [get] = Window " + std::to_string(frame_->number); });
       return S_OK;
@@ -105,7 +105,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
     return Guard([&] {
       if (!out) return E_POINTER;
       ComPtr<IDispatch> d = Content();
-      *out = d.Detach();
+      *out = d.release();
       LogBuilt("host<-", [&] { return Who() + ".ContentControl [get] = " + (*out ? "IDispatch" : "none (E_FAIL)"); });
       return *out ? S_OK : E_FAIL;
     });
@@ -183,7 +183,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
       Frame* frame = frame_;
       ComPtr<_CustomTaskPane> self(this);
       auto& panes = frame->panes;
-      panes.erase(std::remove_if(panes.begin(), panes.end(), [this](const ComPtr<_CustomTaskPane>& p) { return p.Get() == this; }),
+      panes.erase(std::remove_if(panes.begin(), panes.end(), [this](const ComPtr<_CustomTaskPane>& p) { return p.get() == this; }),
                   panes.end());
       DestroyWindowNow();
       Host::Get().LayoutFrame(frame);
@@ -199,7 +199,7 @@ class CustomTaskPaneObject : public DispatchImpl<_CustomTaskPane> {
   HRESULT Call(DISPID id, WORD flags, DispArgs& args, VARIANT* result, EXCEPINFO*) override {
     bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     Variant local;
-    if (!result) result = &local;
+    if (!result) result = local.get();
     VariantInit(result);
     const VARIANT* pv = put ? args.PutValue() : nullptr;
     if (put && !pv) return DISP_E_PARAMNOTFOUND;
@@ -295,7 +295,7 @@ class PaneFactory : public DispatchImpl<ICTPFactory> {
     } else if (V_VT(pv) == VT_DISPATCH && V_DISPATCH(pv)) {
       // A window object of this host names the frame.
       for (auto& f : h.frames)
-        if (f->window.Get() == V_DISPATCH(pv)) frame = f.get();
+        if (f->window.get() == V_DISPATCH(pv)) frame = f.get();
     }
     if (!frame) {
       Log("host<-", call + " = E_INVALIDARG (no such window)");
@@ -327,12 +327,10 @@ class PaneFactory : public DispatchImpl<ICTPFactory> {
     if (pv) VariantCopy(&parent, const_cast<VARIANT*>(pv));
     else { V_VT(&parent) = VT_ERROR; V_ERROR(&parent) = DISP_E_PARAMNOTFOUND; }
     Bstr bp(p), bt(t);
-    _CustomTaskPane* pane = nullptr;
-    HRESULT hr = CreateCTP(bp.Get(), bt.Get(), parent, &pane);
-    VariantClear(&parent);
-    if (SUCCEEDED(hr)) {
-      if (result) { VariantInit(result); V_VT(result) = VT_DISPATCH; V_DISPATCH(result) = pane; } else pane->Release();
-    }
+    ComPtr<_CustomTaskPane> pane;
+    HRESULT hr = CreateCTP(bp.get(), bt.get(), parent, pane.put());
+    VariantClear(&parent);  // our own copy
+    if (SUCCEEDED(hr) && result) { VariantInit(result); V_VT(result) = VT_DISPATCH; V_DISPATCH(result) = pane.release(); }
     return hr;
   }
 
@@ -355,7 +353,7 @@ HRESULT Host::CreatePane(const std::wstring& progId, const std::wstring& title, 
   }
   int number = 0;
   for (auto& f : frames) number += static_cast<int>(f->panes.size());
-  auto pane = ComPtr<CustomTaskPaneObject>::Adopt(new (std::nothrow) CustomTaskPaneObject(frame, title, number + 1));
+  auto pane = ComPtr<CustomTaskPaneObject>::adopt(new (std::nothrow) CustomTaskPaneObject(frame, title, number + 1));
   if (!pane) return E_OUTOFMEMORY;
   HRESULT hr = pane->Create(progId);
   if (FAILED(hr)) {
@@ -364,20 +362,20 @@ HRESULT Host::CreatePane(const std::wstring& progId, const std::wstring& title, 
     return hr;
   }
   Log("host", "control " + Quote(progId) + " hosted by AtlAxWin in window " + std::to_string(frame->number));
-  frame->panes.push_back(ComPtr<_CustomTaskPane>(pane.Get()));
+  frame->panes.push_back(ComPtr<_CustomTaskPane>(pane.get()));
   LayoutFrame(frame);
-  *out = pane.Detach();
+  *out = pane.release();
   return S_OK;
 }
 
 _CustomTaskPane* Host::PaneForFrame(Frame* frame) {
   if (!frame || frame->panes.empty()) return nullptr;
   for (auto& p : frame->panes)
-    if (PaneVisible(p.Get())) return p.Get();
-  return frame->panes.front().Get();
+    if (PaneVisible(p.get())) return p.get();
+  return frame->panes.front().get();
 }
 
-ComPtr<ICTPFactory> NewPaneFactory() { return ComPtr<ICTPFactory>::Adopt(new (std::nothrow) PaneFactory()); }
+ComPtr<ICTPFactory> NewPaneFactory() { return ComPtr<ICTPFactory>::adopt(new (std::nothrow) PaneFactory()); }
 // Every _CustomTaskPane in a frame is one of ours.
 static CustomTaskPaneObject* Impl(_CustomTaskPane* pane) { return static_cast<CustomTaskPaneObject*>(pane); }
 HWND PaneWindow(_CustomTaskPane* pane) { return pane ? Impl(pane)->window() : nullptr; }

@@ -69,13 +69,13 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::string& error) {
 }
 
 bool ReadFileUtf8(const std::wstring& path, std::string& out) {
-  KernelHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (f.Get() == INVALID_HANDLE_VALUE) return false;
+  kv::UniqueFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (f.get() == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart > static_cast<LONGLONG>(kMaxScriptBytes)) return false;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > static_cast<LONGLONG>(kMaxScriptBytes)) return false;
   out.resize(static_cast<size_t>(size.QuadPart));
   DWORD got = 0;
-  return out.empty() || (ReadFile(f.Get(), &out[0], static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
+  return out.empty() || (ReadFile(f.get(), &out[0], static_cast<DWORD>(out.size()), &got, nullptr) && got == out.size());
 }
 
 // Dispatches messages for about `ms` milliseconds; a WM_QUIT left by Quit is dropped.
@@ -109,6 +109,12 @@ int Run(const Options& o) {
       LogError("cannot read script " + Utf8(o.script));
       return 2;
     }
+    // Checked here once, so the steps' texts convert without loss later.
+    std::wstring wide;
+    if (!kv::Utf8ToWide(text, &wide)) {
+      LogError("script " + Utf8(o.script) + ": not UTF-8 text");
+      return 2;
+    }
     ScriptParse parsed = ParseScript(text);
     if (!parsed.ok) {
       LogError("script " + Utf8(o.script) + ": " + parsed.error);
@@ -117,9 +123,9 @@ int Run(const Options& o) {
     steps = std::move(parsed.steps);
   }
 
-  GdiObject font(CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET, OUT_DEFAULT_PRECIS,
+  kv::UniqueGdiObject font(CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"NanumGothic"));
-  h.font = static_cast<HFONT>(font.Get());
+  h.font = static_cast<HFONT>(font.get());
   if (!RegisterWindowClasses()) {
     LogError("window classes could not be registered");
     return 1;
@@ -171,7 +177,7 @@ int Run(const Options& o) {
   for (auto& f : h.frames) DestroyWindow(f->hwnd);
   h.frames.clear();
   h.documents.clear();
-  h.app.Reset();
+  h.app.reset();
   Log("host", "exit " + std::to_string(rc));
   return rc;
 }
@@ -181,10 +187,12 @@ int Run(const Options& o) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  kv::UniqueLocal argvMemory(reinterpret_cast<HLOCAL>(argv));
   Options o;
   std::string error;
   bool parsed = argv && ParseOptions(argc, argv, o, error);
-  if (argv) LocalFree(argv);
+  argvMemory.reset();
+  argv = nullptr;
   const wchar_t* logEnv = _wgetenv(L"HOSTSIM_LOG");
   if (!o.log.empty()) OpenLogFile(o.log);
   else if (logEnv && *logEnv) OpenLogFile(logEnv);
