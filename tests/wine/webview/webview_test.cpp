@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -128,8 +129,12 @@ protected:
 };
 
 TEST_F(WebViewTest, FactoryFallsBackToTheFormBrowser) {
+    DWORD t0 = ::GetTickCount();
     EXPECT_EQ(nullptr, CreateSystemBrowserView(Options(false))) << "no web engine under Wine here";
+    std::printf("system browser attempt: %lu ms\n", static_cast<unsigned long>(::GetTickCount() - t0));
+    t0 = ::GetTickCount();
     std::unique_ptr<WebView> view = CreateWebView(Options(false));
+    std::printf("factory: %lu ms\n", static_cast<unsigned long>(::GetTickCount() - t0));
     ASSERT_NE(nullptr, view);
     EXPECT_EQ(WebViewKind::FormBrowser, view->kind());
     EXPECT_FALSE(::IsWindowVisible(view->window()));
@@ -173,6 +178,62 @@ TEST_F(WebViewTest, LoginThroughTheHiddenBrowser) {
     EXPECT_FALSE(view->HasDocument());
     EXPECT_FALSE(view->BodyText(&text));
     EXPECT_FALSE(view->Click(L"login_submit"));
+}
+
+// The popup's way of using the layer: a modal dialog whose own loop delivers the completions,
+// the login filled in from the first one and judged at the second, the dialog ended there.
+struct ModalLogin : WebViewEvents {
+    std::unique_ptr<WebView> view;
+    int stage = 0;
+    std::wstring answer;
+    void DocumentComplete(WebView& v) override {
+        HWND dialog = ::GetParent(v.window());
+        if (stage == 0) {
+            stage = 1;
+            bool ok = v.SetInputValue(L"id", L"kvpremium") && v.SetInputValue(L"pwd", L"premium1234") &&
+                      v.SetInputValue(L"PID", L"{6F1C0D1E-0000-4000-8000-000000000002}") &&
+                      v.SetInputValue(L"bms_code", L"kv01") && v.Click(L"login_submit");
+            if (!ok) ::EndDialog(dialog, 3);
+            return;
+        }
+        if (!v.BodyText(&answer)) answer = L"(no body)";
+        ::EndDialog(dialog, answer == L"ok" ? 1 : 2);
+    }
+    static INT_PTR CALLBACK Proc(HWND dialog, UINT msg, WPARAM, LPARAM lp) {
+        if (msg == WM_INITDIALOG) {
+            auto* self = reinterpret_cast<ModalLogin*>(lp);
+            WebViewOptions o;
+            o.parent = dialog;
+            o.rect = {5, 5, 11, 11};
+            o.visible = false;
+            o.events = self;
+            o.cookieAddress = kCookieAddress;
+            self->view = CreateWebView(o);
+            if (!self->view || !self->view->Navigate(Url(L"/k_app/login.asp"))) ::EndDialog(dialog, 4);
+            ::SetTimer(dialog, 1, 10000, nullptr);
+            return TRUE;
+        }
+        if (msg == WM_TIMER) ::EndDialog(dialog, 5);  // no completion in time
+        return FALSE;
+    }
+};
+
+TEST_F(WebViewTest, LoginInsideAModalDialog) {
+    // An empty dialog template: popup with a caption, no controls.
+    alignas(4) WORD tmpl[32] = {};
+    auto* head = reinterpret_cast<DLGTEMPLATE*>(tmpl);
+    head->style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+    head->cx = 100;
+    head->cy = 60;
+    ModalLogin login;
+    INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), head, host_.get(), ModalLogin::Proc,
+                                               reinterpret_cast<LPARAM>(&login));
+    EXPECT_EQ(1, result) << "answer: " << std::string(login.answer.begin(), login.answer.end());
+    EXPECT_EQ(L"ok", login.answer);
+    EXPECT_EQ("2", LoginStatus());
+    login.view.reset();
+    EXPECT_TRUE(SystemCookieSource().SetCookie(kCookieAddress, "KVMEMBER=; Path=/; Max-Age=0; Expires=Thu, 01 Jan 1970 00:00:00 GMT"));
+    EXPECT_EQ("", LoginStatus()) << "an expired cookie leaves the store";
 }
 
 struct Capture {
