@@ -3,7 +3,7 @@
 // leave the library intact and loadable; on an older system the new library left beside and swapped by the real updater after the last of two
 // hosts unloads, with the templates folder cleaned by the download record; and two processes
 // claiming the update in the shared block at once.
-//   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [gtest options]
+//   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [--service HOST:PORT --expect E] [gtest options]
 //   update_test --claim EVENT   (child: claims the update, exit code 1 when it won)
 //   update_test --newer-system  (child: exit code 1 on a newer system)
 #include <windows.h>
@@ -16,9 +16,15 @@
 #include <thread>
 #include <vector>
 
+#include "addin/service/Identity.h"
+#include "addin/service/ServiceClient.h"
 #include "addin/taskpane/SharedState.h"
 #include "addin/update/DownloadRecord.h"
+#include "addin/update/LibraryService.h"
 #include "addin/update/LibraryUpdate.h"
+#include "addin/update/Version.h"
+#include "platform/CookieSource.h"
+#include "platform/Network.h"
 #include "addin/update/Signature.h"
 #include "addin/update/UpdateWin32.h"
 #include "platform/WinHandles.h"
@@ -27,6 +33,7 @@ namespace kv {
 namespace {
 
 std::wstring g_library, g_updater, g_fixtures;
+std::string g_service, g_expect;  // service_test.sh: host:port of kvservice, the expected outcome
 
 std::wstring FromArgument(const std::string& path) {
     // A Linux path from the build reaches the program through Wine's Z: drive.
@@ -307,6 +314,52 @@ TEST(SystemVersion, OlderSystemSettingMakesTheOlderPath) {
     EXPECT_EQ(RunVersionProbe(scratch, L"kvupdate_now.exe"), 1u) << "the default: a newer system";
 }
 
+// The start-up check's exchanges against kvservice over Winsock, as the add-in makes them:
+// the version into NewestVersion, the rule, and on a difference the replacement whose
+// download is set_DownloadDll's. g_expect: "equal", "replaced" or "refused".
+class ServiceSource final : public LibrarySource {
+public:
+    explicit ServiceSource(ServiceClient& client) : client_(client) {}
+    void LogUpdate(const char*) override {}
+    int DownloadLibrary(const std::wstring& path) override {
+        Win32UpdateFileSystem files;
+        return kv::DownloadLibrary(client_, files, *F().check, path);
+    }
+
+private:
+    ServiceClient& client_;
+};
+
+TEST(ServiceUpdate, StartUpCheckAgainstKvservice) {
+    ASSERT_FALSE(g_service.empty()) << "run by service_test.sh";
+    ServiceClient client(SystemNetwork(), SystemCookieSource(), ServiceConfigFrom(g_service, ""));
+    char newest[kNewestVersionSize] = {0};
+    FetchNewestVersion(client, newest);
+    const bool wanted = UpdateWanted(kAddinVersion, newest);
+    EXPECT_EQ(wanted, g_expect != "equal") << "NewestVersion [" << newest << "]";
+    if (!wanted) return;
+
+    const Fixtures& f = F();
+    Scratch scratch;
+    Win32UpdateFileSystem files;
+    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
+    UniqueModule running(::LoadLibraryW(scratch.At(L"KestrovaSE.dll").c_str()));
+    ASSERT_TRUE(running);
+    ChosenSystem system(true);
+    ServiceSource source(client);
+    MemorySharedState state;
+    const ReplacementResult result =
+        ReplaceLibrary(state, files, system, *f.check, source, scratch.At(L"KestrovaSE.dll"), newest);
+    if (g_expect == "replaced") {
+        EXPECT_EQ(result, ReplacementResult::Replaced) << ReplacementResultName(result);
+        EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library);
+    } else {
+        EXPECT_EQ(result, ReplacementResult::Refused) << ReplacementResultName(result);
+        EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.otherKey);
+    }
+    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
+}
+
 TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
     SharedState& shared = SystemSharedState();
     shared.AddHostProcess();  // keeps the block alive between the children
@@ -356,8 +409,11 @@ int main(int argc, char** argv) {
         return shared.CompareExchangeUpdateState(0, kv::kUpdateLeftBeside) ? 1 : 0;
     }
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc != 4) {
-        fprintf(stderr, "usage: update_test KestrovaSE.dll KVUpdater.exe FIXTURES\n");
+    if (argc == 8 && std::string(argv[4]) == "--service" && std::string(argv[6]) == "--expect") {
+        kv::g_service = argv[5];
+        kv::g_expect = argv[7];
+    } else if (argc != 4) {
+        fprintf(stderr, "usage: update_test KestrovaSE.dll KVUpdater.exe FIXTURES [--service HOST:PORT --expect E]\n");
         return 2;
     }
     kv::g_library = kv::FromArgument(argv[1]);
