@@ -1,22 +1,49 @@
 #!/usr/bin/env bash
-# The demo: starts the bundled substitute service on a free loopback port and shows what the
-# add-in's service client gets from it: the weekly picks, a free search and a member search,
-# fetched with kvfetch natively and, under Wine, with the Windows build of the same client.
+# The demo: the add-in in the word processor stand-in (hostsim.exe) under Wine, against the
+# bundled substitute service. Starts kvservice on a free loopback port, prepares a Wine prefix
+# (the library registered, Tarnwick.Connect listed for the three hosts, "service" pointing at
+# the local port), then runs a short scripted session on the user's display if there is one
+# and on a private Xvfb otherwise, printing each step as it happens. Screenshots go to
+# $KV_OUT/screens. Everything it started is stopped at the end.
+#
+#   INTERACTIVE=1   keep the host open on the display after the session (close its window to end)
 set -u
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="${KV_OUT:-$top/out}"
 out="$(cd "$out" 2>/dev/null && pwd)" || { echo "demo: no output folder ${KV_OUT:-$top/out} (make build)" >&2; exit 1; }
+build="${KV_BUILD:-$top/build}"
+mkdir -p "$build/wine" && build="$(cd "$build" && pwd)"
 svc="$out/linux/kvservice"
-fetch="$out/linux/kvfetch"
+dll="$out/win64/KestrovaSE.dll"
+host="$out/win64/hostsim.exe"
 data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
-for f in "$svc" "$fetch"; do [ -x "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
+screens="$out/screens"
+interactive="${INTERACTIVE:-0}"
+for f in "$svc" "$dll" "$host"; do [ -e "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
+command -v wine >/dev/null || { echo "demo: wine missing (make deps)" >&2; exit 1; }
+
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8  # code page 949, as on a Korean system
+export WINEARCH=win64
+export WINEPREFIX="$build/wine/demo"
 
 work="$(mktemp -d /tmp/kvdemo.XXXXXX)"
-log="$work/requests.jsonl"
-# The service takes a free port itself (port 0) and writes the one it got to a file.
-"$svc" --port 0 --port-file "$work/port" --data "$data" --log "$log" >"$work/service.out" 2>&1 &
+spid="" xpid=""
+cleanup() {
+  [ -d "$WINEPREFIX" ] && { wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1; }
+  [ -n "$spid" ] && { kill "$spid" 2>/dev/null; wait "$spid" 2>/dev/null; }
+  [ -n "$xpid" ] && { kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null; }
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+say() { printf '%s\n' "$*"; }
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+
+# ---- the service ----------------------------------------------------------------------------
+"$svc" --port 0 --port-file "$work/port" --data "$data" --log "$work/requests.jsonl" >"$work/service.out" 2>&1 &
 spid=$!
-trap 'kill $spid 2>/dev/null; wait $spid 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 1 100); do
   [ -s "$work/port" ] && break
   kill -0 "$spid" 2>/dev/null || break
@@ -24,44 +51,117 @@ for _ in $(seq 1 100); do
 done
 [ -s "$work/port" ] || { echo "demo: service did not start" >&2; cat "$work/service.out" >&2; exit 1; }
 port="$(cat "$work/port")"
-base="http://127.0.0.1:$port"
+say "== kvservice: the sample catalogue at 127.0.0.1:$port"
 
-# Lists come back in code page 949, as the add-in reads them; shown here in UTF-8.
-show() {
-  local title="$1" slot="$2" url="$3"
-  echo
-  echo "== $title =="
-  echo "   GET $(printf '%s' "$url" | iconv -f CP949 -t UTF-8)"
-  "$fetch" --slot "$slot" "$url" | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
-}
-kw=$(printf '이력서' | iconv -f UTF-8 -t CP949)
-show "주간 추천 서식 (weekly picks)" week "$base/k_app/search_weekform.asp"
-show "무료 서식: 이력서 (free results)" free "$base/k_app/search_freeform.asp?ext=doc&keyword=$kw"
-show "회원 서식: 이력서 (member results)" cert "$base/k_app/search_certform.asp?ext=doc&keyword=$kw"
-
-if [ -x "$out/linux/kvsearch" ]; then
-  echo
-  echo "== kvsearch: one search as the task pane runs it (Excel host, keyword 견적서) =="
-  echo "   slot  section   images   title  (file)"
-  "$out/linux/kvsearch" --service "127.0.0.1:$port" --host excel --pid '{DEMO}' 견적서 | awk -F'\t' '
-    NF >= 12 && $2 == 1 {
-      sec = $1 < 3 ? "일간" : $1 < 6 ? "주간" : $1 < 9 ? "무료" : "유료";
-      printf "   %4d  %s  %s/%s  enabled=%2d  %s  (%s)\n", $1, sec, $6, $7, $3, $9, $8 }
-    /^selected=/ { print "   " $0 }'
+# ---- the display: the user's, else a private Xvfb --------------------------------------------
+if [ -n "${DISPLAY:-}" ] && xset q >/dev/null 2>&1; then
+  say "== display: $DISPLAY (yours)"
+else
+  [ "$interactive" = 1 ] && say "demo: no display to stay open on; running the session under Xvfb instead" >&2
+  interactive=0
+  for n in $(seq 90 250); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+    xpid=$!
+    for _ in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xpid" ] && break
+      kill -0 "$xpid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$xpid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+    kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null; xpid=""
+  done
+  [ -n "$xpid" ] || { echo "demo: no free X display" >&2; exit 1; }
+  say "== display: private Xvfb $DISPLAY"
 fi
 
-if [ -x "$out/win64/kvfetch.exe" ] && command -v wine >/dev/null; then
-  echo
-  echo "== the same member search from kvfetch.exe under Wine =="
-  cat > "$work/wine.sh" <<EOS
-#!/usr/bin/env bash
-# Wine hands a UTF-8 argument to the program as code page 949 text, as a Korean Windows would.
-wine "$out/win64/kvfetch.exe" --slot cert "$base/k_app/search_certform.asp?ext=doc&keyword=이력서" 2>/dev/null | iconv -f CP949 -t UTF-8 | python3 "$top/scripts/show_list.py"
-EOS
-  chmod +x "$work/wine.sh"
-  "$top/scripts/wine-run.sh" --shell --timeout 120 -- "$work/wine.sh"
+# ---- the prefix: made once, the add-in (re)registered every run --------------------------------
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  say "== Wine prefix: making $WINEPREFIX (once, about 15 s)"
+  timeout 180 wineboot -i >/dev/null 2>&1
+  timeout 60 wineserver -w >/dev/null 2>&1
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "demo: wineboot failed" >&2; exit 1; }
 fi
+reg() { wine reg add "$@" /f >/dev/null 2>&1 || { echo "demo: reg add $1 failed" >&2; exit 1; }; }
+reg 'HKLM\SOFTWARE\kestrovaSE\1.0.0' /v service /d "127.0.0.1:$port" /reg:64
+(cd "$(dirname "$dll")" && wine regsvr32 /s "$(winpath "$dll")") || { echo "demo: regsvr32 KestrovaSE.dll failed" >&2; exit 1; }
+for app in Word Excel PowerPoint; do
+  reg "HKCU\\Software\\Microsoft\\Office\\$app\\Addins\\Tarnwick.Connect" /v LoadBehavior /t REG_DWORD /d 3
+done
+# Every run starts with the pane shown, whatever the last interactive run left.
+reg 'HKCU\Software\kestrovaSE\1.0.0' /v visible /t REG_DWORD /d 1
+say "== Wine prefix $WINEPREFIX: KestrovaSE.dll registered, Tarnwick.Connect listed for Word, Excel, PowerPoint"
 
-echo
-echo "== requests the service received =="
-wc -l < "$log" | sed 's/^/   /;s/$/ requests logged/'
+# ---- the session ----------------------------------------------------------------------------------
+doc="$work/견적서_2013.docx"
+printf 'sample\n' >"$doc"
+mkdir -p "$work/shots" "$screens"
+{
+  echo "echo STEP 1. 워드 시작: 서식 검색 창에 일간·주간 추천과 인기 서식"
+  echo "wait-pane 259 15000"
+  echo "sleep 1500"
+  echo "screenshot demo-1-start"
+  echo "echo STEP 2. 리본 검색창에 '이력서' 입력 후 Enter: 창이 이 단어로 검색"
+  echo "type EditBox1 이력서"
+  echo "commit EditBox1"
+  echo "sleep 3000"
+  echo "screenshot demo-2-ribbon-search"
+  echo "echo STEP 3. 무료 서식 클릭 (내려받아 새 창에서 여는 부분은 다음 작업: 지금은 클릭만 전달됨)"
+  echo "pane-click 233"
+  echo "sleep 1500"
+  echo "screenshot demo-3-free-template"
+  echo "echo STEP 4. 한글 이름의 문서 열기 (견적서_2013.docx): 새 창의 서식 창이 문서 이름으로 검색"
+  echo "open $(winpath "$doc")"
+  echo "sleep 4000"
+  echo "screenshot demo-4-opened-document"
+  echo "echo STEP 5. 회원인증 단추 (로그인 창은 다음 작업: 지금은 로그인 상태만 새로 읽음)"
+  echo "click cert"
+  echo "sleep 2000"
+  echo "screenshot demo-5-login"
+  if [ "$interactive" = 1 ]; then
+    echo "echo STEP 6. 창이 열린 채로 남습니다: 직접 써 보고 창을 닫으면 끝납니다"
+  else
+    echo "echo STEP 6. 종료"
+    echo "quit"
+  fi
+} >"$work/session.txt"
+
+say "== hostsim.exe --app word: the scripted session"
+# Each step as it happens; the add-in's calls are summarised from the host's log.
+(cd "$(dirname "$host")" && wine "$host" --app word --script "$(winpath "$work/session.txt")" \
+   --screens "$(winpath "$work/shots")" 2>/dev/null) | tee "$work/host.log" | while IFS= read -r line; do
+  case "$line" in
+    "script echo STEP "*) say ""; say "${line#script echo STEP }" ;;
+    *"FAILED"*) say "   !! $line" ;;
+    "host-> OnConnection("*|"host-> CTPFactoryAvailable("*|"host-> OnStartupComplete("*) say "   ${line%% [[]*}" ;;
+    "host<- CTPFactory.CreateCTP("*) say "   pane created: ${line##*= }" ;;
+    "host-> callback on"*) say "   ribbon: ${line#host-> callback }" ;;
+    "event "*) say "   $line" ;;
+    "script line "*"wait-pane done:"*) say "   pane shows: ${line#*done: }" ;;
+    "host exit "*) say ""; say "   $line" ;;
+  esac
+done
+rc=${PIPESTATUS[0]}
+
+# ---- what the service saw ---------------------------------------------------------------------
+say ""
+say "== what the add-in asked of the service (code page 949 shown as UTF-8)"
+python3 - "$work/requests.jsonl" <<'PY'
+import json, sys
+for line in open(sys.argv[1], encoding="latin-1"):
+    try:
+        d = json.loads(line)
+    except ValueError:
+        continue
+    t = bytes.fromhex(d.get("target_hex", "")).decode("cp949", "replace")
+    agent = dict((k.lower(), v) for k, v in d.get("headers", [])).get("user-agent", "")
+    short = t.split("&version=")[0]
+    print("   %-9s %s" % ("[" + agent + "]", short))
+PY
+
+for f in "$work"/shots/*.bmp; do
+  [ -e "$f" ] || continue
+  convert "$f" "$screens/$(basename "${f%.bmp}").png" && say "   screenshot: $screens/$(basename "${f%.bmp}").png"
+done
+[ "$rc" = 0 ] || { echo "demo: hostsim ended with exit code $rc" >&2; exit 1; }
+say "== done"
