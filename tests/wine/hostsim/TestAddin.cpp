@@ -7,12 +7,18 @@
 #include <vector>
 #include <string>
 
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
 #include "tests/wine/hostsim/TestCommon.h"
 #include "tools/hostsim/OfficeHost_h.h"
 
 namespace hostsimtest {
 
 namespace {
+
+using kv::Bstr;
+using kv::ComPtr;
+using kv::Variant;
 
 const wchar_t kRibbon[] =
     L"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" onLoad=\"OnRibbonLoad\">"
@@ -33,19 +39,20 @@ const wchar_t kRibbon[] =
     L"<checkBox id=\"Check1\" label=\"항상 보이기\" onAction=\"OnCheck\"/>"
     L"<button id=\"NoSuch\" label=\"없는 콜백\" onAction=\"NoSuchCallback\"/>"
     L"<button id=\"Modal\" label=\"대화 상자\" onAction=\"OnModal\"/>"
+    L"<button id=\"OwnLoop\" label=\"자체 루프\" onAction=\"OnOwnLoop\"/>"
     L"</group>"
     L"</tab></tabs></ribbon></customUI>";
 
 enum : DISPID {
   kOnRibbonLoad = 101, kOnButton, kOnEditChange, kOnCheck, kOnLauncher, kGetImageGo, kGetImageBig,
-  kGetVisibleBig, kGetVisibleHidden, kOnRefresh, kOnModal,
+  kGetVisibleBig, kGetVisibleHidden, kOnRefresh, kOnModal, kOnOwnLoop,
 };
 
 const struct { const wchar_t* name; DISPID id; } kCallbacks[] = {
     {L"OnRibbonLoad", kOnRibbonLoad}, {L"OnButton", kOnButton}, {L"OnEditChange", kOnEditChange},
     {L"OnCheck", kOnCheck}, {L"OnLauncher", kOnLauncher}, {L"GetImageGo", kGetImageGo},
     {L"GetImageBig", kGetImageBig}, {L"GetVisibleBig", kGetVisibleBig}, {L"GetVisibleHidden", kGetVisibleHidden},
-    {L"OnRefresh", kOnRefresh}, {L"OnModal", kOnModal},
+    {L"OnRefresh", kOnRefresh}, {L"OnModal", kOnModal}, {L"OnOwnLoop", kOnOwnLoop},
 };
 
 const IID kWordEvents = {0x000209FE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -54,21 +61,16 @@ const IID kPowerPointEvents = {0x914934C2, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0x
 const IID kWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 std::string Str(const VARIANT& v) {
-  VARIANT t;
-  VariantInit(&t);
-  if (FAILED(VariantChangeType(&t, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return "?";
-  std::string s = Utf8(V_BSTR(&t), static_cast<int>(SysStringLen(V_BSTR(&t))));
-  VariantClear(&t);
-  return s;
+  Variant t;
+  if (FAILED(VariantChangeType(t.get(), const_cast<VARIANT*>(&v), 0, VT_BSTR))) return "?";
+  return Utf8(V_BSTR(t.get()), static_cast<int>(SysStringLen(V_BSTR(t.get()))));
 }
 
 std::string PropertyText(IDispatch* d, const wchar_t* name) {
-  VARIANT v;
-  HRESULT hr = GetProperty(d, name, &v);
+  Variant v;
+  HRESULT hr = GetProperty(d, name, v.get());
   if (FAILED(hr)) return "(failed)";
-  std::string s = Str(v);
-  VariantClear(&v);
-  return s;
+  return Str(v.v());
 }
 
 class Connect;
@@ -99,7 +101,7 @@ class EventSink : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override;
 
   DWORD cookie = 0;
-  IConnectionPoint* point = nullptr;
+  ComPtr<IConnectionPoint> point;
 
  private:
   virtual ~EventSink() = default;
@@ -146,15 +148,13 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
 
   // _IDTExtensibility2
   HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* app, ext_ConnectMode mode, IDispatch* addin, SAFEARRAY**) override {
-    app_ = app;
-    if (app_) app_->AddRef();
+    app_ = ComPtr<IDispatch>(app);
     Say("addin OnConnection mode=" + std::to_string(mode) + " app.Name=" + PropertyText(app, L"Name") +
         " addin.ProgId=" + PropertyText(addin, L"ProgId"));
     Say("addin Version=" + PropertyText(app, L"Version"));
-    IUnknown* word = nullptr;
-    HRESULT hr = app ? app->QueryInterface(kWordApplication, reinterpret_cast<void**>(&word)) : E_POINTER;
+    ComPtr<IUnknown> word;
+    HRESULT hr = app_ ? app_.as(kWordApplication, &word) : E_POINTER;
     Say("addin QueryInterface(Word _Application)=" + std::string(SUCCEEDED(hr) ? "S_OK" : "failed"));
-    if (word) word->Release();
     ConnectSink(kWordEvents, "Word");
     ConnectSink(kExcelEvents, "Excel");
     ConnectSink(kPowerPointEvents, "PowerPoint");
@@ -162,22 +162,13 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
   }
   HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode mode, SAFEARRAY**) override {
     Say("addin OnDisconnection mode=" + std::to_string(mode));
-    for (auto* s : sinks_) {
-      if (s->point) {
-        s->point->Unadvise(s->cookie);
-        s->point->Release();
-      }
-      s->Release();
-    }
+    for (auto& s : sinks_)
+      if (s->point) s->point->Unadvise(s->cookie);
     sinks_.clear();
-    for (auto& p : panes_) p.second->Release();
     panes_.clear();
-    if (ribbon_) ribbon_->Release();
-    ribbon_ = nullptr;
-    if (factory_) factory_->Release();
-    factory_ = nullptr;
-    if (app_) app_->Release();
-    app_ = nullptr;
+    ribbon_.reset();
+    factory_.reset();
+    app_.reset();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
@@ -205,31 +196,24 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
   HRESULT STDMETHODCALLTYPE CTPFactoryAvailable(ICTPFactory* factory) override {
     Say(std::string("addin CTPFactoryAvailable factory=") + (factory ? "yes" : "no"));
     if (!factory) return S_OK;
-    factory_ = factory;
-    factory_->AddRef();
+    factory_ = ComPtr<ICTPFactory>(factory);
     {
       // A control that does not exist: the host must fail the call and keep no pane.
-      BSTR progId = SysAllocString(L"HostSimTest.Missing");
-      BSTR title = SysAllocString(L"없음");
-      VARIANT missing;
-      VariantInit(&missing);
-      V_VT(&missing) = VT_ERROR;
-      V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-      _CustomTaskPane* none = nullptr;
-      HRESULT hr = factory_->CreateCTP(progId, title, missing, &none);
-      SysFreeString(progId);
-      SysFreeString(title);
+      Bstr progId(L"HostSimTest.Missing"), title(L"없음");
+      Variant missing;
+      V_VT(missing.get()) = VT_ERROR;
+      V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
+      ComPtr<_CustomTaskPane> none;
+      HRESULT hr = factory_->CreateCTP(progId.get(), title.get(), missing.v(), none.put());
       Say(std::string("addin CreateCTP(missing control) ") + (FAILED(hr) && !none ? "failed" : "succeeded"));
-      if (none) none->Release();
     }
     _CustomTaskPane* pane = CreatePane();
     if (!pane) return S_OK;
     pane->put_Width(280);
     pane->put_Visible(VARIANT_TRUE);
-    IDispatch* content = nullptr;
-    HRESULT hr = pane->get_ContentControl(&content);
-    Say("addin ContentControl hr=" + std::to_string(hr) + " Name=" + PropertyText(content, L"Name"));
-    if (content) content->Release();
+    ComPtr<IDispatch> content;
+    HRESULT hr = pane->get_ContentControl(content.put());
+    Say("addin ContentControl hr=" + std::to_string(hr) + " Name=" + PropertyText(content.get(), L"Name"));
     return S_OK;
   }
 
@@ -239,16 +223,14 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
       doc = PropertyText(V_DISPATCH(&p->rgvarg[p->cArgs - 1]), L"Name");
     std::string caption;
     if (std::string(host) == "Word") {
-      VARIANT w;
-      if (SUCCEEDED(GetProperty(app_, L"ActiveWindow", &w)) && V_VT(&w) == VT_DISPATCH) {
-        caption = PropertyText(V_DISPATCH(&w), L"Caption");
-      }
-      VariantClear(&w);
+      Variant w;
+      if (SUCCEEDED(GetProperty(app_.get(), L"ActiveWindow", w.get())) && V_VT(w.get()) == VT_DISPATCH)
+        caption = PropertyText(V_DISPATCH(w.get()), L"Caption");
     } else {
-      caption = PropertyText(app_, L"Caption");
+      caption = PropertyText(app_.get(), L"Caption");
     }
     std::string extra;
-    if (std::string(host) == "PowerPoint") extra = " HWND=" + std::string(PropertyText(app_, L"HWND") != "0" ? "set" : "0");
+    if (std::string(host) == "PowerPoint") extra = " HWND=" + std::string(PropertyText(app_.get(), L"HWND") != "0" ? "set" : "0");
     Say(std::string("addin event ") + host + " dispid=" + std::to_string(id) + " doc=" + doc + " caption=" + caption + extra);
     // Like a search add-in: search the opened document's caption in the active window's pane.
     if (_CustomTaskPane* pane = ActivePane()) SearchIn(pane, caption);
@@ -258,20 +240,16 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
   virtual ~Connect() { ModuleRelease(); }
 
   void ConnectSink(REFIID iid, const char* name) {
-    IConnectionPointContainer* cpc = nullptr;
-    HRESULT hr = app_ ? app_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)) : E_POINTER;
-    IConnectionPoint* cp = nullptr;
-    if (SUCCEEDED(hr)) hr = cpc->FindConnectionPoint(iid, &cp);
-    if (cpc) cpc->Release();
+    ComPtr<IConnectionPointContainer> cpc;
+    HRESULT hr = app_ ? app_.as(IID_IConnectionPointContainer, &cpc) : E_POINTER;
+    ComPtr<IConnectionPoint> cp;
+    if (SUCCEEDED(hr)) hr = cpc->FindConnectionPoint(iid, cp.put());
     if (SUCCEEDED(hr)) {
-      auto* sink = new EventSink(this, iid, name);
-      hr = cp->Advise(static_cast<IDispatch*>(sink), &sink->cookie);
+      auto sink = ComPtr<EventSink>::adopt(new EventSink(this, iid, name));
+      hr = cp->Advise(static_cast<IDispatch*>(sink.get()), &sink->cookie);
       if (SUCCEEDED(hr)) {
         sink->point = cp;
         sinks_.push_back(sink);
-      } else {
-        cp->Release();
-        sink->Release();
       }
     }
     char buf[16];
@@ -281,54 +259,44 @@ class Connect : public _IDTExtensibility2, public IRibbonExtensibility, public I
 
   _CustomTaskPane* ActivePane() {
     auto it = panes_.find(GetActiveWindow());
-    return it == panes_.end() ? nullptr : it->second;
+    return it == panes_.end() ? nullptr : it->second.get();
   }
 
   _CustomTaskPane* CreatePane() {
     if (!factory_) return nullptr;
-    BSTR progId = SysAllocString(kControlProgId);
-    BSTR title = SysAllocString(L"테스트 창");
-    VARIANT missing;
-    VariantInit(&missing);
-    V_VT(&missing) = VT_ERROR;
-    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-    _CustomTaskPane* pane = nullptr;
-    HRESULT hr = factory_->CreateCTP(progId, title, missing, &pane);
-    SysFreeString(progId);
-    SysFreeString(title);
+    Bstr progId(kControlProgId), title(L"테스트 창");
+    Variant missing;
+    V_VT(missing.get()) = VT_ERROR;
+    V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
+    ComPtr<_CustomTaskPane> pane;
+    HRESULT hr = factory_->CreateCTP(progId.get(), title.get(), missing.v(), pane.put());
     char buf[16];
     wsprintfA(buf, "0x%08lX", static_cast<unsigned long>(hr));
     Say(std::string("addin CreateCTP hr=") + buf);
     if (FAILED(hr) || !pane) return nullptr;
-    HWND key = GetActiveWindow();
-    auto it = panes_.find(key);
-    if (it != panes_.end()) it->second->Release();
-    panes_[key] = pane;
-    return pane;
+    _CustomTaskPane* raw = pane.get();
+    panes_[GetActiveWindow()] = std::move(pane);
+    return raw;
   }
 
   void SearchIn(_CustomTaskPane* pane, const std::string& text) {
-    IDispatch* content = nullptr;
-    if (FAILED(pane->get_ContentControl(&content)) || !content) return;
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &w[0], n);
-    VARIANT arg;
-    VariantInit(&arg);
-    V_VT(&arg) = VT_BSTR;
-    V_BSTR(&arg) = SysAllocString(w.c_str());
-    CallMethod(content, L"Search", &arg, 1, nullptr);
-    VariantClear(&arg);
-    content->Release();
+    ComPtr<IDispatch> content;
+    if (FAILED(pane->get_ContentControl(content.put())) || !content) return;
+    std::wstring w;
+    if (!kv::Utf8ToWide(text, &w)) return;
+    Variant arg;
+    V_VT(arg.get()) = VT_BSTR;
+    V_BSTR(arg.get()) = SysAllocString(w.c_str());
+    CallMethod(content.get(), L"Search", arg.get(), 1, nullptr);
   }
 
   friend class EventSink;
   LONG refs_ = 1;
-  IDispatch* app_ = nullptr;
-  ICTPFactory* factory_ = nullptr;
-  IRibbonUI* ribbon_ = nullptr;
-  std::map<HWND, _CustomTaskPane*> panes_;
-  std::vector<EventSink*> sinks_;
+  ComPtr<IDispatch> app_;
+  ComPtr<ICTPFactory> factory_;
+  ComPtr<IRibbonUI> ribbon_;
+  std::map<HWND, ComPtr<_CustomTaskPane>> panes_;
+  std::vector<ComPtr<EventSink>> sinks_;
   std::string editText_;
 };
 
@@ -340,20 +308,17 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*
 std::string ControlId(const VARIANT& v, std::string* context = nullptr) {
   if (V_VT(&v) != VT_DISPATCH || !V_DISPATCH(&v)) return "(no control)";
   // The ribbon control through its own interface, as a compiled add-in would use it.
-  IRibbonControl* control = nullptr;
-  if (FAILED(V_DISPATCH(&v)->QueryInterface(IID_IRibbonControl, reinterpret_cast<void**>(&control))) || !control)
+  ComPtr<IRibbonControl> control;
+  if (FAILED(V_DISPATCH(&v)->QueryInterface(IID_IRibbonControl, control.putVoid())) || !control)
     return "(not an IRibbonControl)";
-  BSTR id = nullptr;
-  control->get_Id(&id);
-  std::string s = Utf8(id ? id : L"");
-  SysFreeString(id);
+  Bstr id;
+  control->get_Id(id.put());
+  std::string s = Utf8(id.get() ? id.get() : L"");
   if (context) {
-    IDispatch* window = nullptr;
-    control->get_Context(&window);
-    *context = window ? PropertyText(window, L"Caption") : "(none)";
-    if (window) window->Release();
+    ComPtr<IDispatch> window;
+    control->get_Context(window.put());
+    *context = window ? PropertyText(window.get(), L"Caption") : "(none)";
   }
-  control->Release();
   return s;
 }
 
@@ -365,7 +330,7 @@ IPictureDisp* MakeBitmapPicture(int size) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 24;
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  kv::UniqueBitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bmp) return nullptr;
   auto* px = static_cast<BYTE*>(bits);
   int stride = ((size * 3 + 3) / 4) * 4;
@@ -380,38 +345,38 @@ IPictureDisp* MakeBitmapPicture(int size) {
   PICTDESC pd = {};
   pd.cbSizeofstruct = sizeof pd;
   pd.picType = PICTYPE_BITMAP;
-  pd.bmp.hbitmap = bmp;
+  pd.bmp.hbitmap = bmp.get();
   IPictureDisp* pic = nullptr;
-  if (FAILED(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&pic)))) DeleteObject(bmp);
+  // The picture owns the bitmap once it exists.
+  if (SUCCEEDED(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&pic)))) bmp.release();
   return pic;
 }
 
 IPictureDisp* MakeIconPicture(int size) {
-  HDC screen = GetDC(nullptr);
-  HBITMAP color = CreateCompatibleBitmap(screen, size, size);
-  HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(mem, color);
-  RECT r{0, 0, size, size};
-  HBRUSH green = CreateSolidBrush(RGB(40, 160, 60));
-  FillRect(mem, &r, green);
-  DeleteObject(green);
-  SelectObject(mem, mask);
-  PatBlt(mem, 0, 0, size, size, BLACKNESS);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  ICONINFO ii = {TRUE, 0, 0, mask, color};
-  HICON icon = CreateIconIndirect(&ii);
-  DeleteObject(color);
-  DeleteObject(mask);
+  kv::WindowDc screen(nullptr);
+  kv::UniqueBitmap color(CreateCompatibleBitmap(screen.get(), size, size));
+  kv::UniqueBitmap mask(CreateBitmap(size, size, 1, 1, nullptr));
+  {
+    kv::UniqueMemoryDc mem(CreateCompatibleDC(screen.get()));
+    RECT r{0, 0, size, size};
+    {
+      kv::SelectedObject selected(mem.get(), color.get());
+      kv::UniqueBrush green(CreateSolidBrush(RGB(40, 160, 60)));
+      FillRect(mem.get(), &r, green.get());
+    }
+    kv::SelectedObject selected(mem.get(), mask.get());
+    PatBlt(mem.get(), 0, 0, size, size, BLACKNESS);
+  }
+  ICONINFO ii = {TRUE, 0, 0, mask.get(), color.get()};
+  kv::UniqueIcon icon(CreateIconIndirect(&ii));  // copies both bitmaps
   if (!icon) return nullptr;
   PICTDESC pd = {};
   pd.cbSizeofstruct = sizeof pd;
   pd.picType = PICTYPE_ICON;
-  pd.icon.hicon = icon;
+  pd.icon.hicon = icon.get();
   IPictureDisp* pic = nullptr;
-  if (FAILED(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&pic)))) DestroyIcon(icon);
+  // The picture owns the icon once it exists.
+  if (SUCCEEDED(OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&pic)))) icon.release();
   return pic;
 }
 
@@ -422,9 +387,7 @@ HRESULT Connect::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r
     case kOnRibbonLoad: {
       if (n != 1) return DISP_E_BADPARAMCOUNT;
       IUnknown* unk = V_VT(&arg(0)) == VT_DISPATCH ? V_DISPATCH(&arg(0)) : V_VT(&arg(0)) == VT_UNKNOWN ? V_UNKNOWN(&arg(0)) : nullptr;
-      if (ribbon_) ribbon_->Release();
-      ribbon_ = nullptr;
-      HRESULT hr = unk ? unk->QueryInterface(IID_IRibbonUI, reinterpret_cast<void**>(&ribbon_)) : E_POINTER;
+      HRESULT hr = unk ? unk->QueryInterface(IID_IRibbonUI, ribbon_.putVoid()) : E_POINTER;
       Say(std::string("addin OnRibbonLoad IRibbonUI=") + (SUCCEEDED(hr) ? "yes" : "no"));
       return hr;
     }
@@ -475,6 +438,26 @@ HRESULT Connect::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r
       Say("addin OnModal answer=" + std::to_string(answer));
       return S_OK;
     }
+    case kOnOwnLoop: {
+      // A modal loop of the add-in's own, as hand-written ones are: it ends on WM_QUIT and does
+      // not post it again. Bounded, so a host that never quits does not hold the test forever.
+      Say("addin OnOwnLoop started");
+      const DWORD end = GetTickCount() + 20000;
+      bool quit = false;
+      MSG msg;
+      while (!quit && static_cast<LONG>(end - GetTickCount()) > 0) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        } else if (msg.message == WM_QUIT) {
+          quit = true;
+        } else {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+      }
+      Say(std::string("addin OnOwnLoop ended ") + (quit ? "by WM_QUIT" : "by time"));
+      return S_OK;
+    }
     case kOnRefresh: {
       Say("addin OnRefresh id=" + ControlId(arg(0)));
       return ribbon_ ? ribbon_->Invalidate() : E_POINTER;
@@ -506,11 +489,9 @@ HRESULT Connect::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r
 }  // namespace
 
 HRESULT CreateAddin(REFIID iid, void** out) {
-  auto* c = new (std::nothrow) Connect();
+  auto c = ComPtr<_IDTExtensibility2>::adopt(new (std::nothrow) Connect());
   if (!c) return E_OUTOFMEMORY;
-  HRESULT hr = static_cast<_IDTExtensibility2*>(c)->QueryInterface(iid, out);
-  static_cast<_IDTExtensibility2*>(c)->Release();
-  return hr;
+  return c->QueryInterface(iid, out);
 }
 
 }  // namespace hostsimtest

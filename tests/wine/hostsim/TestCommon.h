@@ -22,7 +22,7 @@ void ModuleAddRef();
 void ModuleRelease();
 void Say(const std::string& text);  // "addin <text>" or "control <text>" lines
 std::string Utf8(const wchar_t* w, int n = -1);
-std::string GuidText(REFGUID g);
+
 
 HRESULT CreateAddin(REFIID iid, void** out);
 HRESULT CreateControl(REFIID iid, void** out);

@@ -3,6 +3,7 @@
 // and a result line that fills in a moment after a search starts (an asynchronous search).
 #include <string>
 
+#include "platform/WinHandles.h"
 #include "tests/wine/hostsim/TestCommon.h"
 
 namespace hostsimtest {
@@ -38,15 +39,12 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
 
   // IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
-    if (site_) site_->Release();
-    site_ = site;
-    if (site_) site_->AddRef();
+    site_ = kv::ComPtr<IOleClientSite>(site);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** out) override {
     if (!out) return E_POINTER;
-    *out = site_;
-    if (site_) site_->AddRef();
+    *out = kv::ComPtr<IOleClientSite>(site_).release();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
@@ -65,11 +63,10 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
       RECT r = rect ? *rect : RECT{0, 0, 200, 300};
       if (!CreateOwnWindow(parent, r)) return E_FAIL;
     }
-    IOleClientSite* s = site ? site : site_;
-    IOleInPlaceSite* inplace = nullptr;
-    if (s && SUCCEEDED(s->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inplace))) && inplace) {
+    IOleClientSite* s = site ? site : site_.get();
+    kv::ComPtr<IOleInPlaceSite> inplace;
+    if (s && SUCCEEDED(s->QueryInterface(IID_IOleInPlaceSite, inplace.putVoid())) && inplace) {
       if (inplace->CanInPlaceActivate() == S_OK) inplace->OnInPlaceActivate();
-      inplace->Release();
     }
     ShowWindow(hwnd_, SW_SHOW);
     return S_OK;
@@ -142,11 +139,10 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
     };
     auto firstString = [p](std::wstring& out) {
       if (!p || p->cArgs < 1) return false;
-      VARIANT v;
-      VariantInit(&v);
-      if (FAILED(VariantChangeType(&v, &p->rgvarg[p->cArgs - 1], 0, VT_BSTR))) return false;
-      out.assign(V_BSTR(&v) ? V_BSTR(&v) : L"", V_BSTR(&v) ? SysStringLen(V_BSTR(&v)) : 0);
-      VariantClear(&v);
+      kv::Variant v;
+      if (FAILED(VariantChangeType(v.get(), &p->rgvarg[p->cArgs - 1], 0, VT_BSTR))) return false;
+      BSTR b = V_BSTR(v.get());
+      out.assign(b ? b : L"", b ? SysStringLen(b) : 0);
       return true;
     };
     std::wstring text;
@@ -196,7 +192,6 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
  private:
   virtual ~TestControl() {
     DestroyOwnWindow();
-    if (site_) site_->Release();
     ModuleRelease();
   }
 
@@ -258,7 +253,7 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
     hwnd_ = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPCHILDREN, r.left, r.top, r.right - r.left,
                             r.bottom - r.top, parent, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) return false;
-    font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET, 0, 0, 0, 0, L"NanumGothic");
+    font_.reset(CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET, 0, 0, 0, 0, L"NanumGothic"));
     struct Child { const wchar_t* cls; const wchar_t* text; DWORD style; int id; };
     const Child children[] = {
         {L"STATIC", L"테스트 컨트롤", SS_LEFT, kTitleId},
@@ -269,7 +264,7 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
     for (const auto& c : children) {
       HWND w = CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 10, 10, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleW(nullptr), nullptr);
-      SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+      SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
     RECT client;
     GetClientRect(hwnd_, &client);
@@ -281,14 +276,13 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
   void DestroyOwnWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
     hwnd_ = nullptr;
-    if (font_) DeleteObject(font_);
-    font_ = nullptr;
+    font_.reset();
   }
 
   LONG refs_ = 1;
-  IOleClientSite* site_ = nullptr;
+  kv::ComPtr<IOleClientSite> site_;
   HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr;
+  kv::UniqueFont font_;
   SIZEL extent_{5080, 5080};
   std::wstring state_ = L"idle";
   std::wstring pending_;
@@ -297,11 +291,9 @@ class TestControl : public IOleObject, public IOleInPlaceObject, public IDispatc
 }  // namespace
 
 HRESULT CreateControl(REFIID iid, void** out) {
-  auto* c = new (std::nothrow) TestControl();
+  auto c = kv::ComPtr<IOleObject>::adopt(new (std::nothrow) TestControl());
   if (!c) return E_OUTOFMEMORY;
-  HRESULT hr = static_cast<IOleObject*>(c)->QueryInterface(iid, out);
-  static_cast<IOleObject*>(c)->Release();
-  return hr;
+  return c->QueryInterface(iid, out);
 }
 
 }  // namespace hostsimtest

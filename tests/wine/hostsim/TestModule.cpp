@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
 #include "tests/wine/hostsim/TestCommon.h"
 
 namespace hostsimtest {
@@ -47,39 +49,32 @@ Factory g_addinFactory(CreateAddin);
 Factory g_controlFactory(CreateControl);
 
 LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-  HKEY key = nullptr;
-  LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  kv::UniqueKey key;
+  LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr);
   if (rc != ERROR_SUCCESS) return rc;
-  rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  rc = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
   return rc;
 }
 
 LONG SetDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value) {
-  HKEY key = nullptr;
-  LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  kv::UniqueKey key;
+  LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr);
   if (rc != ERROR_SUCCESS) return rc;
-  rc = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
+  rc = RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   return rc;
 }
 
-std::wstring WideGuid(REFGUID g) {
-  wchar_t buf[64];
-  StringFromGUID2(g, buf, 64);
-  return buf;
-}
 
 LONG RegisterClass(REFCLSID clsid, const wchar_t* progId, const wchar_t* description, const std::wstring& path, bool control) {
-  std::wstring key = L"CLSID\\" + WideGuid(clsid);
+  std::wstring key = L"CLSID\\" + kv::GuidText(clsid);
   LONG rc = SetString(HKEY_CLASSES_ROOT, key, nullptr, description);
   rc |= SetString(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr, path);
   rc |= SetString(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
   rc |= SetString(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr, progId);
   if (control) rc |= SetString(HKEY_CLASSES_ROOT, key + L"\\Control", nullptr, L"");
   rc |= SetString(HKEY_CLASSES_ROOT, progId, nullptr, description);
-  rc |= SetString(HKEY_CLASSES_ROOT, std::wstring(progId) + L"\\CLSID", nullptr, WideGuid(clsid));
+  rc |= SetString(HKEY_CLASSES_ROOT, std::wstring(progId) + L"\\CLSID", nullptr, kv::GuidText(clsid));
   return rc;
 }
 
@@ -106,7 +101,7 @@ std::string Utf8(const wchar_t* w, int n) {
   return s;
 }
 
-std::string GuidText(REFGUID g) { return Utf8(WideGuid(g).c_str()); }
+
 
 HRESULT GetProperty(IDispatch* d, const wchar_t* name, VARIANT* out) {
   if (!d) return E_POINTER;
@@ -167,7 +162,7 @@ extern "C" HRESULT __stdcall DllRegisterServer() {
 }
 
 extern "C" HRESULT __stdcall DllUnregisterServer() {
-  for (REFCLSID c : {kAddinClsid, kControlClsid}) RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + WideGuid(c)).c_str());
+  for (REFCLSID c : {kAddinClsid, kControlClsid}) RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + kv::GuidText(c)).c_str());
   RegDeleteTreeW(HKEY_CLASSES_ROOT, kAddinProgId);
   RegDeleteTreeW(HKEY_CLASSES_ROOT, kControlProgId);
   for (const wchar_t* host : kHosts)

@@ -95,7 +95,6 @@ click Modal
 screenshot word-modal-dialog
 dialog-click 2 테스트 알림
 click Refresh
-sleep 300
 type Edit1 엔터
 key RETURN
 screenshot word-ribbon-pane
@@ -214,6 +213,12 @@ server)
   [ $? = 3 ] || fail "failing step: exit code not 3"
   expect "script line 1 click FAILED: no ribbon control \"NoSuchControl\" shown in the active window"
   order "FAILED: no ribbon control" "host-> OnBeginShutdown(" "host exit 3"
+  : >"$log"
+  # Quit inside an add-in's own modal loop, which swallows WM_QUIT: the host still ends.
+  printf 'click OwnLoop\nquit\n' >"$work/ownloop.txt"
+  (cd "$(dirname "$host")" && timeout 40 wine "$host" --app word --script "$(win "$work/ownloop.txt")") >>"$log" 2>"$work/stderr.txt"
+  [ $? = 0 ] || fail "quit inside an add-in's modal loop: the host did not end with exit code 0"
+  order "addin OnOwnLoop started" "script line 2 quit" "addin OnOwnLoop ended by WM_QUIT" "host shutting down" "host exit 0"
   : >"$log"
   (cd "$(dirname "$host")" && wine "$host" /RegServer) >>"$log" 2>/dev/null || fail "/RegServer"
   expect "host register Word.Application = S_OK"

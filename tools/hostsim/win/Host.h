@@ -185,6 +185,9 @@ bool PaneVisible(_CustomTaskPane* pane);
 int PaneWidth(_CustomTaskPane* pane);
 ComPtr<IDispatch> PaneContent(_CustomTaskPane* pane);
 void DestroyPaneWindow(_CustomTaskPane* pane);
+// A key message for a window inside a pane goes to the pane's control first; true when the
+// control translated it (the message is then not dispatched).
+bool OfferKeyToPane(MSG* msg);
 
 // Local server and registration.
 HRESULT RegisterServers();

@@ -385,4 +385,27 @@ int PaneWidth(_CustomTaskPane* pane) { return pane ? Impl(pane)->width() : 0; }
 ComPtr<IDispatch> PaneContent(_CustomTaskPane* pane) { return pane ? Impl(pane)->Content() : ComPtr<IDispatch>(); }
 void DestroyPaneWindow(_CustomTaskPane* pane) { if (pane) Impl(pane)->DestroyWindowNow(); }
 
+// The office hosts offer a key message inside a task pane to the pane's control first
+// (IOleInPlaceActiveObject::TranslateAccelerator) and dispatch it only when the control leaves
+// it untranslated.
+bool OfferKeyToPane(MSG* msg) {
+  if (!msg || !msg->hwnd || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
+  for (auto& f : Host::Get().frames) {
+    for (auto& p : f->panes) {
+      HWND ax = PaneControlWindow(p.get());
+      if (!ax || (msg->hwnd != ax && !IsChild(ax, msg->hwnd))) continue;
+      ComPtr<IUnknown> control;
+      if (FAILED(AtlAxGetControl(ax, control.put())) || !control) return false;
+      ComPtr<IOleInPlaceActiveObject> active;
+      if (FAILED(control->QueryInterface(IID_IOleInPlaceActiveObject, active.putVoid())) || !active) return false;
+      const HRESULT hr = active->TranslateAccelerator(msg);
+      if (msg->message == WM_KEYDOWN) {
+        Log("host->", "TranslateAccelerator(WM_KEYDOWN vk=" + std::to_string(msg->wParam) + ") = " + HrText(hr));
+      }
+      return hr == S_OK;
+    }
+  }
+  return false;
+}
+
 }  // namespace hostsim
