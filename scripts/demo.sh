@@ -54,7 +54,13 @@ port="$(cat "$work/port")"
 say "== kvservice: the sample catalogue at 127.0.0.1:$port"
 
 # ---- the display: the user's, else a private Xvfb --------------------------------------------
-if [ -n "${DISPLAY:-}" ] && xset q >/dev/null 2>&1; then
+display_works() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  if command -v xset >/dev/null; then xset q >/dev/null 2>&1; return; fi
+  local n="${DISPLAY#*:}"
+  [ -S "/tmp/.X11-unix/X${n%%.*}" ]
+}
+if display_works; then
   say "== display: $DISPLAY (yours)"
 else
   [ "$interactive" = 1 ] && say "demo: no display to stay open on; running the session under Xvfb instead" >&2
