@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Cross-process automation of hostsim as a new user meets it: a fresh prefix made with
-# `wineboot -i`, the Korean locale, a private Xvfb at 1024x768x24, HOME in a scratch folder,
-# `hostsim.exe /RegServer` at once, then the 32-bit cscript drives the three hosts in turn and
-# quits them, then a second-process C++ client does the same. Each client must end with exit
-# code 0 within 60 s and leave no host process behind.
+# `wineboot -i`, the Korean locale, a private Xvfb at 1024x768x24, HOME in a scratch folder;
+# once the prefix's set-up session has ended (`wineserver -w`: while it lives Wine cannot start
+# the COM service at all), `hostsim.exe /RegServer`, then at once the 32-bit cscript drives the
+# three hosts in turn and quits them, then a second-process C++ client does the same. Each
+# client must end with exit code 0 within 60 s and leave no host process behind.
 #   automation_test.sh HOSTSIM.exe CLIENT.exe WORK_ROOT     (KEEP=1 keeps the work folder)
 set -u
 host_src=$1 client_src=$2
