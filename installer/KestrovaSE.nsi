@@ -15,15 +15,22 @@
 ;   5 /ALLUSERS or an all-users removal without administrator rights, or "code" not writable
 ;   6 /CODE= is not 1 to 15 letters, digits, '-' or '_'
 ;
-; Built by CMake with makensis -DOUTFILE= -DLIBRARY64= -DUPDATER= -DPRESENCE=.
+;
+; The libraries write the classes root, which is the machine's unless a user's key overrides it.
+; With administrator rights (and always under Wine) they are registered with regsvr32 of their
+; bitness; a per-user installation without them uses kvregister (64 and 32-bit, unpacked into
+; the plug-ins folder), which maps the classes root to HKCU\Software\Classes first.
+;
+; Built by CMake with makensis -DOUTFILE= -DLIBRARY64= -DUPDATER= -DPRESENCE= -DREGISTER64=
+; -DREGISTER32=.
 
 Unicode true
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
-!ifndef OUTFILE | LIBRARY64 | UPDATER | PRESENCE
-  !error "define OUTFILE, LIBRARY64, UPDATER and PRESENCE"
+!ifndef OUTFILE | LIBRARY64 | UPDATER | PRESENCE | REGISTER64 | REGISTER32
+  !error "define OUTFILE, LIBRARY64, UPDATER, PRESENCE, REGISTER64 and REGISTER32"
 !endif
 
 !include MUI2.nsh
@@ -51,6 +58,7 @@ Var AllUsers      ; 1 for an all-users installation
 Var Code          ; the /CODE= value, empty when not given
 Var Upgrade       ; 1 when an installation is already there
 Var Failed        ; the exit code a removal ends with
+Var UserClasses   ; 1 when the classes go under HKCU\Software\Classes (no administrator rights)
 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
@@ -125,18 +133,30 @@ FunctionEnd
 !macro DEFINE_REGSVR prefix
 Function ${prefix}RegSvr64
   Exch $R2  ; arguments
-  ${DisableX64FSRedirection}
   ClearErrors
-  ExecWait '"$WINDIR\System32\regsvr32.exe" /s $R2' $R0
+  ${If} $UserClasses == 1
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\kvregister64.exe" "${REGISTER64}"
+    ExecWait '"$PLUGINSDIR\kvregister64.exe" $R2' $R0
+  ${Else}
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" /s $R2' $R0
+    ${EnableX64FSRedirection}
+  ${EndIf}
   IfErrors 0 +2
     StrCpy $R0 "error"
-  ${EnableX64FSRedirection}
   Pop $R2
 FunctionEnd
 Function ${prefix}RegSvr32
   Exch $R2
   ClearErrors
-  ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s $R2' $R0
+  ${If} $UserClasses == 1
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\kvregister32.exe" "${REGISTER32}"
+    ExecWait '"$PLUGINSDIR\kvregister32.exe" $R2' $R0
+  ${Else}
+    ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s $R2' $R0
+  ${EndIf}
   IfErrors 0 +2
     StrCpy $R0 "error"
   Pop $R2
@@ -236,9 +256,13 @@ Function .onInit
     StrCpy $AllUsers 1
   ${EndIf}
 
+  UserInfo::GetAccountType
+  Pop $R0
+  StrCpy $UserClasses 0
+  ${If} $R0 != "Admin"
+    StrCpy $UserClasses 1
+  ${EndIf}
   ${If} $AllUsers == 1
-    UserInfo::GetAccountType
-    Pop $R0
     ${If} $R0 != "Admin"
       !insertmacro FAIL_WITH ${EXIT_RIGHTS} "$(TextNeedsAdmin)"
     ${EndIf}
@@ -342,13 +366,17 @@ Function un.onInit
   SetRegView 64
   ; The kind of installation is told by the list entry that names this folder.
   SetShellVarContext current
+  UserInfo::GetAccountType
+  Pop $R2
+  StrCpy $UserClasses 0
+  ${If} $R2 != "Admin"
+    StrCpy $UserClasses 1
+  ${EndIf}
   ReadRegStr $R0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $R0 != $INSTDIR
   ${AndIf} $R1 == $INSTDIR
-    UserInfo::GetAccountType
-    Pop $R2
-    ${If} $R2 != "Admin"
+    ${If} $UserClasses == 1
       !insertmacro FAIL_WITH ${EXIT_RIGHTS} "$(TextUninstallNeedsAdmin)"
     ${EndIf}
     SetShellVarContext all

@@ -4,7 +4,8 @@
 In order: a screenshot of the first page; a refused /CODE; a silent per-user install (files,
 registry, list entry, install report); hostsim loading the add-in from the installed folder;
 setup and uninstaller refused while a program holds the library; an upgrade; the silent
-uninstall from the list entry's command; an all-users install and its removal."""
+uninstall from the list entry's command; an all-users install and its removal; kvregister, the
+per-user registration a setup without administrator rights uses (Wine always runs with them)."""
 import argparse
 import getpass
 import json
@@ -205,6 +206,34 @@ def uninstall_from_entry(root, folder, what):
         time.sleep(0.5)
 
 
+def per_user_registration(p, library, service):
+    """kvregister puts each library's classes and type library under HKCU\\Software\\Classes and
+    nothing under the machine's; /u takes them away. One library at a time: Wine keeps one
+    CLSID key for both views of the user's classes, where Windows keeps two."""
+    folder_win = "C:\\kvsetup\\lib"
+    shutil.copy(library, os.path.join(p.unix(folder_win), "KestrovaSE.dll"))
+    for tool, name, view in (("kvregister64.exe", "KestrovaSE.dll", 64), ("kvregister32.exe", "kvax32.dll", 32)):
+        dll = folder_win + "\\" + name
+        what = "per-user registration of %s" % name
+        rc, _ = wine("C:\\kvsetup\\" + tool, dll)
+        check(rc == 0, "%s: exit %d" % (what, rc))
+        for clsid in CLASSES:
+            server = default_value("HKCU\\Software\\Classes\\CLSID\\%s\\InprocServer32" % clsid, view)
+            check(server is not None and server.lower() == dll.lower(), "%s: user class %s (%r)" % (what, clsid, server))
+            check(not reg_query("HKLM\\Software\\Classes\\CLSID\\" + clsid, view),
+                  "%s: nothing in the machine's classes for %s" % (what, clsid))
+        lib = "HKCU\\Software\\Classes\\TypeLib\\{085FFF9D-CE6C-490C-8A88-9CA82D39898E}\\1.0\\0\\win%d" % view
+        check((default_value(lib, 64) or "").lower() == dll.lower(), "%s: user type library %s" % (what, lib))
+        check(values("HKCU\\Software\\Classes\\Tarnwick.Connect") is not None, "%s: user ProgID" % what)
+        rc, _ = wine("C:\\kvsetup\\" + tool, "/u", dll)
+        check(rc == 0, "%s: /u exit %d" % (what, rc))
+        left = [k for k in reg_query("HKCU\\Software\\Classes", 64, recursive=True)
+                if any(x in k for x in CLASSES + ("Tarnwick.Connect", "KestrovaSE.SimTaskPane"))]
+        check(left == [], "%s: /u leaves no user class entry (%s)" % (what, left))
+    rc, _ = wine("C:\\kvsetup\\kvregister64.exe", "C:\\kvsetup\\missing.dll")
+    check(rc == 3, "kvregister: a missing library gives exit 3 (%d)" % rc)
+
+
 def screenshot(setup_win, screens, work):
     """The first page, shown for a few seconds, then the program is ended."""
     proc = subprocess.Popen(["wine", setup_win], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -223,7 +252,7 @@ def screenshot(setup_win, screens, work):
 
 def main():
     ap = argparse.ArgumentParser()
-    for name in ("setup", "library", "hold", "hostsim", "kvservice", "data", "screens"):
+    for name in ("setup", "library", "hold", "register64", "register32", "hostsim", "kvservice", "data", "screens"):
         ap.add_argument("--" + name, required=True)
     a = ap.parse_args()
     p = Prefix()
@@ -239,6 +268,8 @@ def main():
     os.makedirs(tools, exist_ok=True)
     shutil.copy(a.setup, os.path.join(tools, "KestrovaSE-setup.exe"))
     shutil.copy(a.hold, os.path.join(tools, "hold_library.exe"))
+    shutil.copy(a.register64, os.path.join(tools, "kvregister64.exe"))
+    shutil.copy(a.register32, os.path.join(tools, "kvregister32.exe"))
     setup = "C:\\kvsetup\\KestrovaSE-setup.exe"
     service = Service(a.kvservice, a.data, work)
     holder = None
@@ -339,9 +370,15 @@ def main():
         check(rc == 0, "all users: exit %d" % rc)
         check_installed(p, "HKLM", p.all_dir, p.all_dir_win, a.library, "all users")
         check(values("HKCU\\" + ENTRY) is None and not os.path.exists(p.user_dir), "all users: nothing per user")
+        # The presence control for the per-user registration below, as the setup unpacked it.
+        os.makedirs(p.unix("C:\\kvsetup\\lib"), exist_ok=True)
+        if os.path.exists(os.path.join(p.all_dir, "kvax32.dll")):
+            shutil.copy(os.path.join(p.all_dir, "kvax32.dll"), p.unix("C:\\kvsetup\\lib"))
         uninstall_from_entry("HKLM", p.all_dir, "all users uninstall")
         check_removed(p, "HKLM", p.all_dir, "all users uninstall")
         check(entries_named(PRODUCT) == [], "all users uninstall: no list entry left")
+
+        per_user_registration(p, a.library, service)
     finally:
         if holder:
             holder.kill()
