@@ -73,16 +73,21 @@ std::vector<char> Buffer(const std::string& text) {
     return buffer;
 }
 
-// The dispatch half of a dual interface of lib turned into its vtable half, which
-// ITypeInfo::Invoke calls through.
-HRESULT VtableTypeInfo(ITypeLib* lib, REFIID iid, ITypeInfo** info) {
-    ComPtr<ITypeInfo> dispatch;
-    HRESULT hr = lib->GetTypeInfoOfGuid(iid, dispatch.put());
-    if (FAILED(hr)) return hr;
+// The vtable half of a dual interface's dispatch type information, which ITypeInfo::Invoke
+// calls through.
+HRESULT VtableTypeInfo(ITypeInfo* dispatch, ITypeInfo** info) {
     HREFTYPE ref = 0;
-    hr = dispatch->GetRefTypeOfImplType(-1, &ref);
+    const HRESULT hr = dispatch->GetRefTypeOfImplType(-1, &ref);
     if (FAILED(hr)) return hr;
     return dispatch->GetRefTypeInfo(ref, info);
+}
+
+HRESULT InvokeThrough(ITypeInfo* dispatch, void* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argumentError) {
+    ComPtr<ITypeInfo> vtable;
+    const HRESULT hr = VtableTypeInfo(dispatch, vtable.put());
+    if (FAILED(hr)) return hr;
+    return vtable->Invoke(self, id, flags, params, result, exception, argumentError);
 }
 
 }  // namespace
@@ -221,7 +226,7 @@ HRESULT CConnect::TypeInfoFor(REFIID iid, ITypeInfo** info) {
                 ComPtr<ITypeLib> lib;
                 HRESULT hr = LoadTypeLibEx(ModulePath(ModuleHandle()).c_str(), REGKIND_NONE, lib.put());
                 if (FAILED(hr)) return hr;
-                hr = VtableTypeInfo(lib.get(), iid, callbackInfo_.put());
+                hr = lib->GetTypeInfoOfGuid(iid, callbackInfo_.put());
                 if (FAILED(hr)) return hr;
             }
             *info = callbackInfo_.get();
@@ -234,7 +239,7 @@ HRESULT CConnect::TypeInfoFor(REFIID iid, ITypeInfo** info) {
             const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, officeLib_.put());
             if (FAILED(hr)) return hr;
         }
-        return VtableTypeInfo(officeLib_.get(), iid, info);
+        return officeLib_->GetTypeInfoOfGuid(iid, info);
     });
 }
 
@@ -246,16 +251,18 @@ HRESULT CConnect::InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* param
         if (FAILED(hr)) return hr;
         void* self = iid == IID_IRibbonExtensibility ? static_cast<void*>(static_cast<IRibbonExtensibility*>(this))
                                                      : static_cast<void*>(static_cast<ICustomTaskPaneConsumer*>(this));
-        return info->Invoke(self, id, flags, params, result, exception, argumentError);
+        return InvokeThrough(info.get(), self, id, flags, params, result, exception, argumentError);
     }
     // The ribbon callbacks, then the connection interface.
     HRESULT hr = TypeInfoFor(IID_ICallbackInterface, info.put());
     if (FAILED(hr)) return hr;
-    hr = info->Invoke(static_cast<ICallbackInterface*>(this), id, flags, params, result, exception, argumentError);
+    hr = InvokeThrough(info.get(), static_cast<ICallbackInterface*>(this), id, flags, params, result, exception,
+                       argumentError);
     if (hr != DISP_E_MEMBERNOTFOUND) return hr;
     hr = TypeInfoFor(IID__IDTExtensibility2, info.put());
     if (FAILED(hr)) return hr;
-    return info->Invoke(static_cast<_IDTExtensibility2*>(this), id, flags, params, result, exception, argumentError);
+    return InvokeThrough(info.get(), static_cast<_IDTExtensibility2*>(this), id, flags, params, result, exception,
+                         argumentError);
 }
 
 // ---- Connection ---------------------------------------------------------------------------------
@@ -358,7 +365,7 @@ STDMETHODIMP CConnect::OnStartupComplete(SAFEARRAY**) {
         if (!pane) return S_OK;
         ComPtr<ISimTaskPane> control = ControlOf(pane.get());
         if (!control) return S_OK;
-        updates_.Run(*control.get());
+        updates_.Run(*control.get(), identity_);
         return S_OK;
     });
 }

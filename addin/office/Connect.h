@@ -27,8 +27,9 @@ namespace kv {
 
 class HostEventSink;
 
-// A dispatch interface whose IDispatch half is answered from the type information of I. The
-// final class supplies the type information and the invocation once for all its parts.
+// A dispatch interface whose IDispatch half is answered from the type information of I (the
+// dispatch description of the dual interface). The final class supplies the type information
+// and the invocation once for all its parts.
 template <class I>
 class DispatchPart : public I {
 protected:

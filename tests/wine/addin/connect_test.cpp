@@ -218,6 +218,7 @@ TEST_F(ConnectTest, EachDispatchInterfaceUsesItsOwnTypeInformation) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
     EXPECT_TRUE(IsEqualGUID(attr->guid, IID__IDTExtensibility2));
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
     info->ReleaseTypeAttr(attr);
 }
 
