@@ -220,7 +220,7 @@ def main():
         # template's own open, a document-name call runs a plain search; the next one searches by name.
         resume, quote = "이력서_기본형.doc", "견적서.xls"
         opens, targets = run("--search", "", "--click", "259", "--file", resume, "--file", "견적서_2013.doc",
-                             "--click", "261")
+                             "--click", "261", "--click", "259")
         check(in_order(log_lines()[run.lines_before:],
                        [r"^host start Word .*\(embedding\)", r"^host<- Application\.Visible \[put\] (1|true) = S_OK",
                         r"^host<- Documents\.Open", r"^host start Excel .*\(embedding\)",
@@ -233,6 +233,11 @@ def main():
         by_name = [t for t in targets if b"logtype=cfilename" in t]
         check(len(by_name) == 2 and all(t.endswith(b"keyword=" + "견적서".encode("cp949")) for t in by_name),
               "only the user's own document was searched by name (free and member list): %s" % by_name)
+        # The spreadsheet's COM request met the pane's own apartment and left it standing: the
+        # word processor is still created afterwards.
+        check([c for c, _, _ in opens] == ["Documents", "Workbooks", "Documents"],
+              "after the spreadsheet's open, COM on the pane's thread still works (the next open reached "
+              "the word processor)")
         check(content(quote) == served("t201.xls"), "%s downloaded byte for byte" % quote)
         check(("Workbooks", win_templates + "\\" + quote, "S_OK") in opens,
               "the .xls entry of a Word pane opened in the spreadsheet host, started as a local server")
