@@ -250,6 +250,65 @@ def link_button(size, label, accent):
     return img
 
 
+# --- Membership dialogs (pictures that fill their dialogs) -------------------------------
+
+
+def stacked_pages(d, cx, cy, scale=1.0):
+    """Three stacked template pages around (cx, cy), as on the plain login's picture."""
+    pw, ph = round(52 * scale), round(66 * scale)
+    for k, (dx, dy) in enumerate(((-18, 10), (-6, 4), (6, -2))):
+        x0, y0 = cx - pw // 2 + round(dx * scale), cy - ph // 2 + round(dy * scale)
+        d.rectangle((x0, y0, x0 + pw, y0 + ph), fill=WHITE, outline=(140, 160, 190))
+        d.rectangle((x0 + 6, y0 + 6, x0 + pw - 6, y0 + 12), fill=(BLUE, ORANGE, (70, 150, 90))[k])
+        for y in range(y0 + 20, y0 + ph - 6, 7):
+            d.line((x0 + 6, y, x0 + pw - 6, y), fill=(200, 205, 215))
+
+
+def login_complete_picture(size):
+    """The login-complete dialog (286 x 163): a check mark and the confirmation; the dialog's
+    OK button sits on the lower middle (about x 107-186, y 117-144)."""
+    w, h = size
+    img = gradient(size, (250, 252, 255), (220, 233, 250))
+    d = ImageDraw.Draw(img)
+    # A round badge with a check mark.
+    cx, cy, r = 56, 52, 26
+    d.ellipse((cx - r, cy - r, cx + r, cy + r), fill=BLUE, outline=BLUE_DARK, width=2)
+    d.line([(cx - 12, cy + 1), (cx - 3, cy + 10), (cx + 13, cy - 9)], fill=WHITE, width=5)
+    f_title, f_line = font(17, True), font(12)
+    d.text((96, 30), "회원인증 완료", font=f_title, fill=BLUE_DARK)
+    d.text((96, 58), "로그인이 정상적으로 되었습니다", font=f_line, fill=INK)
+    d.text((96, 76), "회원 서식을 바로 받으세요", font=f_line, fill=INK)
+    d.line((20, 104, w - 20, 104), fill=LINE_GREY)
+    d.rectangle((0, 0, w - 1, h - 1), outline=(190, 205, 228))
+    return img
+
+
+def about_picture(size):
+    """The about box (406 x 260). The dialog writes its two version lines in white at about
+    x 315, y 21 and y 37, over the dark band; its OK button sits at about x 294-381, y 201-232."""
+    w, h = size
+    img = Image.new("RGB", size, WHITE)
+    band = gradient((w, 74), (47, 88, 146), (74, 127, 193))
+    img.paste(band, (0, 0))
+    d = ImageDraw.Draw(img)
+    d.text((18, 14), "케스트로바 서식", font=font(20, True), fill=WHITE)
+    d.text((20, 44), "서식 검색 추가 기능", font=font(12), fill=BLUE_LIGHT)
+    f = font(11)
+    for y, label in ((21, "현재 버전"), (37, "최신 버전")):
+        left, top, right, bottom = d.textbbox((0, 0), label, font=f)
+        d.text((305 - (right - left) - left, y - top), label, font=f, fill=BLUE_LIGHT)
+    d.rectangle((0, 74, w, 77), fill=ORANGE)
+    stacked_pages(d, 80, 150, 0.9)
+    f_line = font(12)
+    lines = ("워드, 엑셀, 파워포인트에서", "필요한 서식을 찾아 바로 엽니다.", "", "회원 서식은 회원인증 후 이용하세요.")
+    for k, line in enumerate(lines):
+        d.text((150, 100 + 19 * k), line, font=f_line, fill=INK)
+    d.line((18, 188, w - 18, 188), fill=LINE_GREY)
+    d.text((18, 208), "Copyright (c) 케스트로바. All rights reserved.", font=font(10), fill=(130, 130, 130))
+    d.rectangle((0, 0, w - 1, h - 1), outline=(120, 150, 196))
+    return img
+
+
 def separator_pattern():
     img = Image.new("RGB", (3, 1), WHITE)
     img.putpixel((0, 0), (170, 170, 170))
@@ -328,6 +387,8 @@ def main():
     bmp(267, upgrade_banner((202, 61), "정회원 가입 안내", "정회원은 모든 서식을 받습니다", ORANGE))
     bmp(268, upgrade_banner((202, 61), "기업/프리미엄 회원 안내", "프리미엄 서식까지 이용하세요", BLUE))
     bmp(275, separator_pattern())
+    bmp(265, login_complete_picture((286, 163)))
+    bmp(270, about_picture((406, 260)))
 
     write_icon(os.path.join(out, "pane221.ico"), header_icon(True))
     write_icon(os.path.join(out, "pane223.ico"), header_icon(False))
