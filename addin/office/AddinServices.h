@@ -5,16 +5,20 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "TarnwickLib_h.h"
+#include "addin/service/Identity.h"
 
 namespace kv {
 
 // The self-update at start-up complete, once the add-in object has found the control of the
 // active window's pane (and the host is newer than version 11).
+// identity is the installation's, for the "update" usage log.
 class UpdateTrigger {
 public:
     virtual ~UpdateTrigger() = default;
-    virtual void Run(ISimTaskPane& control) = 0;
+    virtual void Run(ISimTaskPane& control, const Identity& identity) = 0;
 };
 
 // The modal dialogs the ribbon opens, owned by the host's active window.
@@ -26,8 +30,12 @@ public:
     virtual void ShowAbout(HWND owner) = 0;
 };
 
-// The ones the library uses today: neither does anything yet.
+// The library's self-update (LibraryUpdateTrigger.cpp): the version check through the control
+// and the library replacement.
 UpdateTrigger& DefaultUpdateTrigger();
+// NewestVersion as text: empty until a version check got an answer.
+std::string NewestVersionText();
+// The login popup and the about box: nothing yet.
 MembershipUi& DefaultMembershipUi();
 
 }  // namespace kv

@@ -11,6 +11,7 @@
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
 #include "addin/taskpane/SimTaskPane.h"
+#include "addin/update/LibraryEntry.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
 #include "platform/WinHandles.h"
@@ -39,10 +40,26 @@ public:
 }  // namespace
 }  // namespace kv
 
+// Under the loader lock: the shared host-process count on attach; on detach, at the last
+// process, the templates clean-up and the updater start (no shell call: the documents folder
+// is the one a pane cached). Only a process whose attach counted is taken off again.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    static bool counted = false;
     if (reason == DLL_PROCESS_ATTACH) {
         kv::SetModuleHandle(instance);
         DisableThreadLibraryCalls(instance);
+        try {
+            kv::LibraryAttached();
+        } catch (...) {
+            return FALSE;
+        }
+        counted = true;
+    } else if (reason == DLL_PROCESS_DETACH && counted) {
+        counted = false;
+        try {
+            kv::LibraryDetached(kv::PaneDocumentsFolder());
+        } catch (...) {
+        }
     }
     return TRUE;
 }

@@ -4,6 +4,8 @@
 
 #include "addin/open/TemplateOpenWin.h"
 #include "addin/taskpane/TextCut.h"
+#include "addin/update/LibraryEntry.h"
+#include "addin/update/LibraryService.h"
 
 namespace kv {
 namespace {
@@ -55,10 +57,31 @@ STDMETHODIMP CSimTaskPane::put_SearchList() {
     });
 }
 
-// The version check and the library download belong to the self-update; until it exists they
-// do nothing and report success.
-STDMETHODIMP CSimTaskPane::get_version(CHAR*) { return S_OK; }
-STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR*) { return S_OK; }
+// The version check and the library download of the self-update, on the pane's own client.
+// A failed fetch leaves the caller's buffer as it was.
+STDMETHODIMP CSimTaskPane::get_version(CHAR* szVersion) {
+    if (!szVersion) return S_OK;
+    return Guard([&] {
+        FetchNewestVersion(panes_.client(), szVersion);
+        return S_OK;
+    });
+}
+
+// S_FALSE (1) whenever the path does not end up holding the complete, checked library.
+STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR* szLocalPath) {
+    if (!szLocalPath || !*szLocalPath) return S_FALSE;
+    const HRESULT hr = Guard([&] {
+        // Paths live in 260-byte buffers: a longer text is no path of ours, never cut to one.
+        const size_t length = ::strnlen(szLocalPath, MAX_PATH);
+        if (length >= MAX_PATH) return S_FALSE;
+        const std::wstring path = AnsiToWideText(std::string(szLocalPath, length));
+        if (path.empty()) return S_FALSE;
+        return DownloadLibraryTo(panes_.client(), path) == 0 ? S_OK : S_FALSE;
+    });
+    return hr == S_OK ? S_OK : S_FALSE;
+}
+
+// Kept for the interface's layout; lReturn stays as the caller set it.
 STDMETHODIMP CSimTaskPane::get_NewVersion(CHAR*, LONG*) { return S_OK; }
 
 STDMETHODIMP CSimTaskPane::get_LoginStatus(SHORT* nLoginStatus) {
