@@ -41,12 +41,11 @@ bool MakeCandidate(TemplatePlace& place, const Folder& folder, const std::string
 
 // Temporary file beside the target, every byte written, then put in place; the temporary
 // never stays behind.
-bool WriteInPlace(TemplateFileSystem& files, const Folder& folder, const std::wstring& target,
-                  const std::string& bytes) {
-    const std::wstring temporary = files.CreateTemporary(folder.wide);
+bool WriteInPlace(OpenServices& s, const Folder& folder, const std::wstring& target, const std::string& bytes) {
+    const std::wstring temporary = s.files.CreateTemporary(folder.wide);
     if (temporary.empty()) return false;
-    if (!files.Write(temporary, bytes) || !files.Replace(temporary, target)) {
-        files.Delete(temporary);
+    if (!s.files.Write(temporary, bytes) || !s.folders.Replace(temporary, target)) {
+        s.files.Delete(temporary);
         return false;
     }
     return true;
@@ -62,12 +61,12 @@ std::string Store(OpenServices& s, const Folder& folder, const std::string& name
     for (int n = 1; n <= kMaxNumberedNames; ++n) {
         Candidate c;
         if (!MakeCandidate(s.place, folder, NumberedName(name, n), &c)) break;
-        const bool taken = s.files.Exists(c.widePath) || s.files.FolderExists(c.widePath);
+        const bool taken = s.files.Exists(c.widePath) || s.folders.FolderExists(c.widePath);
         if (taken) {
             if (!record.IsUnchanged(c.name)) continue;  // the user's file: left alone
             if (unchangedCopy.empty()) unchangedCopy = c.path;
         }
-        if (!WriteInPlace(s.files, folder, c.widePath, body)) break;
+        if (!WriteInPlace(s, folder, c.widePath, body)) break;
         // Unrecorded (the record could not be saved), the file only counts as the user's:
         // kept at the clean-up and never replaced.
         record.Remember(c.name, body);
@@ -123,7 +122,7 @@ OpenResult Run(const OpenRequest& r, OpenServices& s) {
     result.path = plain.path;
 
     const std::wstring folderPath = folder.wide.substr(0, folder.wide.size() - 1);
-    if (!s.files.FolderExists(folderPath)) s.files.CreateFolder(folderPath);
+    if (!s.folders.FolderExists(folderPath)) s.folders.CreateFolder(folderPath);
 
     std::string body;
     if (!s.download.Fetch(r.url, &body)) {

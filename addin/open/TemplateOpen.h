@@ -22,9 +22,10 @@ namespace kv {
 class ServiceClient;
 class SharedState;
 
-// The update's files plus what the templates folder needs: folders and a replacing rename.
-class TemplateFileSystem : public UpdateFileSystem {
+// What the templates folder needs beyond the update's files: folders and a replacing rename.
+class TemplateFolders {
 public:
+    virtual ~TemplateFolders() = default;
     virtual bool FolderExists(const std::wstring& path) = 0;
     // One level: the parent must exist.
     virtual bool CreateFolder(const std::wstring& path) = 0;
@@ -73,7 +74,8 @@ public:
 
 struct OpenServices {
     TemplateDownload& download;
-    TemplateFileSystem& files;
+    UpdateFileSystem& files;
+    TemplateFolders& folders;
     TemplatePlace& place;
     HostEnvironment& hosts;
     ThreadApartments& apartments;

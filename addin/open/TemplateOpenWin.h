@@ -8,25 +8,11 @@
 
 namespace kv {
 
-class Win32TemplateFileSystem final : public TemplateFileSystem {
+class Win32TemplateFolders final : public TemplateFolders {
 public:
-    bool Exists(const std::wstring& path) override { return files_.Exists(path); }
-    bool Delete(const std::wstring& path) override { return files_.Delete(path); }
-    bool Rename(const std::wstring& from, const std::wstring& to) override { return files_.Rename(from, to); }
-    bool List(const std::wstring& folder, std::vector<std::wstring>* names) override {
-        return files_.List(folder, names);
-    }
-    bool Read(const std::wstring& path, size_t limit, std::string* bytes) override {
-        return files_.Read(path, limit, bytes);
-    }
-    bool Write(const std::wstring& path, const std::string& bytes) override { return files_.Write(path, bytes); }
-    std::wstring CreateTemporary(const std::wstring& folder) override { return files_.CreateTemporary(folder); }
     bool FolderExists(const std::wstring& path) override;
     bool CreateFolder(const std::wstring& path) override;
     bool Replace(const std::wstring& from, const std::wstring& to) override;
-
-private:
-    Win32UpdateFileSystem files_;
 };
 
 // The shell's folder for personal documents, in the ANSI code page; names convert strictly.

@@ -21,16 +21,16 @@ private:
 
 }  // namespace
 
-bool Win32TemplateFileSystem::FolderExists(const std::wstring& path) {
+bool Win32TemplateFolders::FolderExists(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32TemplateFileSystem::CreateFolder(const std::wstring& path) {
+bool Win32TemplateFolders::CreateFolder(const std::wstring& path) {
     return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
-bool Win32TemplateFileSystem::Replace(const std::wstring& from, const std::wstring& to) {
+bool Win32TemplateFolders::Replace(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
@@ -50,11 +50,12 @@ std::unique_ptr<ThreadApartments::Scope> Win32ThreadApartments::EnterMultiThread
 
 OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request) {
     ServiceTemplateDownload download(client);
-    Win32TemplateFileSystem files;
+    Win32UpdateFileSystem files;
+    Win32TemplateFolders folders;
     Win32TemplatePlace place;
     DispatchEnvironment hosts;
     Win32ThreadApartments apartments;
-    OpenServices services{download, files, place, hosts, apartments, SystemSharedState()};
+    OpenServices services{download, files, folders, place, hosts, apartments, SystemSharedState()};
     return OpenTemplate(request, services);
 }
 
