@@ -250,6 +250,41 @@ def link_button(size, label, accent):
     return img
 
 
+def search_button():
+    """The pane's search button (40 x 20): a magnifier and "검색" on white."""
+    img = Image.new("RGB", (40, 20), WHITE)
+    d = ImageDraw.Draw(img)
+    d.ellipse((3, 4, 11, 12), outline=BLUE_DARK, width=2)
+    d.line((10, 11, 14, 15), fill=BLUE_DARK, width=2)
+    f = font(11, True)
+    left, top, right, bottom = d.textbbox((0, 0), "검색", font=f)
+    d.text((16 - left, (20 - (bottom - top)) // 2 - top), "검색", font=f, fill=BLUE_DARK)
+    return img
+
+
+def loading_splash(size):
+    """The loading splash (255 x 180): the template is being fetched."""
+    w, h = size
+    img = gradient(size, (250, 252, 255), (218, 232, 250))
+    d = ImageDraw.Draw(img)
+    d.rectangle((0, 0, w - 1, h - 1), outline=(120, 150, 196))
+    d.rectangle((0, 0, w - 1, 28), fill=BLUE)
+    text_centre(d, (0, 0, w, 28), "케스트로바 서식", 13, WHITE, bold=True)
+    # A page being brought down.
+    x0, y0 = w // 2 - 22, 44
+    d.rectangle((x0, y0, x0 + 44, y0 + 56), fill=WHITE, outline=(140, 160, 190))
+    for y in range(y0 + 10, y0 + 50, 8):
+        d.line((x0 + 7, y, x0 + 37, y), fill=(200, 205, 215))
+    d.polygon([(x0 + 14, y0 + 58), (x0 + 30, y0 + 58), (x0 + 22, y0 + 68)], fill=ORANGE)
+    text_centre(d, (0, 118, w, 138), "서식을 가져오고 있습니다", 13, BLUE_DARK, bold=True)
+    text_centre(d, (0, 140, w, 158), "잠시만 기다려 주세요", 11, INK)
+    # A progress strip of dots.
+    for k in range(7):
+        cx = w // 2 - 36 + 12 * k
+        d.ellipse((cx - 3, 163, cx + 3, 169), fill=ORANGE if k < 4 else (200, 210, 225))
+    return img
+
+
 # --- Membership dialogs (pictures that fill their dialogs) -------------------------------
 
 
@@ -387,6 +422,8 @@ def main():
     bmp(267, upgrade_banner((202, 61), "정회원 가입 안내", "정회원은 모든 서식을 받습니다", ORANGE))
     bmp(268, upgrade_banner((202, 61), "기업/프리미엄 회원 안내", "프리미엄 서식까지 이용하세요", BLUE))
     bmp(275, separator_pattern())
+    bmp(245, search_button())
+    bmp(273, loading_splash((255, 180)))
     bmp(265, login_complete_picture((286, 163)))
     bmp(270, about_picture((406, 260)))
 

@@ -42,29 +42,12 @@ std::wstring AnsiToWideText(const std::string& text) {
 
 std::wstring PaneDocumentsFolder() { return DocumentsFolder(); }
 
-std::string WindowSearchBox::Text() {
-    if (!edit_) return memory_.Text();
-    wchar_t buffer[kNarrowTextBuffer] = {};
-    const int n = ::GetWindowTextW(edit_, buffer, static_cast<int>(kNarrowTextBuffer));
-    return CutCp949(WideToThreadAnsi(buffer, n > 0 ? static_cast<size_t>(n) : 0));
-}
-
-void WindowSearchBox::SetEnteredText(const std::string& text) {
-    memory_.SetEnteredText(text);
-    if (edit_) ::SetWindowTextW(edit_, AnsiToWideText(memory_.Text()).c_str());
-}
-
-void WindowSearchBox::Attach(HWND edit) {
-    edit_ = edit;
-    // What a caller put in before the window existed shows in it.
-    if (edit_ && memory_.TextEntered()) ::SetWindowTextW(edit_, AnsiToWideText(memory_.Text()).c_str());
-}
-
 CPaneWindows::CPaneWindows(PaneActions& actions)
     : config_(LoadServiceConfig(SystemSettings())),
       client_(SystemNetwork(), SystemCookieSource(), config_),
       sender_(SystemNetwork(), config_),
       identity_(LoadSettings(SystemSettings(), std::string()).identity),
+      actions_(actions),
       controller_(PaneServices{client_, hosts_, sender_, SystemShell(), identity_, SystemSharedState(), actions, box_}) {
 }
 
@@ -82,14 +65,8 @@ void CPaneWindows::OnCreate(HWND control) {
     // 3. The banner.
     controller_.LoadBanner();
     // 4. The search box and the search button.
-    edit_.reset(::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                                  2, 4, 100, 16, control, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSearchBox)),
-                                  nullptr, nullptr));
-    if (edit_) {
-        ::SendMessageW(edit_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-        ::SendMessageW(edit_.get(), EM_LIMITTEXT, kNarrowTextMax, 0);
-        box_.Attach(edit_.get());
-    }
+    const RECT boxRect{2, 4, 102, 20};
+    box_.Create(control, kIdSearchBox, boxRect);
     const RECT provisional{0, 0, 40, 20};
     if (searchButton_.Create(control, provisional, nullptr, WS_VISIBLE | BS_PUSHBUTTON, kIdSearchButton)) {
         searchButton_.SetBitmaps(kSearchButtonBitmap, kWhiteTransparent);
@@ -111,17 +88,16 @@ void CPaneWindows::OnCreate(HWND control) {
 
 void CPaneWindows::OnDestroy() {
     controller_.DetachList();
-    box_.Detach();
     banner_.Detach();
     searchButton_.Detach();
-    edit_.reset();
+    box_.Destroy();
     control_ = nullptr;
 }
 
 void CPaneWindows::OnSize(int width, int height) {
     if (!control_) return;
     const PaneLayout p = LayoutPane(width, height);
-    if (edit_) ::MoveWindow(edit_.get(), p.searchBox.x, p.searchBox.y, p.searchBox.width, p.searchBox.height, TRUE);
+    if (box_.hwnd()) ::MoveWindow(box_.hwnd(), p.searchBox.x, p.searchBox.y, p.searchBox.width, p.searchBox.height, TRUE);
     searchButton_.Move(p.searchButton.x, p.searchButton.y, p.searchButton.width, p.searchButton.height);
     if (p.searchButton.width != buttonWidth_) {
         searchButton_.SetShade(kShadeEntry, 3, 40, 5, 0);
@@ -139,9 +115,25 @@ void CPaneWindows::OnSize(int width, int height) {
 bool CPaneWindows::OnCommand(WPARAM wp, LPARAM) {
     const int id = LOWORD(wp);
     const int code = HIWORD(wp);
+    if (id == kIdSearchBox) {
+        if (code == EN_SETFOCUS) {
+            box_.OnFocusGained();
+        } else if (code == EN_KILLFOCUS) {
+            box_.OnFocusLost();
+        } else {
+            return false;
+        }
+        actions_.RequestUiActivation();
+        return true;
+    }
     if (code != BN_CLICKED) return false;
-    if (id == kIdSearchBox) return false;  // the box's notifications belong to the search box's own part
     return controller_.OnCommand(id);
+}
+
+bool CPaneWindows::OnEditColor(HDC dc, HWND window) {
+    if (!window || window != box_.hwnd()) return false;
+    box_.OnColor(dc);
+    return true;
 }
 
 }  // namespace kv

@@ -9,27 +9,13 @@
 
 #include "addin/office/HostDispatch.h"
 #include "addin/service/UsageLog.h"
+#include "addin/taskpane/MyEdit.h"
 #include "addin/taskpane/PaneController.h"
 #include "addin/taskpane/ShadeButtonST.h"
 #include "addin/taskpane/TaskPaneListWnd.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
-
-// The search box: its text lives in the controller's memory until the EDIT exists, then in the
-// window (which the user may type into).
-class WindowSearchBox : public PaneSearchBox {
-public:
-    bool TextEntered() override { return memory_.TextEntered(); }
-    std::string Text() override;
-    void SetEnteredText(const std::string& text) override;
-    void Attach(HWND edit);
-    void Detach() { edit_ = nullptr; }
-
-private:
-    MemorySearchBox memory_;
-    HWND edit_ = nullptr;
-};
 
 // Narrow text (the thread's ANSI code page) from UTF-16 and back; characters without a
 // counterpart become the code page's default character.
@@ -50,14 +36,21 @@ public:
     PaneController& controller() { return controller_; }
     // The pane's service client; opening a template downloads on its TemplateFile slot.
     ServiceClient& client() { return client_; }
+    const ServiceConfig& config() const { return config_; }
+    const Identity& identity() const { return identity_; }
 
     // The control's window exists: the children in their order, the banner and the login level.
     void OnCreate(HWND control);
     void OnDestroy();
     // The control's client size changed.
     void OnSize(int width, int height);
-    // WM_COMMAND from a child (also those the list passes on); true when handled.
+    // WM_COMMAND from a child (also those the list passes on); true when handled. The search
+    // box's focus notifications also ask the container for activation (keyboard input).
     bool OnCommand(WPARAM wp, LPARAM lp);
+    // WM_CTLCOLOREDIT: true when window is the search box (its colours are then set in dc).
+    bool OnEditColor(HDC dc, HWND window);
+    // Enter in the pane: the search button's search.
+    void SearchFromKey() { controller_.OnCommand(kIdSearchButton); }
 
     HWND listWindow() const { return list_.hwnd(); }
 
@@ -67,10 +60,10 @@ private:
     ServiceLogSender sender_;
     DispatchEnvironment hosts_;
     Identity identity_;
-    WindowSearchBox box_;
+    PaneActions& actions_;
+    CMyEdit box_;
     PaneController controller_;
     CTaskPaneListWnd list_;
-    UniqueWindow edit_;
     CShadeButtonST searchButton_;
     CShadeButtonST banner_;
     HWND control_ = nullptr;

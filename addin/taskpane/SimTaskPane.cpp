@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "addin/open/TemplateOpenWin.h"
+#include "addin/taskpane/PaneKeys.h"
 #include "addin/taskpane/TextCut.h"
 #include "addin/update/LibraryEntry.h"
 #include "addin/update/LibraryService.h"
@@ -32,7 +33,35 @@ void CSimTaskPane::Actions::OpenTemplate(const std::string& url, const std::stri
     OpenTemplateInHost(owner_->panes_.client(), request);
 }
 
+void CSimTaskPane::Actions::ShowSplash() {
+    HWND window = nullptr;
+    owner_->GetWindow(&window);
+    splash_.Show(window);
+}
+
+int CSimTaskPane::Actions::RunPreview(const PreviewRequest& request) {
+    const PopupContext context{owner_->panes_.config(), owner_->panes_.identity(), SystemShell(), login_};
+    CPreviewLayer popup(context, request);
+    return popup.Run(::GetActiveWindow());
+}
+
 CSimTaskPane::~CSimTaskPane() = default;
+
+STDMETHODIMP CSimTaskPane::TranslateAccelerator(LPMSG message) {
+    if (!message) return E_POINTER;
+    return Guard([&]() -> HRESULT {
+        switch (DecidePaneKey(message->message, message->wParam)) {
+            case PaneKey::Search:
+                panes_.SearchFromKey();
+                return S_FALSE;
+            case PaneKey::KeepInPane:
+                return S_FALSE;
+            case PaneKey::OfferToHost:
+                break;
+        }
+        return ControlSiteTranslateAccelerator(message);
+    });
+}
 
 STDMETHODIMP CSimTaskPane::put_SearchText(BSTR bstrSearchText, IDispatch* pApplication) {
     return Guard([&] {
@@ -128,6 +157,17 @@ void CSimTaskPane::OnPositionChanged(const RECT& position) {
 }
 
 bool CSimTaskPane::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == WM_CTLCOLOREDIT) {
+        // The search box's colours. The default processing would put the system's text colour
+        // back, so the box gets the system's window brush from here.
+        bool box = false;
+        Guard([&] {
+            box = panes_.OnEditColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            return S_OK;
+        });
+        if (box) *result = reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+        return box;
+    }
     if (message != WM_COMMAND) return false;
     bool handled = false;
     Guard([&] {

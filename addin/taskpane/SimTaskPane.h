@@ -6,7 +6,9 @@
 
 #include "TarnwickLib_h.h"
 #include "addin/control/ActiveXControl.h"
+#include "addin/taskpane/CertDlg.h"
 #include "addin/taskpane/PaneWindows.h"
+#include "addin/taskpane/PreviewLayer.h"
 
 namespace kv {
 
@@ -38,18 +40,29 @@ public:
     // The control draws nothing itself: all it shows are its child windows.
     void OnDraw(HDC, const RECT&) {}
 
+    // The keys the container offers: Enter searches and is reported not translated, the
+    // navigation keys stay with the pane, every other key is the container's to translate.
+    STDMETHODIMP TranslateAccelerator(LPMSG message) override;
+
 private:
-    // Header clicks and the search button ask the container for activation; an entry opens
-    // its template in the host (addin/open). The preview is not there yet (it shows nothing).
-    class Actions final : public NoPaneActions {
+    // Header clicks, the search box's focus and the search button ask the container for
+    // activation; an entry opens its template in the host (addin/open) behind the loading
+    // splash, or runs the preview popup.
+    class Actions final : public PaneActions {
     public:
         explicit Actions(CSimTaskPane* owner) : owner_(owner) {}
+        void ShowSplash() override;
+        void CloseSplash() override { splash_.Destroy(); }
         void RequestUiActivation() override { owner_->UIActivate(); }
         void RequestInPlaceActivation() override { owner_->InPlaceActivate(OLEIVERB_INPLACEACTIVATE); }
         void OpenTemplate(const std::string& url, const std::string& fileName, int32_t image1) override;
+        int RunPreview(const PreviewRequest& request) override;
 
     private:
         CSimTaskPane* owner_;
+        CCertDlg splash_;
+        // The login submission of the membership part is not there yet.
+        NotYetLoginSubmitter login_;
     };
 
     Actions actions_;

@@ -1,0 +1,539 @@
+// Drives the preview popup, the loading splash and the search box under Wine; prints what it
+// finds, one line per fact, for popup_test.py to judge.
+//
+//   popup_driver.exe popup RESOURCE_DLL PORT LEVEL CLASS DIR NAME [CLICK_ID]
+//       runs CPreviewLayer (resources from the add-in library) against kvservice on PORT;
+//       once both browsers have a document: the window tree, the preview's pixels, a
+//       screenshot (DIR/NAME.ready, then waits for DIR/NAME.done), then CLICK_ID is clicked
+//       (226: the log-out's message box is answered) or the popup is closed; the result and
+//       the addresses handed to the shell.
+//   popup_driver.exe splash RESOURCE_DLL DIR NAME
+//       CCertDlg over a window: its size and whether it was painted before the thread blocks.
+//   popup_driver.exe pane PORT DIR STEP...
+//       "KestrovaSE.SimTaskPane" in Wine's AtlAxWin, a container that offers every key message
+//       to the control's TranslateAccelerator first, given a word-processor application object
+//       (put_Application). Steps: focus-box, focus-pane, focus-other, type TEXT (WM_CHAR to
+//       the focus), clear (empties the box), key VK (decimal, key down and up to the focus), state (the box's text,
+//       font and colours), mark NAME (a GET of /kvmark/NAME to kvservice on PORT, so that the
+//       service's log shows where each step begins), shot NAME.
+#include <winsock2.h>
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "TarnwickLib_h.h"
+#include "addin/service/ServiceConfig.h"
+#include "addin/taskpane/CertDlg.h"
+#include "addin/taskpane/PreviewLayer.h"
+#include "platform/Shell.h"
+#include "platform/WinHandles.h"
+
+namespace {
+
+using namespace kv;
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& s, UINT cp = CP_UTF8) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
+    return out;
+}
+
+std::string Ansi(const std::wstring& w) {
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::string Escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\\') out += "\\\\";
+        else out += c;
+    }
+    return out;
+}
+
+std::wstring Text(HWND w) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(w, buffer, 1024);
+    return buffer;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Announces NAME.ready with the screen rectangle and waits (pumping) for NAME.done.
+void Shot(const std::wstring& dir, const std::wstring& name, HWND window, bool pump) {
+    // Wine hands the window's pixels to the display from the message loop.
+    for (int i = 0; pump && i < 5; ++i) {
+        Pump();
+        Sleep(100);
+    }
+    RECT r;
+    GetWindowRect(window, &r);
+    const std::wstring ready = dir + L"\\" + name + L".ready", done = dir + L"\\" + name + L".done";
+    const std::string text = std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + " " +
+                             std::to_string(r.left) + " " + std::to_string(r.top);
+    UniqueFile f(CreateFileW((ready + L".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (f) WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    f.reset();
+    MoveFileExW((ready + L".tmp").c_str(), ready.c_str(), MOVEFILE_REPLACE_EXISTING);
+    for (int i = 0; i < 300 && !Exists(done); ++i) {
+        if (pump) Pump();
+        Sleep(100);
+    }
+    std::printf("shot %s %s\n", Utf8(name).c_str(), Exists(done) ? "taken" : "MISSING");
+}
+
+// Pixels of a window's client area as it draws itself (WM_PRINTCLIENT).
+std::vector<DWORD> Print(HWND w, int* width, int* height) {
+    RECT client;
+    GetClientRect(w, &client);
+    *width = client.right;
+    *height = client.bottom;
+    std::vector<DWORD> pixels;
+    if (*width <= 0 || *height <= 0) return pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = *width;
+    info.bmiHeader.biHeight = -*height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    if (!dib || !dc) return pixels;
+    {
+        SelectedObject selected(dc.get(), dib.get());
+        SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+        GdiFlush();
+    }
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    pixels.assign(p, p + static_cast<size_t>(*width) * *height);
+    return pixels;
+}
+
+// ---- popup -----------------------------------------------------------------------------------
+
+struct PopupRun {
+    CPreviewLayer* popup = nullptr;
+    std::wstring dir, name;
+    int click = 0;
+    int phase = 0;
+    DWORD start = 0;
+    bool answered = false;
+};
+PopupRun g_run;
+
+void DumpPopup(HWND dialog) {
+    RECT client;
+    GetClientRect(dialog, &client);
+    std::printf("dialog %ld %ld caption=\"%s\"\n", client.right, client.bottom, Escape(Utf8(Text(dialog))).c_str());
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const int id = GetDlgCtrlID(c);
+        if (id <= 0 || id == 0xFFFF) continue;
+        wchar_t cls[64] = {};
+        GetClassNameW(c, cls, 64);
+        const INT_PTR bitmap = reinterpret_cast<INT_PTR>(GetPropW(c, kPopupBitmapProperty));
+        std::printf("ctl %d class=%s visible=%d bitmap=%d text=\"%s\"\n", id, Utf8(cls).c_str(),
+                    (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, static_cast<int>(bitmap),
+                    Escape(Utf8(Text(c))).c_str());
+    }
+    if (WebView* preview = g_run.popup->previewBrowser()) {
+        int w = 0, h = 0;
+        const std::vector<DWORD> px = Print(preview->window(), &w, &h);
+        size_t coloured = 0;
+        for (DWORD p : px) coloured += (p & 0xFFFFFF) != 0xFFFFFF;
+        RECT r;
+        GetWindowRect(preview->window(), &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        std::printf("preview kind=%s rect=%ld,%ld,%ld,%ld document=%d coloured=%zu of %zu\n",
+                    preview->kind() == WebViewKind::FormBrowser ? "form" : "system", r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, preview->HasDocument() ? 1 : 0, coloured, px.size());
+    }
+    if (WebView* login = g_run.popup->loginBrowser()) {
+        std::printf("login document=%d id=%d pwd=%d submit=%d\n", login->HasDocument() ? 1 : 0,
+                    login->HasElement(L"id") ? 1 : 0, login->HasElement(L"pwd") ? 1 : 0,
+                    login->HasElement(L"login_submit") ? 1 : 0);
+    }
+    std::fflush(stdout);
+}
+
+void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = g_run.popup ? g_run.popup->dialog() : nullptr;
+    if (!dialog) return;
+    const DWORD elapsed = GetTickCount() - g_run.start;
+    switch (g_run.phase) {
+        case 0: {
+            WebView* login = g_run.popup->loginBrowser();
+            WebView* preview = g_run.popup->previewBrowser();
+            const bool previewWanted = preview && (GetWindowLongW(preview->window(), GWL_STYLE) & WS_VISIBLE);
+            const bool ready = login && login->HasDocument() && (!previewWanted || preview->HasDocument());
+            if (!ready && elapsed < 8000) return;
+            g_run.phase = 1;
+            DumpPopup(dialog);
+            if (g_run.name != L"-") {
+                // Painted now; the display gets the pixels while the wait pumps (this tick is
+                // past its phase, so the nested ticks do nothing).
+                RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                GdiFlush();
+                Shot(g_run.dir, g_run.name, dialog, true);
+            }
+            if (g_run.click) {
+                std::printf("click %d\n", g_run.click);
+                PostMessageW(GetDlgItem(dialog, g_run.click), BM_CLICK, 0, 0);
+                g_run.start = GetTickCount();
+                g_run.phase = 2;
+            } else {
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            return;
+        }
+        case 2: {
+            // A message box the click led to.
+            HWND box = FindWindowW(L"#32770", L"로그아웃");
+            if (box && GetWindow(box, GW_OWNER) == dialog) {
+                std::string text;
+                for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                    if (GetDlgCtrlID(c) == 0xFFFF && !Text(c).empty()) text = Utf8(Text(c));
+                }
+                std::printf("messagebox \"로그아웃\" text=\"%s\"\n", Escape(text).c_str());
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                g_run.phase = 3;
+                return;
+            }
+            if (elapsed > 4000) {
+                std::printf("no message box after the click\n");
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                g_run.phase = 3;
+            }
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+int RunPopup(const std::wstring& dll, int port, int level, int cls, const std::wstring& dir, const std::wstring& name,
+             int click) {
+    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!resources) {
+        std::printf("FAIL: cannot load %s\n", Utf8(dll).c_str());
+        return 1;
+    }
+    ServiceConfig config = ServiceConfigFrom("127.0.0.1:" + std::to_string(port), "");
+    Identity identity;
+    identity.installId = "{11111111-2222-3333-4444-555555555555}";
+    identity.distributionCode = "kvtest";
+    RecordingShell shell;
+    NotYetLoginSubmitter login;
+    PopupContext context{config, identity, shell, login, resources, WebViewOptions::Choice::Automatic};
+    PreviewRequest request;
+    request.loginLevel = level;
+    request.templateClass = cls;
+    request.previewAddress = "/k_app/preview_image.asp?image=p111.png";
+    request.link = cls == -1 ? "" : "http://127.0.0.1:" + std::to_string(port) + "/k_app/template_view.asp?idx=111";
+    request.title = cls == -1 ? Ansi(L"회원인증") : Ansi(L"사업계획서_창업");
+
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 600, nullptr,
+                                 nullptr, nullptr, nullptr);
+    CPreviewLayer popup(context, request);
+    g_run.popup = &popup;
+    g_run.dir = dir;
+    g_run.name = name;
+    g_run.click = click;
+    g_run.start = GetTickCount();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, PopupTick);
+    const int result = popup.Run(owner);
+    KillTimer(nullptr, timer);
+    std::printf("result=%d\n", result);
+    for (const std::string& a : shell.opened) std::printf("opened %s\n", a.c_str());
+    DestroyWindow(owner);
+    FreeLibrary(resources);
+    return 0;
+}
+
+// ---- splash ----------------------------------------------------------------------------------
+
+int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstring& name) {
+    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!resources) {
+        std::printf("FAIL: cannot load %s\n", Utf8(dll).c_str());
+        return 1;
+    }
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600, 500,
+                                 nullptr, nullptr, nullptr, nullptr);
+    Pump();
+    CCertDlg splash(resources);
+    const bool shown = splash.Show(owner);
+    // No pumping from here on, as during the fetch: what is on the screen was painted by Show.
+    RECT r{};
+    GetWindowRect(splash.hwnd(), &r);
+    std::printf("splash shown=%d size=%ld %ld visible=%d\n", shown ? 1 : 0, r.right - r.left, r.bottom - r.top,
+                IsWindowVisible(splash.hwnd()) ? 1 : 0);
+    RECT o{};
+    GetWindowRect(owner, &o);
+    std::printf("owner %ld %ld %ld %ld splash %ld %ld\n", o.left, o.top, o.right, o.bottom, r.left, r.top);
+    // The window's pixels, read without pumping: what Show painted.
+    HDC screen = GetDC(splash.hwnd());
+    int matching = 0, samples = 0;
+    UniqueBitmap picture(static_cast<HBITMAP>(LoadImageW(resources, MAKEINTRESOURCEW(273), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    UniqueMemoryDc mem(CreateCompatibleDC(screen));
+    if (picture && mem) {
+        SelectedObject selected(mem.get(), picture.get());
+        for (int y = 5; y < r.bottom - r.top; y += 17) {
+            for (int x = 5; x < r.right - r.left; x += 23) {
+                ++samples;
+                matching += GetPixel(screen, x, y) == GetPixel(mem.get(), x, y);
+            }
+        }
+    }
+    ReleaseDC(splash.hwnd(), screen);
+    std::printf("splash pixels matching=%d of %d\n", matching, samples);
+    std::fflush(stdout);
+    // The display gets the window's pixels from the message loop.
+    if (name != L"-") Shot(dir, name, splash.hwnd(), true);
+    HWND window = splash.hwnd();
+    splash.Destroy();
+    std::printf("splash destroyed=%d\n", IsWindow(window) ? 0 : 1);
+    DestroyWindow(owner);
+    FreeLibrary(resources);
+    return 0;
+}
+
+// ---- pane ------------------------------------------------------------------------------------
+
+// The host application object: a word processor as far as the probe goes ("Documents" exists).
+class FakeApplication final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as the program
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { if (n) *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (count != 1 || !names || !ids) return E_INVALIDARG;
+        if (_wcsicmp(names[0], L"Documents") == 0) {
+            ids[0] = 1;
+            return S_OK;
+        }
+        ids[0] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != 1 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        if (result) {
+            VariantInit(result);
+            result->vt = VT_I4;
+            result->lVal = 1;
+        }
+        return S_OK;
+    }
+};
+
+// One GET to kvservice whose target marks the log.
+void Mark(int port, const std::string& name) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<u_short>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        const std::string request = "GET /kvmark/" + name + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        send(s, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[512];
+        while (recv(s, buffer, sizeof buffer, 0) > 0) {
+        }
+    }
+    closesocket(s);
+}
+
+IOleInPlaceActiveObject* g_active = nullptr;
+HWND g_box = nullptr;
+HWND g_control = nullptr;
+
+// A container's loop: key messages go to the control's TranslateAccelerator first; S_OK means
+// the control (or the container through it) translated the key.
+void PumpAsContainer(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && g_active) {
+                const HRESULT hr = g_active->TranslateAccelerator(&msg);
+                if (msg.message == WM_KEYDOWN) std::printf("translate key=%u hr=%s\n", static_cast<unsigned>(msg.wParam),
+                                                           hr == S_OK ? "S_OK" : hr == S_FALSE ? "S_FALSE" : "other");
+                if (hr == S_OK) continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    }
+}
+
+void PrintBoxState() {
+    LOGFONTW lf{};
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(g_box, WM_GETFONT, 0, 0));
+    if (font) GetObjectW(font, sizeof lf, &lf);
+    // The colours the pane gives the box, asked the way the box asks.
+    HDC dc = GetDC(g_box);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkMode(dc, OPAQUE);
+    SendMessageW(g_control, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(g_box));
+    const COLORREF colour = GetTextColor(dc);
+    const int mode = GetBkMode(dc);
+    ReleaseDC(g_box, dc);
+    std::printf("box text=\"%s\" face=%s height=%ld weight=%ld italic=%d charset=%d colour=%06lX transparent=%d focus=%d\n",
+                Escape(Utf8(Text(g_box))).c_str(), Utf8(lf.lfFaceName).c_str(), lf.lfHeight, lf.lfWeight,
+                lf.lfItalic ? 1 : 0, lf.lfCharSet, static_cast<unsigned long>(colour), mode == TRANSPARENT ? 1 : 0,
+                GetFocus() == g_box ? 1 : 0);
+    std::fflush(stdout);
+}
+
+int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int first) {
+    OleInitialize(nullptr);
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    HMODULE atl = LoadLibraryW(L"atl.dll");
+    auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
+                    : nullptr;
+    auto getControl = atl ? reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+                                reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")))
+                          : nullptr;
+    if (!init || !getControl || !init()) {
+        std::printf("FAIL: no AtlAxWin\n");
+        return 1;
+    }
+    HWND top = CreateWindowExW(0, L"STATIC", L"pane", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 320,
+                               600, nullptr, nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 540, 300, 20, top, nullptr,
+                                 nullptr, nullptr);
+    HWND host = CreateWindowExW(0, L"AtlAxWin", L"KestrovaSE.SimTaskPane", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                0, 300, 530, top, nullptr, nullptr, nullptr);
+    IUnknown* unknown = nullptr;
+    if (!host || FAILED(getControl(host, &unknown)) || !unknown ||
+        FAILED(unknown->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&g_active)))) {
+        std::printf("FAIL: the control was not created\n");
+        return 1;
+    }
+    g_active->GetWindow(&g_control);
+    ISimTaskPane* pane = nullptr;
+    static FakeApplication application;
+    if (FAILED(unknown->QueryInterface(IID_ISimTaskPane, reinterpret_cast<void**>(&pane))) ||
+        FAILED(pane->put_Application(&application))) {
+        std::printf("FAIL: put_Application\n");
+        return 1;
+    }
+    g_box = GetDlgItem(g_control, 1001);
+    wchar_t cls[64] = {};
+    GetClassNameW(g_box, cls, 64);
+    std::printf("box class=%s style=%08lX\n", Utf8(cls).c_str(), static_cast<unsigned long>(GetWindowLongW(g_box, GWL_STYLE)));
+    PumpAsContainer(300);
+    for (int i = first; i < argc; ++i) {
+        const std::wstring step = argv[i];
+        const std::wstring arg = i + 1 < argc ? argv[i + 1] : L"";
+        if (step == L"focus-box") {
+            SetFocus(g_box);
+        } else if (step == L"focus-pane") {
+            SetFocus(g_control);
+        } else if (step == L"clear") {
+            SetWindowTextW(g_box, L"");
+        } else if (step == L"focus-other") {
+            SetFocus(other);
+        } else if (step == L"type") {
+            ++i;
+            for (wchar_t ch : arg) PostMessageW(GetFocus(), WM_CHAR, ch, 1);
+        } else if (step == L"key") {
+            ++i;
+            const UINT vk = static_cast<UINT>(_wtoi(arg.c_str()));
+            HWND target = GetFocus();
+            PostMessageW(target, WM_KEYDOWN, vk, 1);
+            PostMessageW(target, WM_KEYUP, vk, 1 | 0xC0000000);
+        } else if (step == L"state") {
+            PumpAsContainer(200);
+            PrintBoxState();
+            continue;
+        } else if (step == L"shot") {
+            ++i;
+            PumpAsContainer(300);
+            Shot(dir, arg, top, true);
+            continue;
+        } else if (step == L"mark") {
+            ++i;
+            Mark(port, Utf8(arg));
+        } else if (step == L"sleep") {
+            ++i;
+            PumpAsContainer(static_cast<DWORD>(_wtoi(arg.c_str())));
+            continue;
+        } else {
+            std::printf("FAIL: unknown step %s\n", Utf8(step).c_str());
+            return 1;
+        }
+        std::printf("step %s\n", Utf8(step).c_str());
+        std::fflush(stdout);
+        PumpAsContainer(400);
+    }
+    std::fflush(stdout);
+    g_active->Release();
+    pane->Release();
+    unknown->Release();
+    WSACleanup();
+    DestroyWindow(top);
+    OleUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    SetConsoleOutputCP(CP_UTF8);
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"popup" && argc >= 8) {
+        return RunPopup(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argv[6], argv[7],
+                        argc > 8 ? _wtoi(argv[8]) : 0);
+    }
+    if (mode == L"splash" && argc >= 5) return RunSplash(argv[2], argv[3], argv[4]);
+    if (mode == L"pane" && argc >= 4) return RunPane(_wtoi(argv[2]), argv[3], argc, argv, 4);
+    std::printf("usage: popup_driver popup|splash|pane ...\n");
+    return 2;
+}
