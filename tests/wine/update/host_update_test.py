@@ -1,0 +1,392 @@
+#!/usr/bin/env python3
+"""The self-update on its real path under Wine: hostsim.exe (the word processor) loads a
+registered copy of KestrovaSE.dll from a library folder of its own, the add-in's start-up check
+asks the service for the version through the pane's control, the replacement downloads through
+set_DownloadDll, and the host's end unloads the library (the last unload cleans the templates
+folder and starts KVUpdater.exe from the library folder).
+
+The running library is the build's library signed by another key (the same code, so its check
+accepts only the build's key, and its bytes differ from the download); the download is the
+build's signed library.
+
+Runs inside the prefix that wine-run.sh --shell prepared.
+  host_update_test.py HOSTSIM_EXE KESTROVASE_DLL KVUPDATER_EXE FIXTURES NATIVE_OUT SOURCE_DIR
+"""
+import hashlib
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+failures = []
+TRAILER = 72  # r | s | "KvSig256" after the signed bytes
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(*args, timeout=120):
+    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
+    return r.returncode, r.stdout.decode("utf-8", "replace")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_for(done, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if done():
+            return True
+        time.sleep(0.2)
+    return done()
+
+
+class Service:
+    """kvservice with the version text and the library it announces; its request log."""
+
+    def __init__(self, binary, data, work, version, newlib):
+        self.log = os.path.join(work, "service%d.log" % time.time_ns())
+        port_file = self.log + ".port"
+        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data, "--log",
+                                      self.log, "--version", version, "--newlib", newlib],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: os.path.exists(port_file) and os.path.getsize(port_file) > 0, 10):
+            raise SystemExit("FAIL: kvservice did not start")
+        self.address = "127.0.0.1:" + open(port_file).read().strip()
+
+    def requests(self):
+        """(target bytes, user agent) of every request so far."""
+        out = []
+        if os.path.exists(self.log):
+            for line in open(self.log, encoding="latin-1"):
+                try:
+                    d = json.loads(line)
+                except ValueError:
+                    continue
+                agent = dict((k.lower(), v) for k, v in d.get("headers", [])).get("user-agent", "")
+                out.append((bytes.fromhex(d.get("target_hex", "")), agent))
+        return out
+
+    def count(self, part):
+        return sum(1 for t, _ in self.requests() if part in t)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait()
+
+
+class CutPeer:
+    """Announces another version and cuts the library's reply off in the middle of its body."""
+
+    def __init__(self, library):
+        self.library = library
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.address = "127.0.0.1:%d" % self.sock.getsockname()[1]
+        self.cut = 0
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            with conn:
+                conn.settimeout(5)
+                head = b""
+                try:
+                    while b"\r\n\r\n" not in head and len(head) < 65536:
+                        chunk = conn.recv(4096)
+                        if not chunk:
+                            break
+                        head += chunk
+                    target = head.split(b" ")[1] if head.count(b" ") >= 2 else b""
+                    if b"kestrovase_version.ini" in target:
+                        body = b"0.9.97.1"
+                        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
+                    elif b"KestrovaSE_new.dll" in target:
+                        self.cut += 1
+                        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(self.library))
+                        conn.sendall(self.library[:len(self.library) // 2])
+                    else:
+                        conn.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
+                except OSError:
+                    pass
+
+    def stop(self):
+        self.sock.close()
+
+
+class Setup:
+    def __init__(self, hostsim, built, updater, fixtures, work):
+        self.hostsim, self.built, self.updater, self.work = hostsim, built, updater, work
+        self.built_bytes = read(built)
+        self.running_bytes = read(os.path.join(fixtures, "KestrovaSE_otherkey.dll"))
+        self.runs = 0
+
+    def library_folder(self, name, service):
+        """A library folder with the running library and the updater, registered for Word."""
+        folder = os.path.join(self.work, name)
+        os.makedirs(folder)
+        with open(os.path.join(folder, "KestrovaSE.dll"), "wb") as f:
+            f.write(self.running_bytes)
+        shutil.copy(self.updater, os.path.join(folder, "KVUpdater.exe"))
+        rc, _ = wine("reg", "add", "HKLM\\SOFTWARE\\kestrovaSE\\1.0.0", "/v", "service", "/d", service, "/f",
+                     "/reg:64")
+        check(rc == 0, "%s: service setting" % name)
+        rc, _ = wine("regsvr32", "/s", winpath(os.path.join(folder, "KestrovaSE.dll")))
+        check(rc == 0, "%s: regsvr32 of the running library" % name)
+        return folder
+
+    def host(self, steps, background=False):
+        """hostsim as the word processor (version 16.0) with steps; (rc, log lines) or (proc, log)."""
+        self.runs += 1
+        script = os.path.join(self.work, "script%d.txt" % self.runs)
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("\n".join(steps) + "\n")
+        log = os.path.join(self.work, "host%d.log" % self.runs)
+        out = open(log, "wb")
+        proc = subprocess.Popen(["wine", self.hostsim, "--app", "word", "--version", "16.0", "--script",
+                                 winpath(script)], stdout=out, stderr=subprocess.DEVNULL,
+                                cwd=os.path.dirname(self.hostsim))
+        if background:
+            return proc, log
+        rc = proc.wait(timeout=180)
+        out.close()
+        return rc, lines(log)
+
+    def loads(self, name):
+        """A fresh host loads the library of the current registration and connects it."""
+        rc, log = self.host(["quit"])
+        ok = rc == 0 and any("OnConnection(" in l and "= S_OK" in l for l in log)
+        return check(ok, "%s: the library in place loads and connects in a new host" % name)
+
+
+def lines(log):
+    return open(log, encoding="utf-8", errors="replace").read().splitlines()
+
+
+def names(folder):
+    return sorted(os.listdir(folder))
+
+
+def case_equal(s, service_bin, data):
+    svc = Service(service_bin, data, s.work, "0.9.96.6", s.built)
+    try:
+        folder = s.library_folder("equal", svc.address)
+        rc, log = s.host(["quit"])
+        check(rc == 0 and any("OnStartupComplete" in l and "S_OK" in l for l in log), "equal: host ran")
+        check(svc.count(b"kestrovase_version.ini") == 1, "equal: the version was asked once")
+        check(svc.count(b"KestrovaSE_new.dll") == 0 and svc.count(b"logtype=update") == 0,
+              "equal: no update log, no download")
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.running_bytes
+              and names(folder) == ["KVUpdater.exe", "KestrovaSE.dll"], "equal: the library folder unchanged")
+    finally:
+        svc.stop()
+
+
+def case_line_end(s, service_bin, data):
+    """Newer system: the new signed library takes the name while the old image is loaded."""
+    svc = Service(service_bin, data, s.work, "0.9.96.6\n", s.built)
+    try:
+        folder = s.library_folder("line-end", svc.address)
+        proc, log = s.host(["echo ready", "sleep 3000", "quit"], background=True)
+        wait_for(lambda: any("echo ready" in l for l in lines(log)), 60)
+        # The host still holds the old image, now under the previous-library name.
+        check(proc.poll() is None, "line end: the host still runs during the check")
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.built_bytes,
+              "line end: KestrovaSE.dll is the new signed library")
+        check(read(os.path.join(folder, "KestrovaSE.dll_old")) == s.running_bytes,
+              "line end: KestrovaSE.dll_old is the old one")
+        check(names(folder) == ["KVUpdater.exe", "KestrovaSE.dll", "KestrovaSE.dll_old"], "line end: nothing else")
+        updates = [(t, a) for t, a in svc.requests() if b"logtype=update" in t]
+        check(len(updates) == 1 and updates[0][1] == "kestrova", "line end: one update log, User-Agent kestrova")
+        check(updates and b"new_version=0.9.96.6" in updates[0][0]
+              and not any(b < 0x21 or b == 0x7f for b in updates[0][0]),
+              "line end: the version's line end never raw in the request line (%r)" % (updates[0][0][:90] if updates else b""))
+        check(proc.wait(timeout=120) == 0, "line end: host ended")
+        # Replaced in place: the last unload does not start the updater.
+        time.sleep(2)
+        check(names(folder) == ["KVUpdater.exe", "KestrovaSE.dll", "KestrovaSE.dll_old"],
+              "line end: the updater did not run at the unload")
+        s.loads("line end")
+    finally:
+        svc.stop()
+
+
+def case_refused(s, service_bin, data, fixtures):
+    built = s.built_bytes
+    bad = {
+        "unsigned": built[:-TRAILER],
+        "signed by another key": s.running_bytes,
+        "one byte changed": built[:len(built) // 2] + bytes([built[len(built) // 2] ^ 0x20]) + built[len(built) // 2 + 1:],
+        "a valid signature over a different file": built[:-TRAILER] + read(os.path.join(fixtures, "signed_program.exe"))[-TRAILER:],
+        "signed, but not a DLL": read(os.path.join(fixtures, "signed_program.exe")),
+    }
+    runs = [(name, body) for name, body in bad.items()] + [("truncated download", None), ("service unreachable", None)]
+    for i, (name, body) in enumerate(runs):
+        svc = peer = None
+        try:
+            if body is not None:
+                path = os.path.join(s.work, "bad%d.dll" % i)
+                with open(path, "wb") as f:
+                    f.write(body)
+                svc = Service(service_bin, data, s.work, "0.9.97.1", path)
+                address = svc.address
+            elif name == "truncated download":
+                peer = CutPeer(built)
+                address = peer.address
+            else:
+                probe = socket.socket()
+                probe.bind(("127.0.0.1", 0))
+                address = "127.0.0.1:%d" % probe.getsockname()[1]
+                probe.close()  # nothing listens there now
+            folder = s.library_folder("refused%d" % i, address)
+            rc, _ = s.host(["quit"])
+            check(rc == 0, "%s: host ran" % name)
+            if svc:
+                check(svc.count(b"KestrovaSE_new.dll") == 1, "%s: downloaded once" % name)
+            if peer:
+                check(peer.cut == 1, "%s: the reply was cut once" % name)
+            check(read(os.path.join(folder, "KestrovaSE.dll")) == s.running_bytes
+                  and names(folder) == ["KVUpdater.exe", "KestrovaSE.dll"],
+                  "%s: refused, the library intact and nothing left beside it" % name)
+            if svc:
+                svc.stop()
+            svc = Service(service_bin, data, s.work, "0.9.96.6", s.built)
+            wine("reg", "add", "HKLM\\SOFTWARE\\kestrovaSE\\1.0.0", "/v", "service", "/d", svc.address, "/f",
+                 "/reg:64")
+            s.loads(name)
+        finally:
+            if svc:
+                svc.stop()
+            if peer:
+                peer.stop()
+
+
+def case_together(s, service_bin, data):
+    svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
+    try:
+        folder = s.library_folder("together", svc.address)
+        hosts = [s.host(["echo ready", "sleep 2000", "quit"], background=True) for _ in range(2)]
+        codes = [p.wait(timeout=180) for p, _ in hosts]
+        check(codes == [0, 0], "two hosts together: both ran (%s)" % codes)
+        check(svc.count(b"KestrovaSE_new.dll") == 1, "two hosts together: one download (%d)" %
+              svc.count(b"KestrovaSE_new.dll"))
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.built_bytes
+              and read(os.path.join(folder, "KestrovaSE.dll_old")) == s.running_bytes,
+              "two hosts together: replaced once")
+    finally:
+        svc.stop()
+
+
+def documents_folder():
+    rc, out = wine("cmd", "/c", "echo", "%USERPROFILE%")
+    profile = out.strip().splitlines()[-1].strip() if rc == 0 and out.strip() else ""
+    r = subprocess.run(["winepath", "-u", profile + "\\Documents"], capture_output=True, text=True)
+    return r.stdout.strip()
+
+
+def case_older_system(s, service_bin, data):
+    """winxp64 for hostsim: "_new" waits; the last unload of two hosts cleans up and starts the updater."""
+    svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
+    key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(s.hostsim)
+    try:
+        rc, _ = wine("reg", "add", key, "/v", "Version", "/d", "winxp64", "/f")
+        check(rc == 0, "older system: winxp64 for hostsim")
+        folder = s.library_folder("older", svc.address)
+        documents = documents_folder()
+        check(os.path.isdir(documents), "older system: the documents folder %s" % documents)
+        templates = os.path.join(documents, "kestrovas")
+        os.makedirs(templates, exist_ok=True)
+        unchanged, edited = "이력서.hwp", "견적서.xlsx"
+        record = ""
+        for name, content in ((unchanged, b"template one"), (edited, b"template two")):
+            with open(os.path.join(templates, name), "wb") as f:
+                f.write(content)
+            record += "%s %d %s\n" % (hashlib.sha256(content).hexdigest(), len(content), name)
+        with open(os.path.join(templates, "kestrova_downloads.txt"), "w", encoding="utf-8") as f:
+            f.write(record)
+        with open(os.path.join(templates, edited), "wb") as f:
+            f.write(b"template two, edited by the user")
+
+        first, first_log = s.host(["echo ready", "sleep 12000", "quit"], background=True)
+        check(wait_for(lambda: any("echo ready" in l for l in lines(first_log)), 60), "older system: first host up")
+        new = os.path.join(folder, "KestrovaSE_new.dll")
+        check(os.path.exists(new) and read(new) == s.built_bytes, "older system: KestrovaSE_new.dll waits beside")
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.running_bytes, "older system: the library untouched")
+        rc, _ = s.host(["quit"])
+        check(rc == 0 and svc.count(b"KestrovaSE_new.dll") == 1, "older system: the second host ran, no download")
+        time.sleep(1)
+        check(os.path.exists(new) and os.path.exists(os.path.join(templates, unchanged)),
+              "older system: a host still holds the library: no clean-up, no updater")
+        check(first.wait(timeout=120) == 0, "older system: the last host ended")
+        check(wait_for(lambda: not os.path.exists(new), 40), "older system: the updater swapped the files")
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.built_bytes
+              and read(os.path.join(folder, "KestrovaSE.dll_old")) == s.running_bytes,
+              "older system: KestrovaSE.dll the new library, .dll_old the old one")
+        check(not os.path.exists(os.path.join(templates, unchanged)), "clean-up: the unchanged download deleted")
+        check(os.path.exists(os.path.join(templates, edited)) and
+              read(os.path.join(templates, edited)) == b"template two, edited by the user",
+              "clean-up: the edited template kept")
+        wine("reg", "delete", key, "/f")
+        s.loads("older system")
+    finally:
+        wine("reg", "delete", key, "/f")
+        svc.stop()
+
+
+def main():
+    hostsim, built, updater, fixtures, native_out, src = (os.path.abspath(a) for a in sys.argv[1:7])
+    service_bin = os.path.join(native_out, "kvservice")
+    data = os.path.join(src, "tools/kvservice/data")
+    work = tempfile.mkdtemp(prefix="kvhostupdate.", dir=os.environ.get("WINEPREFIX"))
+    rc, _ = wine("reg", "add", "HKCU\\Software\\Microsoft\\Office\\Word\\Addins\\Tarnwick.Connect", "/v",
+                 "LoadBehavior", "/t", "REG_DWORD", "/d", "3", "/f")
+    check(rc == 0, "setup: Tarnwick.Connect listed for Word")
+    s = Setup(hostsim, built, updater, fixtures, work)
+    check(s.running_bytes != s.built_bytes and len(s.built_bytes) > 100000, "setup: the fixtures")
+    only = os.environ.get("KV_CASES", "equal,line-end,refused,together,older").split(",")
+    try:
+        if "equal" in only:
+            case_equal(s, service_bin, data)
+        if "line-end" in only:
+            case_line_end(s, service_bin, data)
+        if "refused" in only:
+            case_refused(s, service_bin, data, fixtures)
+        if "together" in only:
+            case_together(s, service_bin, data)
+        if "older" in only:
+            case_older_system(s, service_bin, data)
+        if failures:
+            for i in range(1, s.runs + 1):
+                print("--- hostsim log %d" % i)
+                print(open(os.path.join(work, "host%d.log" % i), encoding="utf-8", errors="replace").read()[-3000:])
+    finally:
+        if not os.environ.get("KV_KEEP_WORK"):
+            shutil.rmtree(work, ignore_errors=True)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
