@@ -247,7 +247,11 @@ def screenshot(setup_win, screens, work):
         proc.wait(30)
     except subprocess.TimeoutExpired:
         proc.kill()
-    check(os.path.exists(png), "screenshot of the first page: %s" % png)
+    # Xvfb's background is black; the page is mostly white.
+    r = subprocess.run(["convert", png, "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
+                       capture_output=True, text=True)
+    mean = float(r.stdout or 0)
+    check(mean > 0.1, "screenshot of the first page: %s (mean brightness %.2f)" % (png, mean))
 
 
 def main():
