@@ -1,30 +1,21 @@
-// The self-update's Windows parts under Wine, with real files: the replacement on a newer
-// system while the old image is loaded; refused downloads (CNG signature check, PE check) that
-// leave the library intact and loadable; on an older system the new library left beside and swapped by the real updater after the last of two
-// hosts unloads, with the templates folder cleaned by the download record; and two processes
-// claiming the update in the shared block at once.
-//   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [--service HOST:PORT --expect E] [gtest options]
+// The self-update's Windows parts under Wine, with real files, where the host path cannot reach
+// them: every kind of refused download (CNG signature check, PE check) on both kinds of system
+// leaves the library intact and loadable; Wine's per-program version setting makes an older
+// system; two processes claim the update in the shared block at once. The start-up check,
+// the replacement and the last unload through a host are host_update_test.py's.
+//   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [gtest options]
 //   update_test --claim EVENT   (child: claims the update, exit code 1 when it won)
 //   update_test --newer-system  (child: exit code 1 on a newer system)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "addin/service/Identity.h"
-#include "addin/service/ServiceClient.h"
 #include "addin/taskpane/SharedState.h"
-#include "addin/update/DownloadRecord.h"
-#include "addin/update/LibraryService.h"
 #include "addin/update/LibraryUpdate.h"
-#include "addin/update/Version.h"
-#include "platform/CookieSource.h"
-#include "platform/Network.h"
 #include "addin/update/Signature.h"
 #include "addin/update/UpdateWin32.h"
 #include "platform/WinHandles.h"
@@ -33,7 +24,6 @@ namespace kv {
 namespace {
 
 std::wstring g_library, g_updater, g_fixtures;
-std::string g_service, g_expect;  // service_test.sh: host:port of kvservice, the expected outcome
 
 std::wstring FromArgument(const std::string& path) {
     // A Linux path from the build reaches the program through Wine's Z: drive.
@@ -109,11 +99,7 @@ class ChosenSystem final : public UpdateSystem {
 public:
     explicit ChosenSystem(bool newer) : newer_(newer) {}
     bool NewerSystem() override { return newer_; }
-    void StartUpdater(const std::wstring& path) override {
-        started.push_back(path);
-        Win32UpdateSystem().StartUpdater(path);
-    }
-    std::vector<std::wstring> started;
+    void StartUpdater(const std::wstring& path) override { Win32UpdateSystem().StartUpdater(path); }
 
 private:
     bool newer_;
@@ -165,37 +151,6 @@ std::vector<BadCase> BadDownloads() {
     };
 }
 
-TEST(Replacement, NewerSystemReplacesTheLoadedLibrary) {
-    EXPECT_TRUE(Win32UpdateSystem().NewerSystem()) << "Wine's default version is a newer system";
-    const Fixtures& f = F();
-    ASSERT_TRUE(f.library.size() > 100000 && f.otherKey.size() > 100000 && f.signedProgram.size() > 10000);
-    EXPECT_TRUE(HasValidSignature(f.library, *f.check)) << "the build signs the library with its key";
-    Scratch scratch;
-    Win32UpdateFileSystem files;
-    // The running library: a loadable copy that differs from the download.
-    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
-    UniqueModule running(::LoadLibraryW(scratch.At(L"KestrovaSE.dll").c_str()));
-    ASSERT_TRUE(running) << ::GetLastError();
-    ChosenSystem system(true);
-    ReplySource source(*f.check, f.library);
-    MemorySharedState state;
-
-    const ReplacementResult result =
-        ReplaceLibrary(state, files, system, *f.check, source, scratch.At(L"KestrovaSE.dll"), "0.9.97.1");
-    EXPECT_EQ(result, ReplacementResult::Replaced) << ReplacementResultName(result);
-    EXPECT_EQ(state.UpdateState(), kUpdateReplaced);
-    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library) << "the new signed library has the name";
-    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll_old")) == f.otherKey) << "the old one the previous name";
-    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
-    // The old image still runs from its renamed file.
-    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(running.get(), "DllCanUnloadNow")));
-    ASSERT_NE(canUnload, nullptr);
-    const HRESULT unloadAnswer = canUnload();
-    EXPECT_TRUE(unloadAnswer == S_OK || unloadAnswer == S_FALSE);
-    std::vector<std::wstring> names = scratch.Names();
-    EXPECT_EQ(names.size(), 2u) << "no temporary file is left";
-}
-
 TEST(Replacement, RefusedDownloadsLeaveTheLibraryIntactAndLoadable) {
     const Fixtures& f = F();
     std::vector<BadCase> cases = BadDownloads();
@@ -222,65 +177,6 @@ TEST(Replacement, RefusedDownloadsLeaveTheLibraryIntactAndLoadable) {
             EXPECT_EQ(scratch.Names(), std::vector<std::wstring>{L"KestrovaSE.dll"}) << "nothing else is left";
         }
     }
-}
-
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        ::Sleep(200);
-    }
-    return done();
-}
-
-TEST(Replacement, OlderSystemUpdaterSwapsAfterTheLastUnload) {
-    const Fixtures& f = F();
-    Scratch scratch;
-    Win32UpdateFileSystem files;
-    ASSERT_TRUE(::CopyFileW(g_updater.c_str(), scratch.At(L"KVUpdater.exe").c_str(), FALSE));
-    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
-    // The templates folder of the documents folder, with what the pane downloaded.
-    const std::wstring documents = scratch.At(L"Documents");
-    const std::wstring templates = TemplatesFolderFor(documents);
-    ASSERT_TRUE(::CreateDirectoryW(documents.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW(templates.c_str(), nullptr));
-    const std::wstring unchanged = L"\xc774\xb825\xc11c.hwp", edited = L"\xacac\xc801\xc11c.xlsx";
-    {
-        FileDownloadRecord record(files, templates);
-        ASSERT_TRUE(files.Write(templates + unchanged, "template one"));
-        ASSERT_TRUE(record.Remember(unchanged, "template one"));
-        ASSERT_TRUE(files.Write(templates + edited, "template two"));
-        ASSERT_TRUE(record.Remember(edited, "template two"));
-    }
-    ASSERT_TRUE(files.Write(templates + edited, "template two, edited by the user"));
-
-    MemorySharedState state;
-    state.AddHostProcess();
-    state.AddHostProcess();  // two hosts
-    ChosenSystem system(false);
-    ReplySource source(*f.check, f.library);
-    const std::wstring module = scratch.At(L"KestrovaSE.dll");
-    EXPECT_EQ(ReplaceLibrary(state, files, system, *f.check, source, module, "0.9.97.1"),
-              ReplacementResult::LeftBeside);
-    EXPECT_EQ(state.UpdateState(), kUpdateLeftBeside);
-    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE_new.dll")) == f.library);
-
-    EXPECT_FALSE(LibraryUnloaded(state, files, system, module, documents).updaterStarted) << "one host remains";
-    EXPECT_TRUE(files.Exists(templates + unchanged));
-    const UnloadResult last = LibraryUnloaded(state, files, system, module, documents);
-    EXPECT_TRUE(last.lastProcess);
-    EXPECT_EQ(last.templatesDeleted, 1);
-    EXPECT_FALSE(files.Exists(templates + unchanged)) << "unchanged download deleted";
-    EXPECT_TRUE(ReadAll(templates + edited) == "template two, edited by the user") << "the user's edit kept";
-    ASSERT_EQ(system.started, std::vector<std::wstring>{scratch.At(L"KVUpdater.exe")});
-
-    // The real updater swaps the two files.
-    EXPECT_TRUE(WaitFor([&] { return !files.Exists(scratch.At(L"KestrovaSE_new.dll")); }, 40));
-    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library);
-    EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll_old")) == f.otherKey);
-    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
-    // Let the updater end before the folder goes.
-    WaitFor([&] { return ::DeleteFileW(scratch.At(L"KVUpdater.exe").c_str()) != FALSE; }, 10);
 }
 
 // Runs a copy of this program under name with "--newer-system"; its exit code, or 99.
@@ -312,52 +208,6 @@ TEST(SystemVersion, OlderSystemSettingMakesTheOlderPath) {
               ERROR_SUCCESS);
     EXPECT_EQ(RunVersionProbe(scratch, L"kvupdate_xp.exe"), 0u) << "winxp64: an older system";
     EXPECT_EQ(RunVersionProbe(scratch, L"kvupdate_now.exe"), 1u) << "the default: a newer system";
-}
-
-// The start-up check's exchanges against kvservice over Winsock, as the add-in makes them:
-// the version into NewestVersion, the rule, and on a difference the replacement whose
-// download is set_DownloadDll's. g_expect: "equal", "replaced" or "refused".
-class ServiceSource final : public LibrarySource {
-public:
-    explicit ServiceSource(ServiceClient& client) : client_(client) {}
-    void LogUpdate(const char*) override {}
-    int DownloadLibrary(const std::wstring& path) override {
-        Win32UpdateFileSystem files;
-        return kv::DownloadLibrary(client_, files, *F().check, path);
-    }
-
-private:
-    ServiceClient& client_;
-};
-
-TEST(ServiceUpdate, StartUpCheckAgainstKvservice) {
-    ASSERT_FALSE(g_service.empty()) << "run by service_test.sh";
-    ServiceClient client(SystemNetwork(), SystemCookieSource(), ServiceConfigFrom(g_service, ""));
-    char newest[kNewestVersionSize] = {0};
-    FetchNewestVersion(client, newest);
-    const bool wanted = UpdateWanted(kAddinVersion, newest);
-    EXPECT_EQ(wanted, g_expect != "equal") << "NewestVersion [" << newest << "]";
-    if (!wanted) return;
-
-    const Fixtures& f = F();
-    Scratch scratch;
-    Win32UpdateFileSystem files;
-    ASSERT_TRUE(files.Write(scratch.At(L"KestrovaSE.dll"), f.otherKey));
-    UniqueModule running(::LoadLibraryW(scratch.At(L"KestrovaSE.dll").c_str()));
-    ASSERT_TRUE(running);
-    ChosenSystem system(true);
-    ServiceSource source(client);
-    MemorySharedState state;
-    const ReplacementResult result =
-        ReplaceLibrary(state, files, system, *f.check, source, scratch.At(L"KestrovaSE.dll"), newest);
-    if (g_expect == "replaced") {
-        EXPECT_EQ(result, ReplacementResult::Replaced) << ReplacementResultName(result);
-        EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.library);
-    } else {
-        EXPECT_EQ(result, ReplacementResult::Refused) << ReplacementResultName(result);
-        EXPECT_TRUE(ReadAll(scratch.At(L"KestrovaSE.dll")) == f.otherKey);
-    }
-    EXPECT_TRUE(Loadable(scratch.At(L"KestrovaSE.dll")));
 }
 
 TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
@@ -409,11 +259,8 @@ int main(int argc, char** argv) {
         return shared.CompareExchangeUpdateState(0, kv::kUpdateLeftBeside) ? 1 : 0;
     }
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc == 8 && std::string(argv[4]) == "--service" && std::string(argv[6]) == "--expect") {
-        kv::g_service = argv[5];
-        kv::g_expect = argv[7];
-    } else if (argc != 4) {
-        fprintf(stderr, "usage: update_test KestrovaSE.dll KVUpdater.exe FIXTURES [--service HOST:PORT --expect E]\n");
+    if (argc != 4) {
+        fprintf(stderr, "usage: update_test KestrovaSE.dll KVUpdater.exe FIXTURES\n");
         return 2;
     }
     kv::g_library = kv::FromArgument(argv[1]);
