@@ -302,6 +302,23 @@ def main():
         left = listing(templates) - {"kestrova_downloads.txt"}
         check(left == {quote} and content(quote).endswith(b"user's edit"),
               "at the last unload only the edited download stayed: %s" % sorted(left))
+
+        # In a word processor that runs the add-in, the window of the template the pane opened
+        # gets a pane that does not search by the template's name; the user's next document is.
+        # The running word processor quits first, so COM starts one that loads the add-in.
+        quit_js = os.path.join(work, "quit.js")
+        with open(quit_js, "w") as f:
+            f.write('new ActiveXObject("Word.Application").Quit();\n')
+        wine("C:\\windows\\syswow64\\cscript.exe", "//nologo", winpath(quit_js))
+        check(use_service(service.port) and wine("reg", "add", "HKCU\\Software\\Microsoft\\Office\\Word\\Addins\\"
+                                                "Tarnwick.Connect", "/v", "LoadBehavior", "/t", "REG_DWORD", "/d",
+                                                "3", "/f")[0] == 0, "the add-in loads in the word processor")
+        opens, targets = run("--search", "", "--click", "259", "--file", "견적서_2013.doc")
+        event = [l for l in log_lines()[run.lines_before:] if l.startswith("event DocumentOpen") and resume in l]
+        check(len(event) == 1 and "sinks=1" in event[0], "the add-in's sink got the template's open: %s" % event)
+        by_name = [t for t in targets if b"logtype=cfilename" in t]
+        check(len(by_name) == 2 and all(t.endswith(b"keyword=" + "견적서".encode("cp949")) for t in by_name),
+              "the new window's pane did not search by the template's name, the next document was: %s" % by_name)
     finally:
         service.stop()
         peer.shutdown()
