@@ -3,7 +3,8 @@
 registered copy of KestrovaSE.dll from a library folder of its own, the add-in's start-up check
 asks the service for the version through the pane's control, the replacement downloads through
 set_DownloadDll, and the host's end unloads the library (the last unload cleans the templates
-folder and starts KVUpdater.exe from the library folder).
+folder and starts KVUpdater.exe from the library folder). A host of version 11 never checks,
+and a document opened in the word processor never checks again.
 
 The running library is the build's library signed by another key (the same code, so its check
 accepts only the build's key, and its bytes differ from the download); the download is the
@@ -157,15 +158,15 @@ class Setup:
         check(rc == 0, "%s: regsvr32 of the running library" % name)
         return folder
 
-    def host(self, steps, background=False):
-        """hostsim as the word processor (version 16.0) with steps; (rc, log lines) or (proc, log)."""
+    def host(self, steps, background=False, version="16.0"):
+        """hostsim as the word processor with steps; (rc, log lines) or (proc, log)."""
         self.runs += 1
         script = os.path.join(self.work, "script%d.txt" % self.runs)
         with open(script, "w", encoding="utf-8") as f:
             f.write("\n".join(steps) + "\n")
         log = os.path.join(self.work, "host%d.log" % self.runs)
         out = open(log, "wb")
-        proc = subprocess.Popen(["wine", self.hostsim, "--app", "word", "--version", "16.0", "--script",
+        proc = subprocess.Popen(["wine", self.hostsim, "--app", "word", "--version", version, "--script",
                                  winpath(script)], stdout=out, stderr=subprocess.DEVNULL,
                                 cwd=os.path.dirname(self.hostsim))
         if background:
@@ -193,13 +194,31 @@ def case_equal(s, service_bin, data):
     svc = Service(service_bin, data, s.work, "0.9.96.6", s.built)
     try:
         folder = s.library_folder("equal", svc.address)
-        rc, log = s.host(["quit"])
-        check(rc == 0 and any("OnStartupComplete" in l and "S_OK" in l for l in log), "equal: host ran")
-        check(svc.count(b"kestrovase_version.ini") == 1, "equal: the version was asked once")
+        document = os.path.join(s.work, "보고서.docx")
+        with open(document, "w") as f:
+            f.write("sample\n")
+        # Word's document-open event has the dispatch id of OnStartupComplete: it never checks.
+        rc, log = s.host(["open " + winpath(document), "sleep 1000", "quit"])
+        check(rc == 0 and any("OnStartupComplete" in l and "S_OK" in l for l in log)
+              and any("DocumentOpen" in l for l in log), "equal: host ran and opened a document")
+        check(svc.count(b"kestrovase_version.ini") == 1, "equal: the version was asked once, not again at the open")
         check(svc.count(b"KestrovaSE_new.dll") == 0 and svc.count(b"logtype=update") == 0,
               "equal: no update log, no download")
         check(read(os.path.join(folder, "KestrovaSE.dll")) == s.running_bytes
               and names(folder) == ["KVUpdater.exe", "KestrovaSE.dll"], "equal: the library folder unchanged")
+    finally:
+        svc.stop()
+
+
+def case_version_11(s, service_bin, data):
+    svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
+    try:
+        folder = s.library_folder("version-11", svc.address)
+        rc, _ = s.host(["quit"], version="11.0")
+        check(rc == 0 and svc.count(b"kestrovase_version.ini") == 0 and svc.count(b"KestrovaSE_new.dll") == 0,
+              "host version 11: no check, no download")
+        check(read(os.path.join(folder, "KestrovaSE.dll")) == s.running_bytes
+              and names(folder) == ["KVUpdater.exe", "KestrovaSE.dll"], "host version 11: the library folder unchanged")
     finally:
         svc.stop()
 
@@ -365,10 +384,12 @@ def main():
     check(rc == 0, "setup: Tarnwick.Connect listed for Word")
     s = Setup(hostsim, built, updater, fixtures, work)
     check(s.running_bytes != s.built_bytes and len(s.built_bytes) > 100000, "setup: the fixtures")
-    only = os.environ.get("KV_CASES", "equal,line-end,refused,together,older").split(",")
+    only = os.environ.get("KV_CASES", "equal,version-11,line-end,refused,together,older").split(",")
     try:
         if "equal" in only:
             case_equal(s, service_bin, data)
+        if "version-11" in only:
+            case_version_11(s, service_bin, data)
         if "line-end" in only:
             case_line_end(s, service_bin, data)
         if "refused" in only:
