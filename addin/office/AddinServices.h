@@ -1,7 +1,6 @@
 // What the add-in object hands to other subsystems: the update check at start-up complete, the
-// login popup and the about box. Each is a small interface with a default that does nothing
-// until the subsystem behind it is built; the add-in object takes them by reference so a test
-// or a later build can put the real ones in.
+// login popup and the about box. Each is a small interface with a library default; the add-in
+// object takes them by reference so a test or a later build can put other ones in.
 #pragma once
 #include <windows.h>
 
@@ -35,7 +34,7 @@ public:
 UpdateTrigger& DefaultUpdateTrigger();
 // NewestVersion as text: empty until a version check got an answer.
 std::string NewestVersionText();
-// The login popup and the about box: nothing yet.
+// The login popup and the about box (addin/membership).
 MembershipUi& DefaultMembershipUi();
 
 }  // namespace kv
