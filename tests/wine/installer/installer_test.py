@@ -125,7 +125,7 @@ def files_of(folder):
     return set(os.listdir(folder)) if os.path.isdir(folder) else None
 
 
-def snapshot(p, folder):
+def snapshot(folder):
     """What an install or a removal may change: the folder's files and every key it writes."""
     state = {"files": {n: (os.path.getsize(os.path.join(folder, n)), os.path.getmtime(os.path.join(folder, n)))
                        for n in sorted(files_of(folder) or [])}}
@@ -150,7 +150,7 @@ def entries_named(product):
     return found
 
 
-def check_installed(p, root, folder, folder_win, library, what):
+def check_installed(root, folder, folder_win, library, what):
     check(files_of(folder) == INSTALLED, "%s: the folder holds %s (%s)" % (what, sorted(INSTALLED), files_of(folder)))
     if os.path.exists(os.path.join(folder, "KestrovaSE.dll")):
         check(open(os.path.join(folder, "KestrovaSE.dll"), "rb").read() == open(library, "rb").read(),
@@ -178,7 +178,7 @@ def check_installed(p, root, folder, folder_win, library, what):
               "%s: 32-bit class %s served by the installed presence control (%r)" % (what, clsid, path32))
 
 
-def check_removed(p, root, folder, what):
+def check_removed(root, folder, what):
     check(not os.path.exists(folder), "%s: the program folder is gone (%s)" % (what, files_of(folder)))
     check(values(root + "\\" + ENTRY) is None, "%s: the list entry is gone" % what)
     for app in APPS:
@@ -206,7 +206,7 @@ def uninstall_from_entry(root, folder, what):
         time.sleep(0.5)
 
 
-def per_user_registration(p, library, service):
+def per_user_registration(p, library):
     """kvregister puts each library's classes and type library under HKCU\\Software\\Classes and
     nothing under the machine's; /u takes them away. One library at a time: Wine keeps one
     CLSID key for both views of the user's classes, where Windows keeps two."""
@@ -234,7 +234,7 @@ def per_user_registration(p, library, service):
     check(rc == 3, "kvregister: a missing library gives exit 3 (%d)" % rc)
 
 
-def screenshot(setup_win, screens, work):
+def screenshot(setup_win, screens):
     """The first page, shown for a few seconds, then the program is ended."""
     proc = subprocess.Popen(["wine", setup_win], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(8)
@@ -280,20 +280,20 @@ def main():
     try:
         rc, _ = wine("reg", "add", SETTINGS, "/v", "service", "/d", "127.0.0.1:%d" % service.port, "/f", "/reg:64")
         check(rc == 0, "setup: service setting")
-        before = snapshot(p, p.user_dir)
+        before = snapshot(p.user_dir)
 
-        screenshot(setup, a.screens, work)
-        check(snapshot(p, p.user_dir) == before, "first page: showing it changed nothing")
+        screenshot(setup, a.screens)
+        check(snapshot(p.user_dir) == before, "first page: showing it changed nothing")
 
         for bad in ("kv_code_of_16_ch", "kv&x=1", ""):
             rc, _ = wine(setup, "/S", "/CODE=" + bad)
             check(rc == EXIT_BAD_CODE, "/CODE=%r refused with exit %d (%d)" % (bad, EXIT_BAD_CODE, rc))
-        check(snapshot(p, p.user_dir) == before, "refused /CODE: nothing changed")
+        check(snapshot(p.user_dir) == before, "refused /CODE: nothing changed")
 
         # Silent per-user install.
         rc, _ = wine(setup, "/S", "/CODE=" + CODE)
         check(rc == 0, "per-user install: exit %d" % rc)
-        check_installed(p, "HKCU", p.user_dir, p.user_dir_win, a.library, "per-user install")
+        check_installed("HKCU", p.user_dir, p.user_dir_win, a.library, "per-user install")
         check(values("HKLM\\" + ENTRY) is None and not os.path.exists(p.all_dir),
               "per-user install: nothing for all users")
         settings = values(SETTINGS) or {}
@@ -329,13 +329,13 @@ def main():
         while not os.path.exists(ready) and time.time() < deadline and holder.poll() is None:
             time.sleep(0.1)
         if check(os.path.exists(ready), "held: the library is loaded by hold_library"):
-            held = snapshot(p, p.user_dir)
+            held = snapshot(p.user_dir)
             reports = len(service.targets())
             rc, _ = wine(setup, "/S", "/CODE=kvOTHER")
             check(rc == EXIT_IN_USE, "held: setup exits with %d (%d)" % (EXIT_IN_USE, rc))
             rc, _ = wine(p.user_dir_win + "\\uninstall.exe", "/S", "_?=" + p.user_dir_win)
             check(rc == EXIT_IN_USE, "held: the uninstaller exits with %d (%d)" % (EXIT_IN_USE, rc))
-            check(snapshot(p, p.user_dir) == held, "held: files, keys and settings unchanged")
+            check(snapshot(p.user_dir) == held, "held: files, keys and settings unchanged")
             check(len(service.targets()) == reports, "held: no report sent")
         open(stop, "w").close()
         holder.wait(30)
@@ -346,7 +346,7 @@ def main():
             shutil.copy(a.library, os.path.join(p.user_dir, leftover))
         rc, _ = wine(setup, "/S")
         check(rc == 0, "upgrade: exit %d" % rc)
-        check_installed(p, "HKCU", p.user_dir, p.user_dir_win, a.library, "upgrade")
+        check_installed("HKCU", p.user_dir, p.user_dir_win, a.library, "upgrade")
         check(entries_named(PRODUCT) == ["HKEY_CURRENT_USER\\" + ENTRY],
               "upgrade: one list entry (%s)" % entries_named(PRODUCT))
         settings = values(SETTINGS) or {}
@@ -360,7 +360,7 @@ def main():
         for leftover in ("KestrovaSE_new.dll", "KestrovaSE.dll_old"):
             shutil.copy(a.library, os.path.join(p.user_dir, leftover))
         uninstall_from_entry("HKCU", p.user_dir, "uninstall")
-        check_removed(p, "HKCU", p.user_dir, "uninstall")
+        check_removed("HKCU", p.user_dir, "uninstall")
         report = "/k_app/DataLog.asp?logtype=uninstall&PID=%s&version=%s" % (pid2, VERSION)
         check(service.wait_for(report) == 1, "uninstall: the uninstall report reached kvservice: " + report)
         settings = values(SETTINGS) or {}
@@ -372,17 +372,17 @@ def main():
         # For all users.
         rc, _ = wine(setup, "/S", "/ALLUSERS")
         check(rc == 0, "all users: exit %d" % rc)
-        check_installed(p, "HKLM", p.all_dir, p.all_dir_win, a.library, "all users")
+        check_installed("HKLM", p.all_dir, p.all_dir_win, a.library, "all users")
         check(values("HKCU\\" + ENTRY) is None and not os.path.exists(p.user_dir), "all users: nothing per user")
         # The presence control for the per-user registration below, as the setup unpacked it.
         os.makedirs(p.unix("C:\\kvsetup\\lib"), exist_ok=True)
         if os.path.exists(os.path.join(p.all_dir, "kvax32.dll")):
             shutil.copy(os.path.join(p.all_dir, "kvax32.dll"), p.unix("C:\\kvsetup\\lib"))
         uninstall_from_entry("HKLM", p.all_dir, "all users uninstall")
-        check_removed(p, "HKLM", p.all_dir, "all users uninstall")
+        check_removed("HKLM", p.all_dir, "all users uninstall")
         check(entries_named(PRODUCT) == [], "all users uninstall: no list entry left")
 
-        per_user_registration(p, a.library, service)
+        per_user_registration(p, a.library)
     finally:
         if holder:
             holder.kill()
