@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""The member login, the logout, the login-complete dialog and the about box under Wine.
+
+Runs inside the prefix that wine-run.sh --shell prepared, against kvservice. The task-pane
+control of the built KestrovaSE.dll (registered here) holds the login level; the popup runs in
+membership_driver.exe with the library's resources. Screenshots go to SCREENS.
+
+  membership_test.py DRIVER_EXE KESTROVASE_DLL NATIVE_OUT_DIR SOURCE_DIR SCREENS
+"""
+import json
+import os
+import re
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+failures = []
+
+REFUSED = "아이디나 비밀번호가 일치하지 않습니다.\\r\\n다시 로그인 하시길 바랍니다"
+UNREACHABLE = ("서버에 접속 할 수 없어 로그아웃 하지 못했습니다.\\r\\n네트워크 연결상태를 확인하시거나\\r\\n"
+               "잠시후에 다시 시도하시길 바랍니다")
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(*args, timeout=120):
+    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
+    return r.returncode, r.stdout.decode("utf-8", "replace")
+
+
+class Service:
+    def __init__(self, binary, data, work):
+        self.log = os.path.join(work, "service.log")
+        port_file = os.path.join(work, "port")
+        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data,
+                                      "--log", self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
+            if time.time() > deadline or self.proc.poll() is not None:
+                raise SystemExit("FAIL: kvservice did not start")
+            time.sleep(0.05)
+        self.port = int(open(port_file).read().strip())
+
+    def requests(self):
+        out = []
+        if os.path.exists(self.log):
+            for line in open(self.log, encoding="latin-1"):
+                try:
+                    r = json.loads(line)
+                except ValueError:
+                    continue
+                cookie = [v for k, v in r.get("headers", []) if k.lower() == "cookie"]
+                out.append((r.get("target", ""), cookie[0] if cookie else None))
+        return out
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+class Shooter(threading.Thread):
+    """Takes a screenshot whenever the driver announces NAME.ready, cropped to the window."""
+
+    def __init__(self, work, screens):
+        super().__init__(daemon=True)
+        self.work, self.screens, self.stopped = work, screens, False
+
+    def run(self):
+        while not self.stopped:
+            for name in os.listdir(self.work):
+                if not name.endswith(".ready"):
+                    continue
+                base = name[:-6]
+                try:
+                    w, h, x, y = open(os.path.join(self.work, name)).read().split()
+                    crop = ["-crop", "%sx%s+%s+%s" % (w, h, x, y), "+repage"]
+                except ValueError:
+                    crop = []
+                xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
+                subprocess.run(["convert", "xwd:-"] + crop + [os.path.join(self.screens, base + ".png")],
+                               input=xwd.stdout, capture_output=True)
+                os.remove(os.path.join(self.work, name))
+                open(os.path.join(self.work, base + ".done"), "w").close()
+            time.sleep(0.1)
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def lines(out, prefix):
+    return [l[len(prefix):].strip() for l in out.splitlines() if l.startswith(prefix)]
+
+
+def one(out, prefix):
+    found = lines(out, prefix)
+    return found[0] if len(found) == 1 else None
+
+
+def login_flow(driver, dll, service, work):
+    key = "HKLM\\SOFTWARE\\kestrovaSE\\1.0.0"
+    ok = all(wine("reg", "add", key, "/v", v, "/d", d, "/f", "/reg:64")[0] == 0
+             for v, d in (("service", "127.0.0.1:%d" % service.port), ("cookie", "http://127.0.0.1/")))
+    check(ok and wine("regsvr32", "/s", winpath(dll))[0] == 0, "service settings written, KestrovaSE.dll registered")
+    rc, out = wine(driver, "login", winpath(dll), winpath(work), "kvfull", "wrong1", "full1234", str(free_port()),
+                   timeout=240)
+    sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
+    check(rc == 0, "the driver ran to its end (exit %d)" % rc)
+    t = service.requests()
+    targets = [x for x, _ in t]
+
+    check(one(out, "created level=") == "-1", "a new pane is not logged in (-1)")
+    check(one(out, "logged-out popup=") == "1", "logged out, a member entry opens the popup")
+
+    # Wrong password.
+    check(one(out, "wrong messagebox") == 'caption="로그인 실패" text="%s"' % REFUSED,
+          "wrong password: the refusal, caption 로그인 실패 (%s)" % one(out, "wrong messagebox"))
+    check(one(out, "wrong boxes=") == "1", "wrong password: exactly one message, none after the reload (%s)" %
+          one(out, "wrong boxes="))
+    check(one(out, "wrong focus-on-id=") == "1", "wrong password: the focus goes to the id field")
+    check(one(out, "wrong form-again=") == "1", "wrong password: the login form is loaded again")
+    sent = [x for x in targets if x.startswith("/k_app/login.asp?")]
+    check(len(sent) == 2 and "id=kvfull" in sent[0] and "pwd=wrong1" in sent[0] and "pwd=full1234" in sent[1]
+          and all("PID=" in x and "bms_code=" in x for x in sent),
+          "the page's form went out twice with id, pwd, PID and bms_code (%s)" % sent)
+    first = targets.index(sent[0]) if sent else 0
+    second = targets.index(sent[1]) if len(sent) > 1 else len(targets)
+    check("/k_app/login.asp" in targets[first + 1:second], "the form page itself was fetched again after the refusal")
+
+    # Right password.
+    check(one(out, "right complete-dialog") is not None and "popup-open=1" in one(out, "right complete-dialog")
+          and "cancel-visible=0" in one(out, "right complete-dialog"),
+          "right password: the login-complete dialog over the open popup (%s)" % one(out, "right complete-dialog"))
+    check(one(out, "right popup-open-before-ok=") == "1", "the popup waits for the dialog to be closed")
+    check(one(out, "login result=") == "1", "the popup ends with 1 after the login")
+    check(one(out, "after-login level=") == "1", "put_SearchList: the pane's level is the served level 1 (%s)" %
+          one(out, "after-login level="))
+    status = [c for x, c in t if x == "/k_app/login_status.asp"]
+    check(any(c and "KVMEMBER=kvfull" in c for c in status), "the status query carried the member's cookie")
+    check(one(out, "logged-in popup=") == "0", "logged in, the member entry opens directly, no popup")
+    after = targets[targets.index(sent[-1]):] if sent else []
+    check(any(x.startswith("/k_app/files/") for x in after), "the member template was fetched")
+
+    # Logout.
+    check(one(out, "logout button-visible=") == "1", "logged in, the popup offers the logout")
+    check(one(out, "logout messagebox") == 'caption="로그아웃" text="로그아웃 되었습니다"',
+          "logout: 로그아웃 되었습니다, caption 로그아웃 (%s)" % one(out, "logout messagebox"))
+    check(one(out, "logout boxes=") == "1", "logout: exactly one message")
+    check(one(out, "logout result=") == "1", "logout: the popup ends with 1")
+    check("/k_app/logout.asp" in targets, "the logout page was loaded")
+    check(one(out, "after-logout level=") == "-1", "after the logout the pane's level is -1 (%s)" %
+          one(out, "after-logout level="))
+
+    # Logout without a service.
+    check(one(out, "unreachable messagebox") == 'caption="로그아웃" text="%s"' % UNREACHABLE,
+          "logout without a service says it could not reach it (%s)" % one(out, "unreachable messagebox"))
+    check(one(out, "unreachable popup-open=") == "1" and one(out, "unreachable result=") == "2",
+          "and the popup stays open until closed (2)")
+
+
+def dialogs(driver, dll, work):
+    rc, out = wine(driver, "dialogs", winpath(dll), winpath(work), timeout=120)
+    sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
+    check(rc == 0, "the dialogs driver ran to its end")
+    for name, result in (("ok", 1), ("escape", 2), ("close-box", 2), ("no-browser", 1)):
+        opened = one(out, "complete %s open" % name) or ""
+        check('caption="인증 완료"' in opened and "picture=286x163x24 fills=1" in opened and "caption-bar=1" in opened
+              and "sysmenu=1" in opened and 'ok="확인"' in opened and "cancel-visible=0" in opened
+              and "focus-ok=1" in opened,
+              "login-complete dialog (%s): caption, bitmap 265, hidden cancel, focus on OK (%s)" % (name, opened))
+        check((one(out, "complete %s result=" % name) or "").startswith(str(result)),
+              "login-complete dialog: %s gives %d" % (name, result))
+    check(one(out, "complete no-browser result=") == "1 browser=0",
+          "it opens and works where its hidden browser cannot be created")
+    about = lines(out, "about own=")
+    check(len(about) == 2 and about[0] == '"0.9.96.6" newest="0.9.9.7" caption-bar=0 ok="확인"',
+          "about box: own version, the newest announced, no caption (%s)" % (about[:1],))
+    check(len(about) == 2 and about[1].startswith('"0.9.96.6" newest=""'),
+          "about box without an update check: the second line empty")
+    check(lines(out, "about result=") == ["1", "1"], "about box: OK gives 1")
+
+
+def main():
+    driver, dll, native, source, screens = sys.argv[1:6]
+    os.makedirs(screens, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="membership-")
+    shooter = Shooter(work, screens)
+    shooter.start()
+    service = Service(os.path.join(native, "kvservice"), os.path.join(source, "tools/kvservice/data"), work)
+    try:
+        dialogs(driver, dll, work)
+        login_flow(driver, dll, service, work)
+    finally:
+        service.stop()
+        shooter.stopped = True
+    for name in ("login-complete", "logout-message", "about", "login-refused"):
+        check(os.path.exists(os.path.join(screens, name + ".png")), "screenshot %s.png" % name)
+    print("%d failed" % len(failures))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
