@@ -1,20 +1,14 @@
 #include "addin/office/AddinServices.h"
 
+#include "addin/membership/MembershipWin.h"
+
 namespace kv {
-namespace {
 
-// The login popup and the about box are not built yet.
-class NoMembershipUi final : public MembershipUi {
-public:
-    void ShowLogin(HWND, int) override {}
-    void ShowAbout(HWND) override {}
-};
-
-}  // namespace
-
+// The membership part's; its about box shows this process's NewestVersion.
 MembershipUi& DefaultMembershipUi() {
-    static NoMembershipUi membership;
-    return membership;
+    static const bool wired = (SetNewestVersionSource(&NewestVersionText), true);
+    (void)wired;
+    return LibraryMembershipUi();
 }
 
 }  // namespace kv

@@ -40,7 +40,9 @@ void CSimTaskPane::Actions::ShowSplash() {
 }
 
 int CSimTaskPane::Actions::RunPreview(const PreviewRequest& request) {
-    const PopupContext context{owner_->panes_.config(), owner_->panes_.identity(), SystemShell(), login_};
+    // The popup's login and logout are the membership part's.
+    PopupMembership login(owner_->panes_.config());
+    const PopupContext context{owner_->panes_.config(), owner_->panes_.identity(), SystemShell(), login};
     CPreviewLayer popup(context, request);
     return popup.Run(::GetActiveWindow());
 }

@@ -6,6 +6,7 @@
 
 #include "TarnwickLib_h.h"
 #include "addin/control/ActiveXControl.h"
+#include "addin/membership/MembershipWin.h"
 #include "addin/taskpane/CertDlg.h"
 #include "addin/taskpane/PaneWindows.h"
 #include "addin/taskpane/PreviewLayer.h"
@@ -61,8 +62,6 @@ private:
     private:
         CSimTaskPane* owner_;
         CCertDlg splash_;
-        // The login submission of the membership part is not there yet.
-        NotYetLoginSubmitter login_;
     };
 
     Actions actions_;
