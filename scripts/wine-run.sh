@@ -107,6 +107,12 @@ for f in system.reg user.reg userdef.reg; do
   [ -f "$base/$f" ] && { rm -f "$prefix/$f"; cp "$base/$f" "$prefix/$f"; }
 done
 rm -f "$prefix/.kv-ready"
+# wineboot links the user's shell folders (Documents, Desktop, ...) to $HOME. A test must never
+# write into the real home folder, so each run gets real, empty folders of its own instead.
+for link in "$prefix"/drive_c/users/*/*; do
+  [ -L "$link" ] || continue
+  rm -f "$link" && mkdir -p "$link"
+done
 export WINEPREFIX="$prefix"
 
 prog="$1"; shift
