@@ -130,7 +130,6 @@ std::unique_ptr<WebView> CPreviewLayer::MakeBrowser(int placeholderId, bool visi
     if (placeholder) {
         ::GetWindowRect(placeholder, &o.rect);
         ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&o.rect), 2);
-        ::DestroyWindow(placeholder);
     }
     o.visible = visible;
     o.events = this;
@@ -139,7 +138,14 @@ std::unique_ptr<WebView> CPreviewLayer::MakeBrowser(int placeholderId, bool visi
     o.cookieAddress = c_.config.cookieAddress;
     o.choice = c_.browser;
     std::unique_ptr<WebView> view = CreateWebView(o);
-    if (view && view->window()) ::SetWindowLongPtrW(view->window(), GWLP_ID, placeholderId);
+    if (view && view->window()) {
+        ::SetWindowLongPtrW(view->window(), GWLP_ID, placeholderId);
+        // The placeholder's place in the z-order too: above the frame drawn around it.
+        if (placeholder) {
+            ::SetWindowPos(view->window(), placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    if (placeholder) ::DestroyWindow(placeholder);
     return view;
 }
 

@@ -3,12 +3,13 @@
 //
 //   popup_driver.exe popup RESOURCE_DLL PORT LEVEL CLASS DIR NAME [CLICK_ID]
 //       runs CPreviewLayer (resources from the add-in library) against kvservice on PORT;
-//       once both browsers have a document: the window tree, the preview's pixels, a
-//       screenshot (DIR/NAME.ready, then waits for DIR/NAME.done), then CLICK_ID is clicked
+//       once both browsers have a document: the window tree, the preview's pixels, the
+//       dialog's picture (DIR/NAME.bmp; NAME "-": none), then CLICK_ID is clicked
 //       (226: the log-out's message box is answered) or the popup is closed; the result and
 //       the addresses handed to the shell.
 //   popup_driver.exe splash RESOURCE_DLL DIR NAME
-//       CCertDlg over a window: its size and whether it was painted before the thread blocks.
+//       CCertDlg over a window: its size, whether it was painted before the thread blocks, and
+//       its picture (DIR/NAME.bmp).
 //   popup_driver.exe pane PORT DIR STEP...
 //       "KestrovaSE.SimTaskPane" in Wine's AtlAxWin, a container that offers every key message
 //       to the control's TranslateAccelerator first, given a word-processor application object
@@ -111,6 +112,56 @@ void Shot(const std::wstring& dir, const std::wstring& name, HWND window, bool p
     std::printf("shot %s %s\n", Utf8(name).c_str(), Exists(done) ? "taken" : "MISSING");
 }
 
+// The window as it drew itself (frame and children), from its own device context, as a 24-bit
+// BMP: under Xvfb the display showed these dialogs black however long the loop ran.
+void SaveWindow(HWND window, const std::wstring& path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    // A window only just shown may not have its pixels yet: a picture with nothing but black
+    // is taken again after the loop has run a little.
+    for (int attempt = 0; attempt < 10 && dib && dc; ++attempt) {
+        HDC source = GetWindowDC(window);
+        if (!source) break;
+        {
+            SelectedObject selected(dc.get(), dib.get());
+            BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY);
+            GdiFlush();
+        }
+        ReleaseDC(window, source);
+        const unsigned char* p = static_cast<const unsigned char*>(bits);
+        bool black = true;
+        for (size_t i = 0; black && i < static_cast<size_t>(((w * 3 + 3) & ~3) * h); ++i) black = p[i] == 0;
+        if (!black) break;
+        for (int i = 0; i < 3; ++i) {
+            Pump();
+            Sleep(100);
+        }
+    }
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + size;
+    info.bmiHeader.biSizeImage = size;
+    UniqueFile f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    const bool ok = f && bits && WriteFile(f.get(), &file, sizeof file, &written, nullptr) &&
+                    WriteFile(f.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+                    WriteFile(f.get(), bits, size, &written, nullptr);
+    std::printf("saved %s %s\n", Utf8(path.substr(path.find_last_of(L'\\') + 1)).c_str(), ok ? "ok" : "FAILED");
+}
+
 // Pixels of a window's client area as it draws itself (WM_PRINTCLIENT).
 std::vector<DWORD> Print(HWND w, int* width, int* height) {
     RECT client;
@@ -203,7 +254,7 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
                 // past its phase, so the nested ticks do nothing).
                 RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
                 GdiFlush();
-                Shot(g_run.dir, g_run.name, dialog, true);
+                SaveWindow(dialog, g_run.dir + L"\\" + g_run.name + L".bmp");
             }
             if (g_run.click) {
                 std::printf("click %d\n", g_run.click);
@@ -317,8 +368,7 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
     ReleaseDC(splash.hwnd(), screen);
     std::printf("splash pixels matching=%d of %d\n", matching, samples);
     std::fflush(stdout);
-    // The display gets the window's pixels from the message loop.
-    if (name != L"-") Shot(dir, name, splash.hwnd(), true);
+    if (name != L"-") SaveWindow(splash.hwnd(), dir + L"\\" + name + L".bmp");
     HWND window = splash.hwnd();
     splash.Destroy();
     std::printf("splash destroyed=%d\n", IsWindow(window) ? 0 : 1);

@@ -357,6 +357,9 @@ def main():
     finally:
         shooter.stopped = True
         service.stop()
+        for name in os.listdir(work):
+            if name.endswith(".bmp"):
+                subprocess.run(["convert", os.path.join(work, name), os.path.join(screens, name[:-4] + ".png")])
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 
