@@ -224,7 +224,11 @@ def case_word(host, service, shell_log):
     toggled = between(lines, "mark still-shown", "mark toggled")
     check(toggled is not None and [l.split("Visible [put] ")[1][:2] for l in toggled if "Visible [put]" in l] == ["0 ", "-1"],
           "word: 검색창보기 hides, then shows again")
-    pages = open(shell_log, encoding="latin-1").read().split() if os.path.exists(shell_log) else []
+    # The shell starts one recorder per page; they may finish in any order.
+    deadline = time.time() + 10
+    while time.time() < deadline and not (os.path.exists(shell_log) and len(open(shell_log).read().split()) >= 3):
+        time.sleep(0.2)
+    pages = sorted(open(shell_log, encoding="latin-1").read().split()) if os.path.exists(shell_log) else []
     want = ["http://127.0.0.1:%d/k_app/PageProcessing.asp?uflag=%d&code=kv5830146927713&PID={" % (service.port, u)
             for u in (3, 4, 5)]
     check(len(pages) == 3 and all(p.startswith(w) and p.endswith("}") for p, w in zip(pages, want)),
@@ -252,6 +256,9 @@ def case_word(host, service, shell_log):
     startup = between(lines, "CTPFactoryAvailable(", "OnStartupComplete(")
     check(startup is not None and len([l for l in startup if "ContentControl [get]" in l]) == 1,
           "word: version 16 looks for the control at start-up complete (update check)")
+    versions = [x for x in t if x == "/k_app/update/kestrovase_version.ini"]
+    check(len(versions) == 1, "word: the version is checked once, at start-up, and never on a document open (%d)"
+          % len(versions))
     order = [index(lines, s) for s in ("OnBeginShutdown(", "Unadvise(", "CustomTaskPane[1].Delete()",
                                        "OnDisconnection(", 'add-in "Tarnwick.Connect" released')]
     check(all(x >= 0 for x in order) and order == sorted(order),
@@ -262,7 +269,10 @@ def case_visibility(host, service, shell_log):
     # A first run that ends with the pane hidden stores 0; the next start keeps new panes hidden.
     rc, lines = host.script("word", ["wait-pane 259 10000", "click searchbutton", "quit"])
     check(rc == 0 and visible_setting() == 0, "visibility: hidden at shutdown stores visible=0 (%s)" % visible_setting())
+    before = len(service.targets())
     rc, lines = host.script("word", ["sleep 4000", "quit"], version="11.0")
+    check("/k_app/update/kestrovase_version.ini" not in service.targets()[before:],
+          "visibility: host version 11 asks for no version file")
     check(rc == 0 and not has(lines, "Visible [put] -1"), "visibility: with visible=0 the new pane stays hidden")
     startup = between(lines, "CTPFactoryAvailable(", "OnStartupComplete(")
     check(startup is not None and not has(startup, "ContentControl"),
