@@ -139,6 +139,7 @@ say "== hostsim.exe --app word: the scripted session"
   case "$line" in
     "script echo STEP "*) say ""; say "${line#script echo STEP }" ;;
     *"FAILED"*) say "   !! $line" ;;
+    "host-> CTPFactoryAvailable("*"E_NOINTERFACE"*) say "   ${line%% [[]*} (the PowerPoint probe's answer in Word: expected)" ;;
     "host-> OnConnection("*|"host-> CTPFactoryAvailable("*|"host-> OnStartupComplete("*) say "   ${line%% [[]*}" ;;
     "host<- CTPFactory.CreateCTP("*) say "   pane created: ${line##*= }" ;;
     "host-> callback on"*) say "   ribbon: ${line#host-> callback }" ;;
