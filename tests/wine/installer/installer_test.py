@@ -196,7 +196,9 @@ def uninstall_from_entry(root, folder, what):
     m = re.match(r'^"([^"]+)" /S$', command)
     if not check(m is not None, "%s: QuietUninstallString %r" % (what, command)):
         return
-    rc, _ = wine(m.group(1), "/S")
+    # Not through pipes: the copy inherits them and would hold the reader until it ends.
+    rc = subprocess.run(["wine", m.group(1), "/S"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                        timeout=60).returncode
     check(rc == 0, "%s: the uninstaller started (exit %d)" % (what, rc))
     deadline = time.time() + 90
     while os.path.exists(folder) and time.time() < deadline:
