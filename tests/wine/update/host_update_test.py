@@ -228,7 +228,7 @@ def case_line_end(s, service_bin, data):
     svc = Service(service_bin, data, s.work, "0.9.96.6\n", s.built)
     try:
         folder = s.library_folder("line-end", svc.address)
-        proc, log = s.host(["echo ready", "sleep 3000", "quit"], background=True)
+        proc, log = s.host(["echo ready", "sleep 5000", "quit"], background=True)
         wait_for(lambda: any("echo ready" in l for l in lines(log)), 60)
         # The host still holds the old image, now under the previous-library name.
         check(proc.poll() is None, "line end: the host still runs during the check")
@@ -348,7 +348,7 @@ def case_older_system(s, service_bin, data):
         with open(os.path.join(templates, edited), "wb") as f:
             f.write(b"template two, edited by the user")
 
-        first, first_log = s.host(["echo ready", "sleep 12000", "quit"], background=True)
+        first, first_log = s.host(["echo ready", "sleep 20000", "quit"], background=True)
         check(wait_for(lambda: any("echo ready" in l for l in lines(first_log)), 60), "older system: first host up")
         new = os.path.join(folder, "KestrovaSE_new.dll")
         check(os.path.exists(new) and read(new) == s.built_bytes, "older system: KestrovaSE_new.dll waits beside")
