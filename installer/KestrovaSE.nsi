@@ -313,7 +313,8 @@ Section "Install"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
-  ; What a self-update left behind belongs to the version being replaced.
+  ; What a self-update left behind belongs to the version being replaced; a waiting new library
+  ; would also make the library's unload in regsvr32 start the updater.
   Delete "$INSTDIR\KestrovaSE_new.dll"
   Delete "$INSTDIR\KestrovaSE.dll_old"
   SetOverwrite on
@@ -387,6 +388,10 @@ Section "Uninstall"
   SetRegView 64
   Call un.CheckNotInUse
   StrCpy $Failed 0
+  ; A waiting new library goes first: the library's last unload in regsvr32 would otherwise start
+  ; the updater, which swaps files while they are being removed.
+  Delete "$INSTDIR\KestrovaSE_new.dll"
+  Delete "$INSTDIR\KestrovaSE.dll_old"
   ; The 64-bit unregistration sends the uninstall report; the settings key stays.
   Call un.UnregisterLibraries
   Call un.DeleteOfficeKeys
