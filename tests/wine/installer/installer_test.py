@@ -237,22 +237,28 @@ def per_user_registration(p, library):
 
 
 def screenshot(setup_win, screens):
-    """The first page, shown for a few seconds, then the program is ended."""
+    """The first page once it is on the screen (up to 30 s), then the program is ended."""
     proc = subprocess.Popen(["wine", setup_win], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(8)
     os.makedirs(screens, exist_ok=True)
     png = os.path.join(screens, "installer-welcome.png")
-    xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
-    subprocess.run(["convert", "xwd:-", png], input=xwd.stdout)
+    mean, deadline = 0.0, time.time() + 30
+    # Xvfb's background is black; the page is mostly white. One more second lets it finish drawing.
+    while mean <= 0.1 and time.time() < deadline:
+        time.sleep(1)
+        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
+        subprocess.run(["convert", "xwd:-", png], input=xwd.stdout)
+        r = subprocess.run(["convert", png, "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
+                           capture_output=True, text=True)
+        mean = float(r.stdout or 0)
+        if mean > 0.1:
+            time.sleep(1)
+            xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
+            subprocess.run(["convert", "xwd:-", png], input=xwd.stdout)
     wine("taskkill", "/f", "/im", "KestrovaSE-setup.exe")
     try:
         proc.wait(30)
     except subprocess.TimeoutExpired:
         proc.kill()
-    # Xvfb's background is black; the page is mostly white.
-    r = subprocess.run(["convert", png, "-colorspace", "Gray", "-format", "%[fx:mean]", "info:"],
-                       capture_output=True, text=True)
-    mean = float(r.stdout or 0)
     check(mean > 0.1, "screenshot of the first page: %s (mean brightness %.2f)" % (png, mean))
 
 
