@@ -21,7 +21,25 @@ bool Win32SwapSystem::Rename(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileW(from.c_str(), to.c_str()) != FALSE;
 }
 
-void Win32SwapSystem::Sleep(int milliseconds) { ::Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
+// The wait runs the thread's messages: a program that broadcasts with SendMessage (a settings
+// change, for one) waits on every top-level window, the updater's hidden one included. The
+// quit message that may come from a closed window is dropped here; the program ends after the
+// swap in any case.
+void Win32SwapSystem::Sleep(int milliseconds) {
+    const DWORD total = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        const DWORD elapsed = ::GetTickCount() - start;  // unsigned: right across the counter's wrap
+        if (elapsed >= total) return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, total - elapsed, QS_ALLINPUT);
+    }
+}
 
 std::wstring ProgramPath() {
     // Long paths need more than MAX_PATH; the call truncates silently and returns the size.

@@ -1,4 +1,5 @@
-// The swap's files and waits on Windows: wide-character file calls and Sleep.
+// The swap's files and waits on Windows: wide-character file calls, and waits that keep the
+// thread's messages running.
 #pragma once
 #include <string>
 

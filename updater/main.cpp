@@ -77,7 +77,13 @@ void Run(HINSTANCE instance) {
     if (!window) return;
 
     Swap();
-    ::DestroyWindow(window);  // posts the quit message
+    // Posts the quit message; a window closed during the swap's waits already went, and its
+    // quit message was dropped there.
+    if (::IsWindow(window)) {
+        ::DestroyWindow(window);
+    } else {
+        ::PostQuitMessage(0);
+    }
 
     HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_KVUPDATER));
     MSG msg;

@@ -101,6 +101,13 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// What is sent to the updater's main window once it waits (1 s after the start).
+enum class Probe {
+    None,
+    SettingChange,  // WM_SETTINGCHANGE, as a broadcast sends it: must be answered while it waits
+    Close,          // WM_CLOSE: the window goes, the swap still finishes and the program ends
+};
+
 struct UpdaterRun {
     bool started = false;
     bool ended = false;
@@ -108,11 +115,33 @@ struct UpdaterRun {
     DWORD elapsedMs = 0;
     bool libraryGap = false;  // a moment with neither the library nor the previous library
     std::vector<WindowSeen> windows;
+    bool probed = false;       // the main window was found and the message sent
+    bool probeAnswered = false;
+    DWORD probeMs = 0;         // how long the send took
 };
+
+// The updater's main window, found by class and title and owned by its process.
+HWND MainWindowOf(DWORD pid) {
+    HWND window = ::FindWindowW(L"KVUPDATER", L"KVUpdater");
+    DWORD owner = 0;
+    if (window) ::GetWindowThreadProcessId(window, &owner);
+    return owner == pid ? window : nullptr;
+}
+
+void SendProbe(Probe probe, HWND window, UpdaterRun* run) {
+    const UINT message = probe == Probe::SettingChange ? WM_SETTINGCHANGE : WM_CLOSE;
+    const LPARAM param = probe == Probe::SettingChange ? reinterpret_cast<LPARAM>(L"Environment") : 0;
+    DWORD_PTR result = 0;
+    const DWORD before = ::GetTickCount();
+    run->probeAnswered = ::SendMessageTimeoutW(window, message, 0, param, SMTO_BLOCK, 2000, &result) != 0;
+    run->probeMs = ::GetTickCount() - before;
+    run->probed = true;
+}
 
 // Starts the copied updater, holds `held` (if any) until holdMs after the start, and watches
 // until it ends or limitMs pass (then it is ended and the run counts as not ended).
-UpdaterRun RunUpdater(const ScratchFolder& folder, const wchar_t* held, DWORD holdMs, DWORD limitMs = 90000) {
+UpdaterRun RunUpdater(const ScratchFolder& folder, const wchar_t* held, DWORD holdMs, Probe probe = Probe::None,
+                      DWORD limitMs = 90000) {
     UpdaterRun run;
     UniqueFile hold;
     if (held) {
@@ -143,6 +172,9 @@ UpdaterRun RunUpdater(const ScratchFolder& folder, const wchar_t* held, DWORD ho
             return run;
         }
         if (hold && now >= holdMs) hold.reset();
+        if (probe != Probe::None && !run.probed && now >= 1000) {
+            if (HWND window = MainWindowOf(info.dwProcessId)) SendProbe(probe, window, &run);
+        }
         ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
         if (!Exists(folder.At(kLibrary)) && !Exists(folder.At(kPrevious))) run.libraryGap = true;
     }
@@ -175,6 +207,7 @@ TEST(Updater, Swaps) {
         DWORD holdMs;
         Files end;
         DWORD minMs, maxMs;  // how long the run may take
+        Probe probe = Probe::None;
     } const cases[] = {
         {"only the library", {{kLibrary, "old"}}, nullptr, 0, {{kLibrary, "old"}}, 0, 5000},
         {"new beside the library", {{kLibrary, "old"}, {kNew, "new"}}, nullptr, 0,
@@ -184,6 +217,12 @@ TEST(Updater, Swaps) {
         // Attempts at 0, 6 and 12 s: the third finds the library free.
         {"library held for 8 s", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
          {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000},
+        // While it waits, the hidden window answers what a broadcast sends, and the waits
+        // keep their length.
+        {"held for 8 s, a setting change sent", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000, Probe::SettingChange},
+        {"held for 8 s, the window closed", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000, Probe::Close},
         // A swap that stopped half-way: the previous library is the only loadable copy and must
         // survive the retries while the new library cannot take the name.
         {"half-way, new library held for 8 s", {{kPrevious, "old"}, {kNew, "new"}}, kNew, 8000,
@@ -196,7 +235,7 @@ TEST(Updater, Swaps) {
         ASSERT_TRUE(::CopyFileW(g_updater.c_str(), folder.At(L"KVUpdater.exe").c_str(), TRUE)) << ::GetLastError();
         for (const auto& file : c.start) ASSERT_TRUE(WriteAll(folder.At(file.first), file.second));
 
-        const UpdaterRun run = RunUpdater(folder, c.held, c.holdMs);
+        const UpdaterRun run = RunUpdater(folder, c.held, c.holdMs, c.probe);
         ASSERT_TRUE(run.started) << "CreateProcess " << ::GetLastError();
         ASSERT_TRUE(run.ended) << "still running after " << run.elapsedMs << " ms";
         EXPECT_EQ(run.exitCode, 0u);
@@ -209,9 +248,17 @@ TEST(Updater, Swaps) {
         if (c.held) {
             EXPECT_TRUE(SawMainWindow(run)) << run.windows.size() << " windows seen";
         }
-        std::printf("%-45s %6lu ms, exit %lu, %u window sightings, none visible: %s\n", c.name,
+        if (c.probe != Probe::None) {
+            ASSERT_TRUE(run.probed) << "no main window to send to";
+            EXPECT_TRUE(run.probeAnswered) << "no answer within 2000 ms (" << run.probeMs << " ms)";
+            EXPECT_LT(run.probeMs, 1000u);
+        }
+        std::printf("%-45s %6lu ms, exit %lu, %u window sightings, none visible: %s", c.name,
                     static_cast<unsigned long>(run.elapsedMs), static_cast<unsigned long>(run.exitCode),
                     static_cast<unsigned>(run.windows.size()), AnyVisible(run) ? "no" : "yes");
+        if (run.probed) std::printf(", sent message answered: %s in %lu ms", run.probeAnswered ? "yes" : "no",
+                                    static_cast<unsigned long>(run.probeMs));
+        std::printf("\n");
     }
 }
 
