@@ -47,6 +47,7 @@ inline void Icon(HICON h) { ::DestroyIcon(h); }
 inline void MemoryDc(HDC h) { ::DeleteDC(h); }
 inline void Local(HLOCAL h) { ::LocalFree(h); }
 inline void Menu(HMENU h) { ::DestroyMenu(h); }
+inline void View(const void* v) { ::UnmapViewOfFile(v); }
 // Only programs that use sockets call this, and they link ws2_32.
 inline void Socket(SOCKET s) { ::closesocket(s); }
 }  // namespace handle_close
@@ -80,6 +81,8 @@ using UniqueIcon = UniqueResource<HICON, decltype(&handle_close::Icon), &handle_
 using UniqueMemoryDc = UniqueResource<HDC, decltype(&handle_close::MemoryDc), &handle_close::MemoryDc>;
 using UniqueLocal = UniqueResource<HLOCAL, decltype(&handle_close::Local), &handle_close::Local>;
 using UniqueMenu = UniqueResource<HMENU, decltype(&handle_close::Menu), &handle_close::Menu>;
+// A view of a file mapping from MapViewOfFile.
+using UniqueView = UniqueResource<const void*, decltype(&handle_close::View), &handle_close::View>;
 using UniqueSocket = UniqueResource<SOCKET, decltype(&handle_close::Socket), &handle_close::Socket, INVALID_SOCKET>;
 
 // One counted reference to a COM interface.
@@ -196,6 +199,30 @@ public:
 
 private:
     std::vector<VARIANT> v_;
+};
+
+// The strings an Invoke may fill into its EXCEPINFO, freed at scope exit.
+class ExcepInfo {
+public:
+    ExcepInfo() = default;
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() { clear(); }
+    // For Invoke's out parameter; frees what an earlier call left first.
+    EXCEPINFO* put() {
+        clear();
+        return &e_;
+    }
+    const EXCEPINFO& info() const { return e_; }
+
+private:
+    void clear() {
+        ::SysFreeString(e_.bstrSource);
+        ::SysFreeString(e_.bstrDescription);
+        ::SysFreeString(e_.bstrHelpFile);
+        e_ = EXCEPINFO{};
+    }
+    EXCEPINFO e_{};
 };
 
 // A window's DC from GetDC, released at scope exit.

@@ -53,6 +53,28 @@ bool WideToCodePage(UINT codePage, std::wstring_view in, std::string* out) {
     return true;
 }
 
+std::string WideToCodePageLossy(UINT codePage, std::wstring_view in) {
+    if (in.empty() || in.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int inLength = static_cast<int>(in.size());
+    const int n = ::WideCharToMultiByte(codePage, 0, in.data(), inLength, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    const int got = ::WideCharToMultiByte(codePage, 0, in.data(), inLength, &out[0], n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return out;
+}
+
+std::wstring CodePageToWideLossy(UINT codePage, std::string_view in) {
+    if (in.empty() || in.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
+    const int inLength = static_cast<int>(in.size());
+    const int n = ::MultiByteToWideChar(codePage, 0, in.data(), inLength, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    const int got = ::MultiByteToWideChar(codePage, 0, in.data(), inLength, &out[0], n);
+    out.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return out;
+}
+
 bool Utf8ToWide(std::string_view utf8, std::wstring* out) { return CodePageToWide(CP_UTF8, utf8, out); }
 bool WideToUtf8(std::wstring_view wide, std::string* out) { return WideToCodePage(CP_UTF8, wide, out); }
 bool AnsiToWide(std::string_view ansi, std::wstring* out) { return CodePageToWide(CP_ACP, ansi, out); }

@@ -28,4 +28,10 @@ bool WideToAnsi(std::wstring_view wide, std::string* out);
 bool CodePageToWide(UINT codePage, std::string_view in, std::wstring* out);
 bool WideToCodePage(UINT codePage, std::wstring_view in, std::string* out);
 
+// The one deliberately lossy pair, for narrow text that is shown or handed on as the system's
+// own narrow calls would: a character the code page lacks becomes its default character ('?'),
+// bytes that do not decode become U+FFFD. Text longer than INT_MAX gives empty text.
+std::string WideToCodePageLossy(UINT codePage, std::wstring_view in);
+std::wstring CodePageToWideLossy(UINT codePage, std::string_view in);
+
 }  // namespace kv

@@ -111,6 +111,15 @@ TEST(WinHandles, BstrAndVariants) {
         EXPECT_EQ(object.refs, 1u);
         EXPECT_EQ(v.v().vt, VT_EMPTY);
     }
+    // An EXCEPINFO filled by one Invoke comes back empty for the next.
+    ExcepInfo ex;
+    EXCEPINFO* filled = ex.put();
+    filled->scode = E_FAIL;
+    filled->bstrDescription = ::SysAllocString(L"first call");
+    EXPECT_EQ(ex.info().scode, E_FAIL);
+    const EXCEPINFO* again = ex.put();
+    EXPECT_EQ(again->bstrDescription, nullptr);
+    EXPECT_EQ(again->scode, 0);
 }
 
 TEST(WinHandles, KernelAndGdiOwners) {
@@ -125,6 +134,18 @@ TEST(WinHandles, KernelAndGdiOwners) {
 
     UniqueFile missing(::CreateFileW(L"C:\\no\\such\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(missing) << "INVALID_HANDLE_VALUE is a file's none";
+
+    const void* viewAt = nullptr;
+    {
+        UniqueKernelHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr));
+        ASSERT_TRUE(mapping);
+        UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+        ASSERT_TRUE(view);
+        viewAt = view.get();
+    }
+    MEMORY_BASIC_INFORMATION memory{};
+    ASSERT_NE(::VirtualQuery(viewAt, &memory, sizeof memory), 0u);
+    EXPECT_EQ(memory.State, static_cast<DWORD>(MEM_FREE)) << "the view is unmapped at scope exit";
 
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     ASSERT_TRUE(dc);

@@ -67,6 +67,23 @@ TEST(WinText, AnsiIsCodePage949) {
     }
 }
 
+// The lossy pair keeps what converts and substitutes the rest instead of failing.
+TEST(WinText, LossyPairSubstitutes) {
+    struct Case {
+        std::wstring wide;
+        std::string ansi;
+    } const cases[] = {
+        {L"", ""},
+        {kSeosik + L" kv", "\xBC\xAD\xBD\xC4 kv"},
+        {L"a\x0E01" L"b", "a?b"},  // Thai: not in 949
+    };
+    for (const Case& c : cases) EXPECT_EQ(WideToCodePageLossy(CP_ACP, c.wide), c.ansi);
+    EXPECT_EQ(CodePageToWideLossy(CP_ACP, "\xBC\xAD\xBD\xC4 kv"), kSeosik + L" kv");
+    // A lead byte without its trail byte: what came before it survives.
+    EXPECT_EQ(CodePageToWideLossy(CP_ACP, "ab\xBC").substr(0, 2), L"ab");
+    EXPECT_EQ(CodePageToWideLossy(CP_UTF8, "a\xFF"), L"a\xFFFD");
+}
+
 TEST(WinText, GuidText) {
     const GUID guid = {0x54FFFAFC, 0x8E3B, 0x4704, {0x9B, 0xFA, 0xA7, 0x15, 0xDF, 0xC5, 0x38, 0xD8}};
     EXPECT_EQ(GuidText(guid), L"{54FFFAFC-8E3B-4704-9BFA-A715DFC538D8}");
