@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo: the add-in in the word processor stand-in (hostsim.exe) under Wine, against the
 # bundled substitute service. Starts kvservice on a free loopback port, prepares a Wine prefix
-# (the library registered, Tarnwick.Connect listed for the three hosts, "service" pointing at
+# (the add-in installed by its setup program, "service" pointing at
 # the local port), then runs a short scripted session on the user's display if there is one
 # and on a private Xvfb otherwise, printing each step as it happens. Screenshots go to
 # $KV_OUT/screens. Everything it started is stopped at the end.
@@ -15,11 +15,12 @@ build="${KV_BUILD:-$top/build}"
 mkdir -p "$build/wine" && build="$(cd "$build" && pwd)"
 svc="$out/linux/kvservice"
 dll="$out/win64/KestrovaSE.dll"
+setup="$out/win32/KestrovaSE-setup.exe"
 host="$out/win64/hostsim.exe"
 data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
 screens="$out/screens"
 interactive="${INTERACTIVE:-0}"
-for f in "$svc" "$dll" "$host"; do [ -e "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
+for f in "$svc" "$dll" "$setup" "$host"; do [ -e "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
 command -v wine >/dev/null || { echo "demo: wine missing (make deps)" >&2; exit 1; }
 
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -88,15 +89,20 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 60 wineserver -w >/dev/null 2>&1
   [ -f "$WINEPREFIX/system.reg" ] || { echo "demo: wineboot failed" >&2; exit 1; }
 fi
+# The prefix's shell folders (Documents among them) link to the Linux home: the demo keeps its
+# downloaded templates inside the prefix instead.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  [ -L "$link" ] || continue
+  rm -f "$link" && mkdir -p "$link"
+done
 reg() { wine reg add "$@" /f >/dev/null 2>&1 || { echo "demo: reg add $1 failed" >&2; exit 1; }; }
 reg 'HKLM\SOFTWARE\kestrovaSE\1.0.0' /v service /d "127.0.0.1:$port" /reg:64
-(cd "$(dirname "$dll")" && wine regsvr32 /s "$(winpath "$dll")") || { echo "demo: regsvr32 KestrovaSE.dll failed" >&2; exit 1; }
-for app in Word Excel PowerPoint; do
-  reg "HKCU\\Software\\Microsoft\\Office\\$app\\Addins\\Tarnwick.Connect" /v LoadBehavior /t REG_DWORD /d 3
-done
+# The setup program installs the three files for this user, registers both libraries and lists
+# the add-in for Word, Excel and PowerPoint; a rerun upgrades in place.
+(cd "$(dirname "$setup")" && wine "$(winpath "$setup")" /S) || { echo "demo: KestrovaSE-setup.exe /S failed" >&2; exit 1; }
 # Every run starts with the pane shown, whatever the last interactive run left.
 reg 'HKCU\Software\kestrovaSE\1.0.0' /v visible /t REG_DWORD /d 1
-say "== Wine prefix $WINEPREFIX: KestrovaSE.dll registered, Tarnwick.Connect listed for Word, Excel, PowerPoint"
+say "== Wine prefix $WINEPREFIX: installed by KestrovaSE-setup.exe /S (Tarnwick.Connect listed for Word, Excel, PowerPoint)"
 
 # ---- the session ----------------------------------------------------------------------------------
 doc="$work/견적서_2013.docx"
