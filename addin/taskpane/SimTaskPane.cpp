@@ -7,6 +7,7 @@
 #include "addin/taskpane/TextCut.h"
 #include "addin/update/LibraryEntry.h"
 #include "addin/update/LibraryService.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -105,8 +106,9 @@ STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR* szLocalPath) {
         // Paths live in 260-byte buffers: a longer text is no path of ours, never cut to one.
         const size_t length = ::strnlen(szLocalPath, MAX_PATH);
         if (length >= MAX_PATH) return S_FALSE;
-        const std::wstring path = AnsiToWideText(std::string(szLocalPath, length));
-        if (path.empty()) return S_FALSE;
+        // Bytes that are no text of the code page would name some other file: refused.
+        std::wstring path;
+        if (!AnsiToWide(std::string_view(szLocalPath, length), &path) || path.empty()) return S_FALSE;
         return DownloadLibraryTo(panes_.client(), path) == 0 ? S_OK : S_FALSE;
     });
     return hr == S_OK ? S_OK : S_FALSE;
