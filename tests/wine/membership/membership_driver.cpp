@@ -129,6 +129,17 @@ std::string BoxText(HWND box) {
     return text;
 }
 
+// The message box's icon (its SS_ICON static), as the system's shared icons.
+std::string BoxIcon(HWND box) {
+    HICON icon = nullptr;
+    for (HWND c = GetWindow(box, GW_CHILD); c && !icon; c = GetWindow(c, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = reinterpret_cast<HICON>(SendMessageW(c, STM_GETICON, 0, 0));
+    }
+    if (icon && icon == LoadIconW(nullptr, IDI_HAND)) return "error";
+    if (icon && icon == LoadIconW(nullptr, IDI_ASTERISK)) return "information";
+    return icon ? "other" : "none";
+}
+
 HWND MainFocus() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -198,6 +209,7 @@ bool AnswerBox(HWND owner, const wchar_t* caption, const std::string& what, cons
         return false;
     }
     Say(what + " messagebox caption=\"" + Utf8(Text(box)) + "\" text=\"" + Escape(BoxText(box)) + "\"");
+    Say(what + " icon=" + BoxIcon(box));
     if (!shot.empty()) Shot(dir, shot, box);
     // Held open: a completion arriving inside its modal loop (the login page's reload) must
     // not bring a second box.
@@ -309,7 +321,8 @@ void ClickMemberEntry(HWND control, const std::string& what) {
 
 int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstring& id, const std::wstring& wrong,
              const std::wstring& password, int deadPort) {
-    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const kv::UniqueModule resourceModule(LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HMODULE resources = resourceModule.get();
     if (!resources) {
         Say("FAIL: cannot load the resources");
         return 1;
@@ -444,14 +457,14 @@ int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstrin
     unknown = nullptr;
     DestroyWindow(top);
     OleUninitialize();
-    FreeLibrary(resources);
     return 0;
 }
 
 // ---- the two dialogs on their own ------------------------------------------------------
 
 int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
-    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const kv::UniqueModule resourceModule(LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HMODULE resources = resourceModule.get();
     if (!resources) {
         Say("FAIL: cannot load the resources");
         return 1;
@@ -537,7 +550,6 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
     }
     DestroyWindow(owner);
     OleUninitialize();
-    FreeLibrary(resources);
     return 0;
 }
 

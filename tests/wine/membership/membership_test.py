@@ -131,6 +131,10 @@ def login_flow(driver, dll, service, work):
     # Wrong password.
     check(one(out, "wrong messagebox") == 'caption="로그인 실패" text="%s"' % REFUSED,
           "wrong password: the refusal, caption 로그인 실패 (%s)" % one(out, "wrong messagebox"))
+    check(lines(out, "wrong icon=") == ["error"] and lines(out, "unreachable icon=") == ["error"]
+          and lines(out, "logout icon=") == ["information"],
+          "icons: error for the refusal and the unreachable service, information for the logout (%s %s %s)" %
+          (lines(out, "wrong icon="), lines(out, "unreachable icon="), lines(out, "logout icon=")))
     check(one(out, "wrong boxes=") == "1", "wrong password: exactly one message, none after the reload (%s)" %
           one(out, "wrong boxes="))
     check(one(out, "wrong focus-on-id=") == "1", "wrong password: the focus goes to the id field")
