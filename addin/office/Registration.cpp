@@ -3,8 +3,10 @@
 #include <rpc.h>
 
 #include <iterator>
+#include <utility>
 
 #include "TarnwickLib_h.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -34,11 +36,10 @@ bool SystemUuidSource::NewUuidText(std::string* text) {
     const RPC_STATUS status = UuidCreate(&uuid);
     // A local-only UUID is still unique on this machine, which is all an installation id needs.
     if (status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY) return false;
-    wchar_t wide[128] = {};
-    if (StringFromGUID2(uuid, wide, 128) == 0) return false;
-    char narrow[128] = {};
-    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr) == 0) return false;
-    *text = narrow;
+    const std::wstring wide = GuidText(uuid);
+    std::string narrow;
+    if (wide.empty() || !WideToAnsi(wide, &narrow)) return false;
+    *text = std::move(narrow);
     return true;
 }
 
