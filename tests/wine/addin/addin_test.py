@@ -263,6 +263,12 @@ def case_word(host, service, shell_log):
                                        "OnDisconnection(", 'add-in "Tarnwick.Connect" released')]
     check(all(x >= 0 for x in order) and order == sorted(order),
           "word: disconnection unadvises the sink and deletes the panes before the add-in is released")
+    # A click on the picks header inside the host's pane collapses that section: its entries are
+    # hidden (the wait for the first daily pick must run out) while the results header stays.
+    rc, lines = host.script("word", ["wait-pane 259 10000", "pane-click 232", "sleep 1000",
+                                     "screenshot word-collapsed", "wait-pane 236 3000", "wait-pane 259 1500", "quit"])
+    check(rc == 3 and has(lines, "line 6 wait-pane FAILED") and has(lines, 'line 5 wait-pane done: "서식 검색 결과"'),
+          "word: the picks header collapses its section in the host's pane (exit %d)" % rc)
 
 
 def case_visibility(host, service, shell_log):
