@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
@@ -94,11 +95,8 @@ void Say(const std::string& text) {
 
 std::string Utf8(const wchar_t* w, int n) {
   if (!w) return {};
-  int len = WideCharToMultiByte(CP_UTF8, 0, w, n, nullptr, 0, nullptr, nullptr);
-  std::string s(len > 0 ? len : 0, '\0');
-  if (len > 0) WideCharToMultiByte(CP_UTF8, 0, w, n, &s[0], len, nullptr, nullptr);
-  if (n < 0 && !s.empty() && s.back() == '\0') s.pop_back();
-  return s;
+  const std::wstring_view text = n < 0 ? std::wstring_view(w) : std::wstring_view(w, static_cast<size_t>(n));
+  return kv::WideToCodePageLossy(CP_UTF8, text);
 }
 
 

@@ -157,12 +157,9 @@ void LoadRibbon(Host& h, AddinRecord& rec) {
       V_DISPATCH(&arg) = rec.ribbonUI.get();
       DISPPARAMS params{&arg, nullptr, 1, 0};
       Variant result;
-      EXCEPINFO ex{};
+      kv::ExcepInfo ex;
       UINT argErr = 0;
-      hr = rec.callbacks->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.get(), &ex, &argErr);
-      SysFreeString(ex.bstrSource);
-      SysFreeString(ex.bstrDescription);
-      SysFreeString(ex.bstrHelpFile);
+      hr = rec.callbacks->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.get(), ex.put(), &argErr);
       Log("host->", "callback onLoad=" + onLoad + "(ribbon=IRibbonUI) dispid=" + std::to_string(dispid) + " = " + HrText(hr));
     }
   }

@@ -510,13 +510,10 @@ void Host::RaiseOpenEvent(Document* doc) {
     V_DISPATCH(&arg) = doc->object.get();
     DISPPARAMS params{&arg, nullptr, 1, 0};
     Variant result;
-    EXCEPINFO ex{};
+    kv::ExcepInfo ex;
     UINT argErr = 0;
     HRESULT hr = sink->Invoke(info.openEventId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                              result.get(), &ex, &argErr);
-    SysFreeString(ex.bstrSource);
-    SysFreeString(ex.bstrDescription);
-    SysFreeString(ex.bstrHelpFile);
+                              result.get(), ex.put(), &argErr);
     Log("host->", "sink.Invoke(dispid=" + std::to_string(info.openEventId) + " " + Utf8(info.openEventName) +
                       ", document=" + Quote(doc->name) + ") = " + HrText(hr));
   }

@@ -192,13 +192,10 @@ HRESULT InvokeCallback(AddinRecord* addin, const std::string& attr, const std::s
   }
   std::vector<VARIANT> reversed(args.rbegin(), args.rend());
   DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-  EXCEPINFO ex{};
+  kv::ExcepInfo ex;
   UINT argErr = 0;
   if (result) VariantInit(result);
-  hr = addin->callbacks->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, &ex, &argErr);
-  SysFreeString(ex.bstrSource);
-  SysFreeString(ex.bstrDescription);
-  SysFreeString(ex.bstrHelpFile);
+  hr = addin->callbacks->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, ex.put(), &argErr);
   std::string text = call + " dispid=" + std::to_string(id) + " = " + HrText(hr);
   if (result && SUCCEEDED(hr)) text += " result=" + Describe(*result);
   Log("host->", text);

@@ -321,15 +321,13 @@ class PaneFactory : public DispatchImpl<ICTPFactory> {
     if (id != 1) return DISP_E_MEMBERNOTFOUND;
     std::wstring p, t;
     if (FAILED(args.GetString(0, 0, p)) || FAILED(args.GetString(1, 1, t))) return DISP_E_PARAMNOTFOUND;
-    VARIANT parent;
-    VariantInit(&parent);
+    Variant parent;  // our own copy
     const VARIANT* pv = args.Get(2, 2);
-    if (pv) VariantCopy(&parent, const_cast<VARIANT*>(pv));
-    else { V_VT(&parent) = VT_ERROR; V_ERROR(&parent) = DISP_E_PARAMNOTFOUND; }
+    if (pv) VariantCopy(parent.get(), const_cast<VARIANT*>(pv));
+    else { V_VT(parent.get()) = VT_ERROR; V_ERROR(parent.get()) = DISP_E_PARAMNOTFOUND; }
     Bstr bp(p), bt(t);
     ComPtr<_CustomTaskPane> pane;
-    HRESULT hr = CreateCTP(bp.get(), bt.get(), parent, pane.put());
-    VariantClear(&parent);  // our own copy
+    HRESULT hr = CreateCTP(bp.get(), bt.get(), parent.v(), pane.put());
     if (SUCCEEDED(hr) && result) { VariantInit(result); V_VT(result) = VT_DISPATCH; V_DISPATCH(result) = pane.release(); }
     return hr;
   }
