@@ -15,25 +15,21 @@
 
 #include "PresenceLib_h.h"
 #include "platform/WinHandles.h"
+#include "platform/WinText.h"
 
 namespace {
 
 using kv::ComPtr;
+using kv::GuidText;
 
 int g_failures = 0;
 
 void Check(bool ok, const char* what, const std::wstring& detail = L"") {
     if (ok) return;
     ++g_failures;
-    char narrow[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, detail.c_str(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-    std::printf("FAIL: %s%s%s\n", what, detail.empty() ? "" : " ", narrow);
-}
-
-std::wstring GuidText(const GUID& guid) {
-    wchar_t text[64] = {};
-    StringFromGUID2(guid, text, 64);
-    return text;
+    std::string narrow;
+    if (!kv::WideToUtf8(detail, &narrow)) narrow = kv::WideToCodePageLossy(CP_UTF8, detail);
+    std::printf("FAIL: %s%s%s\n", what, detail.empty() ? "" : " ", narrow.c_str());
 }
 
 bool KeyExists(const std::wstring& path, REGSAM view = 0) {
