@@ -47,7 +47,7 @@ inline void Icon(HICON h) { ::DestroyIcon(h); }
 inline void MemoryDc(HDC h) { ::DeleteDC(h); }
 inline void Local(HLOCAL h) { ::LocalFree(h); }
 inline void Menu(HMENU h) { ::DestroyMenu(h); }
-inline void View(const void* v) { ::UnmapViewOfFile(v); }
+inline void View(void* v) { ::UnmapViewOfFile(v); }
 // Only programs that use sockets call this, and they link ws2_32.
 inline void Socket(SOCKET s) { ::closesocket(s); }
 }  // namespace handle_close
@@ -82,7 +82,7 @@ using UniqueMemoryDc = UniqueResource<HDC, decltype(&handle_close::MemoryDc), &h
 using UniqueLocal = UniqueResource<HLOCAL, decltype(&handle_close::Local), &handle_close::Local>;
 using UniqueMenu = UniqueResource<HMENU, decltype(&handle_close::Menu), &handle_close::Menu>;
 // A view of a file mapping from MapViewOfFile.
-using UniqueView = UniqueResource<const void*, decltype(&handle_close::View), &handle_close::View>;
+using UniqueView = UniqueResource<void*, decltype(&handle_close::View), &handle_close::View>;
 using UniqueSocket = UniqueResource<SOCKET, decltype(&handle_close::Socket), &handle_close::Socket, INVALID_SOCKET>;
 
 // One counted reference to a COM interface.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/WinText.h"
+
 namespace kv {
 namespace {
 
@@ -49,15 +51,6 @@ std::wstring WindowText(HWND w) {
     std::vector<wchar_t> buffer(static_cast<size_t>(n) + 1);
     const int got = ::GetWindowTextW(w, buffer.data(), n + 1);
     return std::wstring(buffer.data(), static_cast<size_t>(std::max(got, 0)));
-}
-
-std::wstring FromAnsi(const std::string& ansi) {
-    if (ansi.empty()) return std::wstring();
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
-    return wide;
 }
 
 bool IsButtonClass(HWND w) {
@@ -140,7 +133,7 @@ void CButtonST::SetCaption(const wchar_t* text) {
     Redraw();
 }
 
-void CButtonST::SetCaptionA(const std::string& ansi) { SetCaption(FromAnsi(ansi).c_str()); }
+void CButtonST::SetCaptionA(const std::string& ansi) { SetCaption(CodePageToWideLossy(CP_ACP, ansi).c_str()); }
 
 void CButtonST::Show(bool visible) {
     if (hwnd_) ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
@@ -275,7 +268,7 @@ void CButtonST::SetTooltipText(const wchar_t* text) {
     }
 }
 
-void CButtonST::SetTooltipTextA(const std::string& ansi) { SetTooltipText(FromAnsi(ansi).c_str()); }
+void CButtonST::SetTooltipTextA(const std::string& ansi) { SetTooltipText(CodePageToWideLossy(CP_ACP, ansi).c_str()); }
 
 void CButtonST::SetFlat(bool flat) {
     flat_ = flat;

@@ -15,9 +15,6 @@
 namespace kv {
 namespace {
 
-inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
-using UniqueView = UniqueResource<void*, decltype(&UnmapView), &UnmapView>;
-
 // The current user's SID, from the process token; empty on failure.
 std::vector<BYTE> CurrentUserSid() {
     UniqueKernelHandle token;
