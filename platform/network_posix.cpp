@@ -13,14 +13,11 @@
 #include <new>
 
 #include "platform/Network.h"
-#include "platform/UniqueResource.h"
+#include "platform/UniqueFd.h"
 
 namespace kv {
 
 namespace {
-
-// Owns one socket descriptor.
-using UniqueFd = UniqueResource<int, decltype(&::close), &::close, -1>;
 
 int PollFor(int fd, short events, int timeoutMs) {
     pollfd p{};
@@ -115,10 +112,10 @@ public:
     }
 
     std::unique_ptr<Socket> CreateSocket() override {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-        if (fd < 0) return nullptr;
-        PosixSocket* socket = new (std::nothrow) PosixSocket(fd);
-        if (!socket) ::close(fd);
+        UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+        if (!fd) return nullptr;
+        PosixSocket* socket = new (std::nothrow) PosixSocket(fd.get());
+        if (socket) fd.release();  // the socket object owns it now
         return std::unique_ptr<Socket>(socket);
     }
 };

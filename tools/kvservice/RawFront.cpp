@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/UniqueResource.h"
+#include "platform/UniqueFd.h"
 #include "tools/kvservice/Text.h"
 
 namespace kvservice {
@@ -25,7 +25,7 @@ constexpr int kHeadTimeoutMs = 10000;      // a client that never finishes its h
 constexpr int kMaxConnections = 128;       // more at once are closed at once
 constexpr int kPollSliceMs = 250;          // how often waits look at the stop flag
 
-using Fd = kv::UniqueResource<int, decltype(&::close), &::close, -1>;
+using Fd = kv::UniqueFd;
 
 // Sends all bytes without ever blocking for longer than one poll slice: a peer that stops
 // reading makes no progress for `idleMs` and the send gives up, as does a stop of the front.
@@ -140,7 +140,6 @@ RawFront::~RawFront() {
   // Run() has joined its connections; a front that was opened but never run has none.
   Stop();
   JoinConnections(true);
-  if (listenFd_ >= 0) ::close(listenFd_);
   if (log_) std::fclose(log_);
 }
 
@@ -175,35 +174,33 @@ bool RawFront::Open(const std::string& bindAddress, int port, int backendPort, c
   socklen_t len = sizeof addr;
   ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
-  listenFd_ = fd.release();
+  listen_ = std::move(fd);
   return true;
 }
 
 void RawFront::Run() {
   while (!stopping_) {
     JoinConnections(false);
-    pollfd p{listenFd_, POLLIN, 0};
+    pollfd p{listen_.get(), POLLIN, 0};
     int ready = ::poll(&p, 1, kPollSliceMs);
     if (ready <= 0) continue;
-    int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
+    Fd accepted(::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!accepted) continue;
     std::lock_guard<std::mutex> lock(activeMutex_);
-    if (static_cast<int>(connections_.size()) >= kMaxConnections) {
-      ::close(client);
-      continue;
-    }
+    if (static_cast<int>(connections_.size()) >= kMaxConnections) continue;  // closed on the way out
     connections_.emplace_back();
     Connection* connection = &connections_.back();
+    const int client = accepted.get();
     try {
       connection->thread = std::thread([this, client, connection] {
         Serve(client);
         std::lock_guard<std::mutex> doneLock(activeMutex_);
         connection->done = true;
       });
+      accepted.release();  // Serve owns it now
     } catch (...) {
-      // No thread to be had: refuse this connection, keep serving the others.
+      // No thread to be had: refuse this connection (closed on the way out), keep serving the others.
       connections_.pop_back();
-      ::close(client);
     }
   }
   // Every wait of a connection looks at the stop flag at least once per poll slice, so this

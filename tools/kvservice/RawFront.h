@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace kvservice {
 
 // Name of the header that carries the exact request target (hex) to the HTTP server. The
@@ -69,7 +71,7 @@ class RawFront {
   // Joins the finished connection threads, or every one when `all`.
   void JoinConnections(bool all);
 
-  int listenFd_ = -1;
+  kv::UniqueFd listen_;
   int port_ = 0;
   int backendPort_ = 0;
   std::FILE* log_ = nullptr;

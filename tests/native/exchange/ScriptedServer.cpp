@@ -13,19 +13,19 @@ namespace kv::test {
 
 ScriptedServer::ScriptedServer(std::vector<Step> script, bool readRequest)
     : script_(std::move(script)), readRequest_(readRequest) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listen_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(listen_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     sa.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(listenFd_, 8) != 0) {
+    if (::bind(listen_.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(listen_.get(), 8) != 0) {
         std::perror("ScriptedServer");
         return;
     }
     socklen_t len = sizeof sa;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&sa), &len);
+    ::getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&sa), &len);
     port_ = ntohs(sa.sin_port);
     thread_ = std::thread([this] { Run(); });
 }
@@ -35,8 +35,7 @@ ScriptedServer::~ScriptedServer() { Stop(); }
 void ScriptedServer::Stop() {
     stopping_ = true;
     if (thread_.joinable()) thread_.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
-    listenFd_ = -1;
+    listen_.reset();
 }
 
 std::vector<std::string> ScriptedServer::requests() {
@@ -64,13 +63,12 @@ bool ScriptedServer::Sleep(int ms) {
 
 void ScriptedServer::Run() {
     while (!stopping_) {
-        pollfd p{listenFd_, POLLIN, 0};
+        pollfd p{listen_.get(), POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0) continue;
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        kv::UniqueFd fd(::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!fd) continue;
         ++connections_;
-        Serve(fd);
-        ::close(fd);
+        Serve(fd.get());
     }
 }
 

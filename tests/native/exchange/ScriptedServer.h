@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace kv::test {
 
 struct Step {
@@ -46,7 +48,7 @@ private:
 
     std::vector<Step> script_;
     bool readRequest_;
-    int listenFd_ = -1;
+    kv::UniqueFd listen_;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};

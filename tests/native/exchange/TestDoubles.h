@@ -13,6 +13,7 @@
 
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
+#include "platform/UniqueFd.h"
 
 namespace kv::test {
 
@@ -75,19 +76,16 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        if (fd_ && ::bind(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) == 0)
             port_ = ntohs(addr.sin_port);
-    }
-    ~RefusingPort() {
-        if (fd_ >= 0) ::close(fd_);
     }
     RefusingPort(const RefusingPort&) = delete;
     RefusingPort& operator=(const RefusingPort&) = delete;
     int port() const { return port_; }
 
 private:
-    int fd_;
+    kv::UniqueFd fd_;
     int port_ = 0;
 };
 

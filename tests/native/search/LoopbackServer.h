@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace kvtest {
 
 struct ScriptedReply {
@@ -29,24 +31,23 @@ public:
     using Handler = std::function<ScriptedReply(const std::string& target)>;
 
     explicit LoopbackServer(Handler handler) : handler_(std::move(handler)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        listen_.reset(::socket(AF_INET, SOCK_STREAM, 0));
         int one = 1;
-        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ::setsockopt(listen_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         addr.sin_port = 0;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listen_, 16);
+        ::bind(listen_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listen_.get(), 16);
         socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
+        ::getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&addr), &len);
         port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] { Run(); });
     }
     ~LoopbackServer() {
         stop_ = true;
         thread_.join();
-        ::close(listen_);
     }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -78,12 +79,11 @@ public:
 private:
     void Run() {
         while (!stop_) {
-            pollfd p{listen_, POLLIN, 0};
+            pollfd p{listen_.get(), POLLIN, 0};
             if (::poll(&p, 1, 20) <= 0) continue;
-            int fd = ::accept(listen_, nullptr, nullptr);
-            if (fd < 0) continue;
-            Serve(fd);
-            ::close(fd);
+            kv::UniqueFd fd(::accept(listen_.get(), nullptr, nullptr));
+            if (!fd) continue;
+            Serve(fd.get());
         }
     }
     void Serve(int fd) {
@@ -109,7 +109,7 @@ private:
     }
 
     Handler handler_;
-    int listen_ = -1;
+    kv::UniqueFd listen_;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
