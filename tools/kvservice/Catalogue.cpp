@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "platform/Decimal.h"
 #include "tools/kvservice/Text.h"
 
 namespace kvservice {
@@ -24,11 +25,9 @@ std::string ChildText(const tinyxml2::XMLElement* e, const char* name) {
 }
 
 bool ParseInt(const std::string& text, int& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || v < -1000000 || v > 1000000) return false;
-  value = static_cast<int>(v);
+  const std::optional<int64_t> v = kv::ParseDecimal(text, -1000000, 1000000);
+  if (!v) return false;
+  value = static_cast<int>(*v);
   return true;
 }
 
@@ -197,7 +196,7 @@ const Member* Catalogue::FindMember(const std::string& id) const {
 bool EnableValue(const Template& entry, int loginLevel, int& value) {
   if (entry.enable == "omit") return false;
   if (entry.enable != "auto") {
-    value = std::atoi(entry.enable.c_str());
+    value = kv::ReadDecimal(entry.enable);
     return true;
   }
   if (entry.list == "free") {

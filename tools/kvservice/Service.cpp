@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Decimal.h"
 #include "tools/kvservice/Text.h"
 
 namespace kvservice {
@@ -194,7 +195,7 @@ ServiceReply Service::Handle(const ServiceRequest& request) const {
   } else if (path.compare(0, 13, "/k_app/files/") == 0) {
     r = FileFrom("files", path.substr(13));
   } else if (path == "/k_app/template_view.asp") {
-    const Template* t = catalogue_.ById(std::atoi(QueryValue(pairs, "idx").c_str()));
+    const Template* t = catalogue_.ById(kv::ReadDecimal(QueryValue(pairs, "idx")));
     if (!t) return NotFound();
     r = Page(t->title, "<h1>" + XmlEscape(t->title) + "</h1>\n<p>" + XmlEscape(t->file) + "</p>\n<img src=\"" +
                            XmlEscape(BaseFor(request) + "/k_app/preview/" + t->image) + "\" alt=\"\">");

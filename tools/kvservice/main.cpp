@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/Decimal.h"
 #include "tools/kvservice/Catalogue.h"
 #include "tools/kvservice/RawFront.h"
 #include "tools/kvservice/Service.h"
@@ -53,13 +54,12 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error) {
     std::string v;
     if (a == "--port") {
       if (!value(v)) return false;
-      char* end = nullptr;
-      long p = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end || p < 0 || p > 65535) {
+      const std::optional<int64_t> p = kv::ParseDecimal(v, 0, 65535);
+      if (!p) {
         error = "bad port " + v;
         return false;
       }
-      args.port = static_cast<int>(p);
+      args.port = static_cast<int>(*p);
     } else if (a == "--data") {
       if (!value(args.data)) return false;
     } else if (a == "--log") {

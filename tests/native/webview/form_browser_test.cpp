@@ -9,6 +9,7 @@
 #include "addin/webview/FormBrowser.h"
 #include "addin/webview/ImageFit.h"
 #include "addin/webview/PageUrl.h"
+#include "platform/Decimal.h"
 
 namespace kv {
 namespace {
@@ -173,7 +174,7 @@ TEST(FormBrowser, RedirectsAndFailures) {
     for (const auto& c : failures) {
         SCOPED_TRACE(c.name);
         Browser b;
-        for (const auto& p : c.pages) b.fetcher.Page(p[0], "<p>body</p>", std::stoi(p[1]), p[2]);
+        for (const auto& p : c.pages) b.fetcher.Page(p[0], "<p>body</p>", kv::ReadDecimal(p[1]), p[2]);
         b.Load("http://h/");
         EXPECT_EQ(c.fetches, b.fetcher.requests.size());
         EXPECT_TRUE(b.browser.loadFailed());

@@ -19,6 +19,7 @@
 #include "addin/service/ServiceClient.h"
 #include "addin/webview/FormBrowser.h"
 #include "platform/CookieSource.h"
+#include "platform/Decimal.h"
 #include "platform/Network.h"
 
 extern char** environ;
@@ -53,7 +54,7 @@ public:
         }
         for (int i = 0; i < 200 && port_ == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            port_ = std::atoi(ReadFile(portFile).c_str());
+            port_ = kv::ReadDecimal(ReadFile(portFile));
         }
     }
     ~RunningService() {
