@@ -1,6 +1,7 @@
 #include "addin/office/Connect.h"
 
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "addin/com/ComRegistration.h"
@@ -14,6 +15,7 @@
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -59,11 +61,7 @@ HRESULT GetNamedProperty(IDispatch* object, const wchar_t* name, VARIANT* value)
 // narrow text would.
 std::string NarrowText(const wchar_t* text, UINT length) {
     if (!text || length == 0) return std::string();
-    const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return std::string();
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, text, static_cast<int>(length), &narrow[0], size, nullptr, nullptr);
-    return CutCp949(narrow);
+    return CutCp949(WideToCodePageLossy(CP_THREAD_ACP, std::wstring_view(text, length)));
 }
 
 // A writable NUL-terminated copy for the control's CHAR* parameters.

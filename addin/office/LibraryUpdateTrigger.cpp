@@ -14,6 +14,7 @@
 #include "addin/update/Version.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -48,15 +49,8 @@ public:
     // The path crosses the interface as narrow text of the ANSI code page; one that does not
     // convert exactly, or needs more than the 260-byte path buffer, is not downloaded to.
     int DownloadLibrary(const std::wstring& path) override {
-        if (path.empty()) return 1;
-        BOOL lossy = FALSE;
-        const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), static_cast<int>(path.size()),
-                                            nullptr, 0, nullptr, &lossy);
-        if (n <= 0 || n >= MAX_PATH || lossy) return 1;
-        std::vector<char> narrow(static_cast<size_t>(n) + 1, '\0');
-        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), static_cast<int>(path.size()), narrow.data(),
-                              n, nullptr, &lossy);
-        if (lossy) return 1;
+        std::string narrow;
+        if (path.empty() || !WideToAnsi(path, &narrow) || narrow.size() >= MAX_PATH) return 1;
         return control_.set_DownloadDll(narrow.data()) == S_OK ? 0 : 1;
     }
 
