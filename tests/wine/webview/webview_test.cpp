@@ -17,6 +17,7 @@
 #include "addin/webview/ImageFit.h"
 #include "addin/webview/WebView.h"
 #include "platform/CookieSource.h"
+#include "platform/Decimal.h"
 #include "platform/Network.h"
 #include "platform/WinHandles.h"
 
@@ -382,7 +383,7 @@ TEST_F(WebViewTest, PreviewDrawsTheFirstImageIntoItsRectangle) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc > 1) kv::g_port = std::atoi(argv[1]);
+    if (argc > 1) kv::g_port = kv::ReadDecimal(argv[1]);
     if (argc > 2) {
         std::string s = argv[2];
         kv::g_screens.assign(s.begin(), s.end());
