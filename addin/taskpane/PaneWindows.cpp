@@ -90,8 +90,9 @@ void CPaneWindows::OnDestroy() {
     controller_.DetachList();
     banner_.Detach();
     searchButton_.Detach();
-    box_.Destroy();
+    // The box's last focus notification comes while it goes: no activation then.
     control_ = nullptr;
+    box_.Destroy();
 }
 
 void CPaneWindows::OnSize(int width, int height) {
@@ -116,14 +117,18 @@ bool CPaneWindows::OnCommand(WPARAM wp, LPARAM) {
     const int id = LOWORD(wp);
     const int code = HIWORD(wp);
     if (id == kIdSearchBox) {
+        // Keyboard input needs the container's activation: the user interface one when the box
+        // gains the focus; when it loses it only the in-place one, which never takes the focus
+        // back from where the user went.
         if (code == EN_SETFOCUS) {
             box_.OnFocusGained();
+            if (control_) actions_.RequestUiActivation();
         } else if (code == EN_KILLFOCUS) {
             box_.OnFocusLost();
+            if (control_) actions_.RequestInPlaceActivation();
         } else {
             return false;
         }
-        actions_.RequestUiActivation();
         return true;
     }
     if (code != BN_CLICKED) return false;

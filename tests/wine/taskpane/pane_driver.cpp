@@ -69,6 +69,22 @@ double Now() {
     return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
+// A click may open a modal dialog of the pane (a member entry's preview popup while logged
+// out): the timer closes it with Cancel, as a user would, so that the click returns.
+BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0) {
+        std::printf("closed a dialog the click opened\n");
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK CancelDialogsTick(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+}
+
 void Pump(DWORD ms) {
     const DWORD end = GetTickCount() + ms;
     for (;;) {
@@ -395,7 +411,9 @@ int wmain(int argc, wchar_t** argv) {
                 continue;
             }
             if (step == L"--click") {
+                const UINT_PTR closer = SetTimer(nullptr, 0, 1500, CancelDialogsTick);
                 SendMessageW(child, BM_CLICK, 0, 0);
+                KillTimer(nullptr, closer);
             } else {
                 RECT r{};
                 GetWindowRect(child, &r);

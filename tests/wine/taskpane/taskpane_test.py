@@ -224,7 +224,7 @@ def check_tree(name, rows, width, height, slots, summary, banner, **sections):
         by_id[("pane", r["id"])] = r
     for r in lst:
         by_id[("list", r["id"])] = r
-    want_pane = {1001: ("Edit", (2, 4, width - 42, 16)), 1002: ("Button", (width - 40, 0, 40, 20)),
+    want_pane = {1001: ("KvMyEdit", (2, 4, width - 42, 16)), 1002: ("Button", (width - 40, 0, 40, 20)),
                  0: ("#32770", (0, 21, width, height - 51)), 1118: ("Button", (0, height - 30, width, 30))}
     for cid, (cls, rect) in want_pane.items():
         r = by_id.get(("pane", cid))
