@@ -30,9 +30,12 @@ export WINEARCH=win64
 export WINEPREFIX="$build/wine/demo"
 
 work="$(mktemp -d /tmp/kvdemo.XXXXXX)"
-spid="" xpid=""
+spid="" xpid="" hpid="" tpid=""
 cleanup() {
   [ -d "$WINEPREFIX" ] && { wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1; }
+  # The host's subshell ends with its wine; the log reader follows it within a second.
+  [ -n "$hpid" ] && wait "$hpid" 2>/dev/null
+  [ -n "$tpid" ] && wait "$tpid" 2>/dev/null
   [ -n "$spid" ] && { kill "$spid" 2>/dev/null; wait "$spid" 2>/dev/null; }
   [ -n "$xpid" ] && { kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null; }
   rm -rf "$work"
@@ -108,70 +111,144 @@ say "== Wine prefix $WINEPREFIX: installed by KestrovaSE-setup.exe /S (Tarnwick.
 doc="$work/견적서_2013.docx"
 printf 'sample\n' >"$doc"
 mkdir -p "$work/shots" "$screens"
+rm -f "$screens"/demo-*.png
+# The sample member who logs in (tools/kvservice/README.md lists the members).
+member_id=kvtop member_password=top1234 member_level=3
 {
-  echo "echo STEP 1. 워드 시작: 서식 검색 창에 일간·주간 추천과 인기 서식"
+  echo "echo STEP 1. 워드 시작: 서식 창에 일간·주간 추천과 인기 서식"
+  echo "sleep 700"
   echo "wait-pane 259 15000"
   echo "sleep 1500"
   echo "screenshot demo-1-start"
-  echo "echo STEP 2. 리본 검색창에 '이력서' 입력 후 Enter: 창이 이 단어로 검색"
+  echo "echo STEP 2. 리본 검색창에 '이력서' 입력 후 Enter: 서식 창이 이 단어로 검색"
+  echo "sleep 700"
   echo "type EditBox1 이력서"
   echo "commit EditBox1"
   echo "sleep 3000"
   echo "screenshot demo-2-ribbon-search"
-  echo "echo STEP 3. 무료 서식 클릭 (내려받아 새 창에서 여는 부분은 다음 작업: 지금은 클릭만 전달됨)"
-  echo "pane-click 233"
+  echo "echo STEP 3. 일간 추천 서식 클릭: 내려받아 새 워드 창에서 열림 (새 창의 서식 창은 서식 이름으로 검색하지 않음)"
+  echo "sleep 700"
+  echo "pane-click 259"
+  # The download, the new window and its pane's first search.
+  echo "sleep 4000"
+  echo "wait-pane 259 15000"
   echo "sleep 1500"
-  echo "screenshot demo-3-free-template"
+  echo "screenshot demo-3-template-opened"
   echo "echo STEP 4. 한글 이름의 문서 열기 (견적서_2013.docx): 새 창의 서식 창이 문서 이름으로 검색"
+  echo "sleep 700"
   echo "open $(winpath "$doc")"
   echo "sleep 4000"
   echo "screenshot demo-4-opened-document"
-  echo "echo STEP 5. 회원인증 단추 (로그인 창은 다음 작업: 지금은 로그인 상태만 새로 읽음)"
+  echo "echo STEP 5. 리본의 회원인증 단추: 로그인 창에 회원 $member_id 의 아이디와 비밀번호를 넣고 로그인"
+  echo "sleep 700"
   echo "click cert"
-  echo "sleep 2000"
-  echo "screenshot demo-5-login"
+  echo "dialog-type 211 \"\" $member_id"
+  echo "dialog-type 212 \"\" $member_password"
+  # The popup's hidden login page loads before the form is sent.
+  echo "sleep 2500"
+  echo "screenshot demo-5-login-popup"
+  echo "dialog-click 215 \"\""
+  echo "sleep 3000"
+  echo "screenshot demo-6-login-complete"
+  echo "echo STEP 6. '인증 완료' 창의 확인: 서식 창의 회원 등급이 $member_level 로 바뀜"
+  echo "sleep 700"
+  echo "dialog-click 1 인증 완료"
+  echo "wait-prop get_LoginStatus $member_level 10000"
+  echo "sleep 1500"
+  echo "screenshot demo-7-logged-in"
   if [ "$interactive" = 1 ]; then
-    echo "echo STEP 6. 창이 열린 채로 남습니다: 직접 써 보고 창을 닫으면 끝납니다"
+    echo "echo STEP 7. 창이 열린 채로 남습니다: 직접 써 보고 창을 닫으면 끝납니다"
   else
-    echo "echo STEP 6. 종료"
+    echo "echo STEP 7. 종료"
     echo "quit"
   fi
 } >"$work/session.txt"
 
-say "== hostsim.exe --app word: the scripted session"
-# Each step as it happens; the add-in's calls are summarised from the host's log.
-(cd "$(dirname "$host")" && wine "$host" --app word --script "$(winpath "$work/session.txt")" \
-   --screens "$(winpath "$work/shots")" 2>/dev/null) | tee "$work/host.log" | while IFS= read -r line; do
-  case "$line" in
-    "script echo STEP "*) say ""; say "${line#script echo STEP }" ;;
-    *"FAILED"*) say "   !! $line" ;;
-    "host-> CTPFactoryAvailable("*"E_NOINTERFACE"*) say "   ${line%% [[]*} (the PowerPoint probe's answer in Word: expected)" ;;
-    "host-> OnConnection("*|"host-> CTPFactoryAvailable("*|"host-> OnStartupComplete("*) say "   ${line%% [[]*}" ;;
-    "host<- CTPFactory.CreateCTP("*) say "   pane created: ${line##*= }" ;;
-    "host-> callback on"*) say "   ribbon: ${line#host-> callback }" ;;
-    "event "*) say "   $line" ;;
-    "script line "*"wait-pane done:"*) say "   pane shows: ${line#*done: }" ;;
-    "host exit "*) say ""; say "   $line" ;;
-  esac
-done
-rc=${PIPESTATUS[0]}
-
-# ---- what the service saw ---------------------------------------------------------------------
-say ""
-say "== what the add-in asked of the service (code page 949 shown as UTF-8)"
-python3 - "$work/requests.jsonl" <<'PY'
-import json, sys
-for line in open(sys.argv[1], encoding="latin-1"):
+# The requests the service received since the last call, one line each (code page 949 shown as
+# UTF-8, the identity parameters cut off).
+new_requests() {
+  python3 - "$work/requests.jsonl" "$work/requests.seen" <<'PY'
+import json, os, sys
+log, seen_file = sys.argv[1], sys.argv[2]
+try:
+    done = int(open(seen_file).read())
+except (OSError, ValueError):
+    done = 0
+try:
+    lines = open(log, encoding="latin-1").read().split("\n")[:-1]  # the last piece may be unfinished
+except OSError:
+    lines = []
+for line in lines[done:]:
     try:
         d = json.loads(line)
     except ValueError:
         continue
     t = bytes.fromhex(d.get("target_hex", "")).decode("cp949", "replace")
     agent = dict((k.lower(), v) for k, v in d.get("headers", [])).get("user-agent", "")
-    short = t.split("&version=")[0]
-    print("   %-9s %s" % ("[" + agent + "]", short))
+    print("   service: %-9s %s" % ("[" + agent + "]", t.split("&version=")[0]))
+open(seen_file, "w").write(str(max(done, len(lines))))
 PY
+}
 
+# The templates folder of the prefix's user (Documents\kestrovas).
+templates_dir() { ls -d "$WINEPREFIX"/drive_c/users/*/Documents/kestrovas 2>/dev/null | head -n 1; }
+
+# What a previous run left in the templates folder is not shown as this run's download.
+[ -n "$(templates_dir)" ] && rm -f "$(templates_dir)"/*
+say "== hostsim.exe --app word: the scripted session"
+# Each step as it happens, with the requests it made; the add-in's calls are summarised from the
+# host's log. The session runs in the background so that a signal reaches the trap at once.
+# HOSTSIM_LOG gathers the log of this host and of the one COM starts to open a template.
+mkdir -p "$out/demo"
+log="$out/demo/host.log"
+rm -f "$log"
+: >"$log"
+(
+  cd "$(dirname "$host")" || exit 1
+  HOSTSIM_LOG="$(winpath "$log")" wine "$host" --app word --script "$(winpath "$work/session.txt")" \
+    --screens "$(winpath "$work/shots")" >/dev/null 2>&1
+  echo $? >"$work/host.rc"
+) &
+hpid=$!
+(
+  second=0
+  tail -n +1 -s 0.2 -F --pid="$hpid" "$log" 2>/dev/null | while IFS= read -r line; do
+    case "$line" in
+      "script echo STEP "*) new_requests; say ""; say "${line#script echo STEP }" ;;
+      *"FAILED"*) say "   !! $line" ;;
+      "host-> CTPFactoryAvailable("*"E_NOINTERFACE"*) say "   ${line%% [[]*} (the PowerPoint probe's answer in Word: expected)" ;;
+      "host-> OnConnection("*|"host-> CTPFactoryAvailable("*|"host-> OnStartupComplete("*) say "   ${line%% [[]*}" ;;
+      "host<- CTPFactory.CreateCTP("*) say "   pane created: ${line##*= }" ;;
+      "host-> callback on"*) say "   ribbon: ${line#host-> callback }" ;;
+      "host start "*"(embedding)"*) second=1; say "   COM starts a second host for the template: ${line#host }" ;;
+      "host<- "*".Open("*") = "*)
+        say "   host opens: ${line#host<- }"
+        opened="${line#*FileName=\"}" && opened="${opened%%\"*}" && opened="${opened##*\\}"
+        dir="$(templates_dir)"
+        if [ -n "$dir" ] && [ -f "$dir/$opened" ]; then
+          say "   downloaded: Documents\\kestrovas\\$opened ($(stat -c %s "$dir/$opened") bytes)"
+        fi
+        # The new window belongs to the second host: the picture is of the screen.
+        if [ "$second" = 1 ]; then
+          sleep 3
+          xwd -root -silent 2>/dev/null | convert xwd:- "$screens/demo-3-template-window.png" 2>/dev/null &&
+            say "   screenshot of the screen with the new window: $screens/demo-3-template-window.png"
+        fi ;;
+      "host window "*) say "   $line" ;;
+      "event "*) say "   $line" ;;
+      "script line "*"wait-pane done:"*) say "   pane shows: ${line#*done: }" ;;
+      "script line "*"wait-prop done"*) say "   the pane's login level (get_LoginStatus): $member_level" ;;
+      "script line "*"dialog-"*) say "   ${line#script line * }" ;;
+      "host exit "*) new_requests; say ""; say "   $line" ;;
+    esac
+  done
+) &
+tpid=$!
+wait "$hpid"
+wait "$tpid"
+rc="$(cat "$work/host.rc" 2>/dev/null || echo 1)"
+new_requests
+say ""
 for f in "$work"/shots/*.bmp; do
   [ -e "$f" ] || continue
   convert "$f" "$screens/$(basename "${f%.bmp}").png" && say "   screenshot: $screens/$(basename "${f%.bmp}").png"

@@ -22,12 +22,14 @@ TEST(Script, ParsesEveryStepWithItsArguments) {
       "wait-prop State done 500\n"
       "expect-pane 103 결과: x\n"
       "dialog-click 2 테스트 알림\n"
+      "dialog-type 211 \"\" kv top 1\n"
+      "dialog-type 212 알림 \n"
       "sleep 0\n"
       "screenshot shot-1\n"
       "echo hello  there\n"
       "quit");
   ASSERT_TRUE(p.ok) << p.error;
-  ASSERT_EQ(p.steps.size(), 18u);
+  ASSERT_EQ(p.steps.size(), 20u);
   EXPECT_EQ(p.steps[0].kind, StepKind::Type);
   EXPECT_EQ(p.steps[0].line, 2);
   EXPECT_EQ(p.steps[0].id, "EditBox1");
@@ -46,9 +48,15 @@ TEST(Script, ParsesEveryStepWithItsArguments) {
   EXPECT_EQ(p.steps[13].kind, StepKind::DialogClick);
   EXPECT_EQ(p.steps[13].number, 2);
   EXPECT_EQ(p.steps[13].text, "테스트 알림");
-  EXPECT_EQ(p.steps[16].text, "hello  there");
-  EXPECT_EQ(p.steps[17].kind, StepKind::Quit);
-  EXPECT_EQ(p.steps[17].line, 20);
+  EXPECT_EQ(p.steps[14].kind, StepKind::DialogType);
+  EXPECT_EQ(p.steps[14].number, 211);
+  EXPECT_EQ(p.steps[14].text, "");  // "" is a dialog without a caption
+  EXPECT_EQ(p.steps[14].input, "kv top 1");
+  EXPECT_EQ(p.steps[15].text, "알림");
+  EXPECT_EQ(p.steps[15].input, "");  // clears the field
+  EXPECT_EQ(p.steps[18].text, "hello  there");
+  EXPECT_EQ(p.steps[19].kind, StepKind::Quit);
+  EXPECT_EQ(p.steps[19].line, 22);
 }
 
 TEST(Script, ReportsTheFirstBadLineAndKeepsNoSteps) {
@@ -69,6 +77,8 @@ TEST(Script, ReportsTheFirstBadLineAndKeepsNoSteps) {
       {"click a b\n", "unexpected text"},
       {"dialog-click 1\n", "dialog's title"},
       {"dialog-click OK 알림\n", "numeric control id"},
+      {"dialog-type 211\n", "title and a text"},
+      {"dialog-type 211 \"로그인 id\n", "closing quote"},
   };
   for (const auto& c : cases) {
     ScriptParse p = ParseScript(c.text);

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/Decimal.h"
+
 namespace hostsim {
 namespace {
 
@@ -13,7 +15,8 @@ const Command kCommands[] = {
     {"pane-click", StepKind::PaneClick}, {"pane-type", StepKind::PaneType}, {"key", StepKind::Key},
     {"open", StepKind::Open}, {"new-window", StepKind::NewWindow}, {"activate", StepKind::Activate},
     {"wait-pane", StepKind::WaitPane}, {"wait-prop", StepKind::WaitProp},
-    {"expect-pane", StepKind::ExpectPane}, {"dialog-click", StepKind::DialogClick}, {"sleep", StepKind::Sleep},
+    {"expect-pane", StepKind::ExpectPane}, {"dialog-click", StepKind::DialogClick},
+    {"dialog-type", StepKind::DialogType}, {"sleep", StepKind::Sleep},
     {"screenshot", StepKind::Screenshot}, {"echo", StepKind::Echo}, {"quit", StepKind::Quit},
 };
 
@@ -29,15 +32,27 @@ std::string NextWord(std::string& rest) {
   return word;
 }
 
+// A dialog title as one word, or in double quotes when it has blanks or is empty ("" is a
+// dialog without a caption). False for an opening quote that is never closed.
+bool NextTitle(std::string& rest, std::string& title) {
+  if (rest.empty() || rest[0] != '"') {
+    title = NextWord(rest);
+    return true;
+  }
+  const std::size_t close = rest.find('"', 1);
+  if (close == std::string::npos) return false;
+  title = rest.substr(1, close - 1);
+  rest.erase(0, close + 1);
+  std::size_t i = 0;
+  while (i < rest.size() && (rest[i] == ' ' || rest[i] == '\t')) ++i;
+  rest.erase(0, i);
+  return true;
+}
+
 bool ParseNumber(const std::string& s, long min, long max, int& out) {
-  if (s.empty()) return false;
-  for (char ch : s)
-    if (!std::isdigit(static_cast<unsigned char>(ch)) && ch != '-') return false;
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < min || v > max) return false;
-  out = static_cast<int>(v);
+  const std::optional<int64_t> v = kv::ParseDecimal(s, min, max);
+  if (!v) return false;
+  out = static_cast<int>(*v);
   return true;
 }
 
@@ -101,6 +116,19 @@ ScriptParse ParseScript(const std::string& text) {
         step.text = rest;
         step.timeoutMs = kDefaultWaitMs;
         if (step.text.empty()) return fail("dialog-click needs the dialog's title");
+        // The whole title in quotes: "" is a dialog without a caption.
+        if (step.text.size() >= 2 && step.text.front() == '"' && step.text.back() == '"')
+          step.text = step.text.substr(1, step.text.size() - 2);
+        break;
+      }
+      case StepKind::DialogType: {
+        std::string idText = NextWord(rest);
+        if (!ParseNumber(idText, 0, 65535, step.number)) return fail("dialog-type needs a numeric control id (0-65535)");
+        step.id = idText;
+        if (rest.empty()) return fail("dialog-type needs the dialog's title and a text");
+        if (!NextTitle(rest, step.text)) return fail("dialog-type: the title's closing quote is missing");
+        step.input = rest;
+        step.timeoutMs = kDefaultWaitMs;
         break;
       }
       case StepKind::PaneClick:

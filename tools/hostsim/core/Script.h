@@ -20,6 +20,7 @@ enum class StepKind {
   WaitProp,     // wait-prop <property> <value> [timeoutMs]
   ExpectPane,   // expect-pane <controlId> <text>
   DialogClick,  // dialog-click <controlId> <dialog title>
+  DialogType,   // dialog-type <controlId> <dialog title> <text>
   Sleep,        // sleep <ms>
   Screenshot,   // screenshot <name>
   Echo,         // echo <text>
@@ -30,7 +31,8 @@ struct ScriptStep {
   StepKind kind = StepKind::Echo;
   int line = 0;
   std::string id;    // control id, property or path
-  std::string text;  // text argument, key name, expected value
+  std::string text;  // text argument, key name, expected value, dialog title
+  std::string input; // dialog-type: the text to put into the field
   int number = 0;    // control id as a number, window number, milliseconds
   int timeoutMs = 0;
 };

@@ -67,6 +67,48 @@ std::wstring ResolveScreenshotPath(const std::string& name) {
   return h.screensDir + L"\\" + n;
 }
 
+// Reads a value by the method's [out] parameter when the name is a method with exactly one
+// (get_LoginStatus): the parameter's type comes from the object's type information.
+HRESULT ReadOutParameter(IDispatch* content, DISPID id, std::wstring& value) {
+  ComPtr<ITypeInfo> info;
+  HRESULT hr = content->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put());
+  if (FAILED(hr)) return hr;
+  if (!info) return E_NOINTERFACE;
+  // A dual interface's dispatch view may show the [out] parameter as a result: its interface
+  // view has the parameter list that Invoke checks the arguments against.
+  HREFTYPE interfaceView = 0;
+  ComPtr<ITypeInfo> asInterface;
+  if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &interfaceView)) &&
+      SUCCEEDED(info->GetRefTypeInfo(interfaceView, asInterface.put())) && asInterface)
+    info = std::move(asInterface);
+  ComPtr<ITypeInfo2> info2;
+  if (FAILED(info->QueryInterface(IID_ITypeInfo2, info2.putVoid())) || !info2) return E_NOINTERFACE;
+  UINT index = 0;
+  hr = info2->GetFuncIndexOfMemId(id, INVOKE_FUNC, &index);
+  if (FAILED(hr)) return hr;
+  FUNCDESC* desc = nullptr;
+  hr = info->GetFuncDesc(index, &desc);
+  if (FAILED(hr)) return hr;
+  VARTYPE type = VT_EMPTY;
+  if (desc->cParams == 1 && (desc->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FOUT) &&
+      desc->lprgelemdescParam[0].tdesc.vt == VT_PTR && desc->lprgelemdescParam[0].tdesc.lptdesc)
+    type = desc->lprgelemdescParam[0].tdesc.lptdesc->vt;
+  info->ReleaseFuncDesc(desc);
+  if (type != VT_I2 && type != VT_I4 && type != VT_BOOL && type != VT_BSTR) return DISP_E_TYPEMISMATCH;
+  // Every member of the union starts at the same address: the out pointer fills `out`.
+  Variant out;
+  V_VT(out.get()) = type;
+  V_BSTR(out.get()) = nullptr;  // the widest member: clears the smaller ones too
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = static_cast<VARTYPE>(VT_BYREF | type);
+  V_BYREF(&arg) = &V_BSTR(out.get());
+  DISPPARAMS params{&arg, nullptr, 1, 0};
+  hr = content->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  if (FAILED(hr)) return hr;
+  return VariantToString(out.v(), value);
+}
+
 HRESULT ReadContentProperty(const std::string& name, std::wstring& value) {
   Host& h = Host::Get();
   ComPtr<IDispatch> content = PaneContent(h.PaneForFrame(h.ActiveFrame()));
@@ -79,29 +121,40 @@ HRESULT ReadContentProperty(const std::string& name, std::wstring& value) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   Variant result;
   hr = content->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(), nullptr, nullptr);
+  if (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_BADPARAMCOUNT) {
+    // A method: its dispatch view may give a lone [out] parameter as the result; else the
+    // parameter is read through the type information.
+    hr = content->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr);
+    if (FAILED(hr) || V_VT(result.get()) == VT_EMPTY) return ReadOutParameter(content.get(), id, value);
+  }
   if (FAILED(hr)) return hr;
   return VariantToString(result.v(), value);
 }
 
 struct FindDialog {
   std::wstring title;
-  HWND found;
+  int controlId;
+  HWND found;      // the first one with that control
+  HWND titled;     // the first one with that title
 };
 
 BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lp) {
   auto* f = reinterpret_cast<FindDialog*>(lp);
-  if (IsWindowVisible(hwnd) && WindowText(hwnd) == f->title) {
+  if (!IsWindowVisible(hwnd) || WindowText(hwnd) != f->title) return TRUE;
+  if (!f->titled) f->titled = hwnd;
+  if (GetDlgItem(hwnd, f->controlId)) {
     f->found = hwnd;
     return FALSE;
   }
   return TRUE;
 }
 
-// A visible top-level window of this thread (a dialog box) with exactly this title.
-HWND FindDialogWindow(const std::wstring& title) {
-  FindDialog f{title, nullptr};
+// A visible top-level window of this thread (a dialog box) with exactly this title, preferably
+// one that has the control (an empty title can fit more than one window).
+HWND FindDialogWindow(const std::wstring& title, int controlId) {
+  FindDialog f{title, controlId, nullptr, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&f));
-  return f.found;
+  return f.found ? f.found : f.titled;
 }
 
 // Clicks a window the way the mouse would, but posted: the click (and any modal loop it opens)
@@ -171,12 +224,21 @@ Outcome RunStep(const ScriptStep& s, bool first) {
       }
       return Outcome::Done;
     }
-    case StepKind::DialogClick: {
-      if (first) Log("script", head + " " + s.id + " in " + Quote(Wide(s.text)));
-      HWND dialog = FindDialogWindow(Wide(s.text));
+    case StepKind::DialogClick:
+    case StepKind::DialogType: {
+      const bool typing = s.kind == StepKind::DialogType;
+      if (first) Log("script", head + " " + s.id + " in " + Quote(Wide(s.text)) + (typing ? " " + Quote(Wide(s.input)) : ""));
+      HWND dialog = FindDialogWindow(Wide(s.text), s.number);
       HWND w = dialog ? GetDlgItem(dialog, s.number) : nullptr;
       if (w) {
-        PostClick(w);
+        if (!typing) {
+          PostClick(w);
+        } else {
+          // The field's text is set as a paste would leave it: whole, caret at the end.
+          SetFocus(w);
+          SetWindowTextW(w, Wide(s.input).c_str());
+          SendMessageW(w, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        }
         return Outcome::Done;
       }
       if (TimedOut(s)) return Fail(s, dialog ? "the dialog has no control " + s.id : "no dialog titled " + Quote(Wide(s.text)));
