@@ -1,8 +1,11 @@
 #include "addin/taskpane/PreviewLayer.h"
 
+#include <string_view>
+
 #include "addin/service/Addresses.h"
 #include "addin/taskpane/CertDlg.h"
 #include "addin/taskpane/TextCut.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -16,24 +19,6 @@ HMODULE ThisModule() {
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                          reinterpret_cast<LPCWSTR>(&ThisModule), &module);
     return module;
-}
-
-std::wstring Widen(UINT codePage, const std::string& text) {
-    if (text.empty() || text.size() > 0x100000) return std::wstring();
-    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-std::string Narrow(const wchar_t* text, int length) {
-    if (!text || length <= 0) return std::string();
-    const int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
-    return out;
 }
 
 // "돋움" at a pixel height, Hangul character set.
@@ -189,7 +174,7 @@ void CPreviewLayer::OnInit() {
     ::SendDlgItemMessageW(dialog_, popup::kMessage, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont_.get()), FALSE);
 
     // 3. The title.
-    ::SetDlgItemTextW(dialog_, popup::kTitle, Widen(CP_ACP, request_.title).c_str());
+    ::SetDlgItemTextW(dialog_, popup::kTitle, CodePageToWideLossy(CP_ACP, request_.title).c_str());
 
     // 4 to 8. What the login level and the template class show. The preview browser exists
     // before its visibility is set.
@@ -197,16 +182,16 @@ void CPreviewLayer::OnInit() {
     preview_ = MakeBrowser(popup::kPreview, plan.visible.count(popup::kPreview) ? plan.visible.at(popup::kPreview) : true,
                            0, true);
     for (const auto& [id, shown] : plan.visible) SetVisible(id, shown);
-    ::SetDlgItemTextW(dialog_, popup::kMessage, Widen(CP_UTF8, plan.message).c_str());
+    ::SetDlgItemTextW(dialog_, popup::kMessage, CodePageToWideLossy(CP_UTF8, plan.message).c_str());
     for (const auto& [id, bitmap] : plan.bitmaps) SetBitmap(id, bitmap);
     if (plan.navigatePreview && preview_) {
         preview_->SetHostFlags(kPreviewHostFlags);
-        preview_->Navigate(Widen(CP_ACP, FullAddress(c_.config, request_.previewAddress)));
+        preview_->Navigate(CodePageToWideLossy(CP_ACP, FullAddress(c_.config, request_.previewAddress)));
     }
 }
 
 void CPreviewLayer::ReloadLoginPage() {
-    if (login_) login_->Navigate(Widen(CP_ACP, FullAddress(c_.config, LoginPagePath())));
+    if (login_) login_->Navigate(CodePageToWideLossy(CP_ACP, FullAddress(c_.config, LoginPagePath())));
 }
 
 void CPreviewLayer::End(int result) {
@@ -216,7 +201,7 @@ void CPreviewLayer::End(int result) {
 std::string CPreviewLayer::FieldText(int id) const {
     wchar_t buffer[kNarrowTextBuffer] = {};
     const int n = ::GetDlgItemTextW(dialog_, id, buffer, static_cast<int>(kNarrowTextBuffer));
-    return CutCp949(Narrow(buffer, n));
+    return CutCp949(WideToCodePageLossy(CP_THREAD_ACP, std::wstring_view(buffer, n > 0 ? static_cast<size_t>(n) : 0)));
 }
 
 void CPreviewLayer::OpenPage(const std::string& address) {
@@ -231,7 +216,7 @@ void CPreviewLayer::OnCommand(int id) {
         case popup::kLogOut:
             if (pending_ != 0 || c_.login.StartLogout(*this)) break;
             pending_ = 2;
-            if (login_) login_->Navigate(Widen(CP_ACP, FullAddress(c_.config, LogoutPagePath())));
+            if (login_) login_->Navigate(CodePageToWideLossy(CP_ACP, FullAddress(c_.config, LogoutPagePath())));
             break;
         case popup::kTemplatePage:
             OpenPage(TemplatePageAddress(request_.link, c_.config, c_.identity));
@@ -273,7 +258,7 @@ int RunLoginPopup(const PopupContext& context, HWND owner, int32_t loginLevel) {
     request.templateClass = -1;
     request.previewAddress = PreviewImagePath(std::string());
     request.link.clear();
-    request.title = Narrow(L"회원인증", 4);
+    request.title = WideToCodePageLossy(CP_THREAD_ACP, L"회원인증");
     CPreviewLayer popup(context, request);
     return popup.Run(owner);
 }
