@@ -40,27 +40,23 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TarnwickLib_h.h"
+#include "platform/Decimal.h"
+#include "platform/WinHandles.h"
+#include "platform/WinText.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
+using kv::ComPtr;
 
-std::string Ansi(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
+// For what this program prints: a caption that does not convert still shows, substituted.
+std::string Utf8(const std::wstring& w) { return kv::WideToCodePageLossy(CP_UTF8, w); }
+
+// The command line's text in code page 949, as the host would hand it on.
+std::string Ansi(const std::wstring& w) { return kv::WideToCodePageLossy(CP_ACP, w); }
 
 double Now() {
     LARGE_INTEGER f, c;
@@ -200,8 +196,9 @@ HWND FindList(HWND top) {
 
 // One GET exchange read to the peer's close; false when it could not be made.
 bool Exchange(const std::string& host, int port, const std::string& path) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return false;
+    kv::UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket) return false;
+    const SOCKET s = socket.get();
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<u_short>(port));
@@ -214,14 +211,13 @@ bool Exchange(const std::string& host, int port, const std::string& path) {
         const int n = recv(s, buffer, sizeof buffer, 0);
         if (n <= 0) break;
     }
-    closesocket(s);
     return ok;
 }
 
 double NetReference(const std::string& hostPort, const std::string& paths) {
     const size_t colon = hostPort.find(':');
     const std::string host = hostPort.substr(0, colon);
-    const int port = colon == std::string::npos ? 80 : std::atoi(hostPort.c_str() + colon + 1);
+    const int port = colon == std::string::npos ? 80 : kv::ReadDecimal(std::string_view(hostPort).substr(colon + 1));
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return -1;
     std::vector<double> rounds;
@@ -242,21 +238,20 @@ double NetReference(const std::string& hostPort, const std::string& paths) {
 }
 
 void ShowMapping() {
-    HANDLE token = nullptr;
+    kv::UniqueKernelHandle token;
     BYTE buffer[512];
     DWORD size = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ||
-        !GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) {
         std::printf("mapping=no-token\n");
         return;
     }
-    CloseHandle(token);
     PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
     wchar_t* sidText = nullptr;
     ConvertSidToStringSidW(user, &sidText);
+    const kv::UniqueLocal sidOwner(sidText);
     const std::wstring name = std::wstring(L"Local\\KestrovaSE.SharedState.v1.") + (sidText ? sidText : L"");
-    LocalFree(sidText);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str());
+    kv::UniqueKernelHandle mapping(OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
     if (!mapping) {
         std::printf("mapping=missing error=%lu\n", GetLastError());
         return;
@@ -264,7 +259,10 @@ void ShowMapping() {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
     int aces = -1, userOnly = 0;
-    if (GetSecurityInfo(mapping, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &sd) ==
+    const DWORD got = GetSecurityInfo(mapping.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      &dacl, nullptr, &sd);
+    const kv::UniqueLocal sdOwner(sd);
+    if (got ==
             ERROR_SUCCESS &&
         dacl) {
         aces = dacl->AceCount;
@@ -275,15 +273,13 @@ void ShowMapping() {
                        EqualSid(reinterpret_cast<PSID>(&allowed->SidStart), user);
         }
     }
-    if (sd) LocalFree(sd);
-    const auto* view = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    const kv::UniqueView mapped(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    const auto* view = static_cast<const unsigned char*>(mapped.get());
     int ready = -1, next = -1;
     if (view) {
         ready = *reinterpret_cast<const int*>(view);
         next = view[12];
-        UnmapViewOfFile(view);
     }
-    CloseHandle(mapping);
     std::printf("mapping=open aces=%d user_only=%d ready=%d next=%d\n", aces, userOnly, ready, next);
 }
 
@@ -326,8 +322,8 @@ int wmain(int argc, wchar_t** argv) {
     const double t0 = Now();
     HWND host = CreateWindowExW(0, L"AtlAxWin", L"KestrovaSE.SimTaskPane", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                 0, width, height, top, nullptr, nullptr, nullptr);
-    IUnknown* unknown = nullptr;
-    if (!host || FAILED(getControl(host, &unknown)) || !unknown) {
+    ComPtr<IUnknown> unknown;
+    if (!host || FAILED(getControl(host, unknown.put())) || !unknown) {
         std::printf("FAIL: control not created (error %lu)\n", GetLastError());
         return 12;
     }
@@ -336,10 +332,9 @@ int wmain(int argc, wchar_t** argv) {
     POINT origin{0, 0};
     ClientToScreen(top, &origin);
     std::printf("origin=%ld,%ld\n", origin.x, origin.y);
-    ISimTaskPane* pane = nullptr;
-    IDispatch* dispatch = nullptr;
-    if (FAILED(unknown->QueryInterface(IID_ISimTaskPane, reinterpret_cast<void**>(&pane))) ||
-        FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+    ComPtr<ISimTaskPane> pane;
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(unknown.as(IID_ISimTaskPane, &pane)) || FAILED(unknown.as(IID_IDispatch, &dispatch))) {
         std::printf("FAIL: no ISimTaskPane / IDispatch\n");
         return 13;
     }
@@ -372,19 +367,17 @@ int wmain(int argc, wchar_t** argv) {
             LPOLESTR name = const_cast<LPOLESTR>(L"put_SearchText");
             DISPID id = 0;
             HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-            VARIANT args[2];
-            VariantInit(&args[0]);
-            VariantInit(&args[1]);
+            kv::VariantArray args(2);
             args[1].vt = VT_BSTR;  // arguments go in reverse order
             args[1].bstrVal = SysAllocString(arg.c_str());
             args[0].vt = VT_DISPATCH;
             args[0].pdispVal = &app;
-            DISPPARAMS params{args, nullptr, 2, 0};
+            app.AddRef();  // the array's clearing releases it
+            DISPPARAMS params{args.data(), nullptr, 2, 0};
             const double s0 = Now();
             if (SUCCEEDED(hr)) hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                                                      nullptr, nullptr);
             std::printf("search id=%ld hr=0x%08lx ms=%.1f\n", id, static_cast<unsigned long>(hr), Now() - s0);
-            SysFreeString(args[1].bstrVal);
             if (FAILED(hr)) ++failures;
         } else if (step == L"--search2" || step == L"--file") {
             std::string text = Ansi(arg);
@@ -435,12 +428,11 @@ int wmain(int argc, wchar_t** argv) {
                 ++failures;
                 continue;
             }
+            const kv::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
             // The dumper's text requests are answered by this thread: keep pumping.
             while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump(0);
             DWORD code = 1;
             GetExitCodeProcess(pi.hProcess, &code);
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
             std::printf("dump %s exit=%lu\n", Utf8(arg).c_str(), code);
             if (code != 0) ++failures;
         } else if (step == L"--shot") {
@@ -471,9 +463,10 @@ int wmain(int argc, wchar_t** argv) {
         Pump(100);
     }
 
-    pane->Release();
-    dispatch->Release();
-    unknown->Release();
+    // Let the control go before its window and the apartment.
+    pane.reset();
+    dispatch.reset();
+    unknown.reset();
     DestroyWindow(top);
     Pump(100);
     OleUninitialize();
