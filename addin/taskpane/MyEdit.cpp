@@ -1,7 +1,10 @@
 #include "addin/taskpane/MyEdit.h"
 
+#include <string_view>
+
 #include "addin/taskpane/PaneWindows.h"
 #include "addin/taskpane/TextCut.h"
+#include "platform/WinText.h"
 
 namespace kv {
 namespace {
@@ -69,7 +72,7 @@ bool CMyEdit::Create(HWND parent, int id, const RECT& rect) {
     if (entered_) {
         // What a caller put in before the window existed shows in it.
         SetStateFont(true);
-        ::SetWindowTextW(edit_.get(), AnsiToWideText(text_).c_str());
+        ::SetWindowTextW(edit_.get(), CodePageToWideLossy(CP_ACP, text_).c_str());
     } else {
         SetPlaceholder();
     }
@@ -121,7 +124,8 @@ std::string CMyEdit::WindowText() const {
     if (!edit_) return text_;
     wchar_t buffer[kNarrowTextBuffer] = {};
     const int n = ::GetWindowTextW(edit_.get(), buffer, static_cast<int>(kNarrowTextBuffer));
-    return CutCp949(WideToThreadAnsi(buffer, n > 0 ? static_cast<size_t>(n) : 0));
+    const std::wstring_view wide(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    return CutCp949(WideToCodePageLossy(CP_THREAD_ACP, wide));
 }
 
 std::string CMyEdit::Text() {
@@ -134,7 +138,7 @@ void CMyEdit::SetEnteredText(const std::string& text) {
     entered_ = true;
     if (!edit_) return;
     SetStateFont(true);
-    ::SetWindowTextW(edit_.get(), AnsiToWideText(text_).c_str());
+    ::SetWindowTextW(edit_.get(), CodePageToWideLossy(CP_ACP, text_).c_str());
 }
 
 }  // namespace kv

@@ -22,24 +22,6 @@ std::wstring& DocumentsFolder() {
 
 }  // namespace
 
-std::string WideToThreadAnsi(const wchar_t* text, size_t length) {
-    if (!text || length == 0 || length > 0x100000) return std::string();
-    const int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring AnsiToWideText(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
 std::wstring PaneDocumentsFolder() { return DocumentsFolder(); }
 
 CPaneWindows::CPaneWindows(PaneActions& actions)

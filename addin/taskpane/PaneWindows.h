@@ -17,11 +17,6 @@
 
 namespace kv {
 
-// Narrow text (the thread's ANSI code page) from UTF-16 and back; characters without a
-// counterpart become the code page's default character.
-std::string WideToThreadAnsi(const wchar_t* text, size_t length);
-std::wstring AnsiToWideText(const std::string& text);
-
 // The process-wide documents folder, stored when a pane's window is created (the clean-up at
 // the last unload uses it). Empty until then.
 std::wstring PaneDocumentsFolder();

@@ -1,6 +1,7 @@
 #include "addin/taskpane/SimTaskPane.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "addin/open/TemplateOpenWin.h"
 #include "addin/taskpane/PaneKeys.h"
@@ -69,7 +70,8 @@ STDMETHODIMP CSimTaskPane::TranslateAccelerator(LPMSG message) {
 STDMETHODIMP CSimTaskPane::put_SearchText(BSTR bstrSearchText, IDispatch* pApplication) {
     return Guard([&] {
         // A null BSTR is the empty text; conversion first, then the 249-byte cut.
-        const std::string text = WideToThreadAnsi(bstrSearchText, bstrSearchText ? SysStringLen(bstrSearchText) : 0);
+        const std::wstring_view wide(bstrSearchText, SysStringLen(bstrSearchText));
+        const std::string text = WideToCodePageLossy(CP_THREAD_ACP, wide);
         panes_.controller().PutSearchText(text, WrapDispatch(pApplication));
         return S_OK;
     });
