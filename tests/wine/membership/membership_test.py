@@ -7,93 +7,17 @@ membership_driver.exe with the library's resources. Screenshots go to SCREENS.
 
   membership_test.py DRIVER_EXE KESTROVASE_DLL NATIVE_OUT_DIR SOURCE_DIR SCREENS
 """
-import json
 import os
-import re
 import socket
-import subprocess
 import sys
 import tempfile
-import threading
-import time
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from kvwine import Service, Shooter, check, failures, wine, winpath  # noqa: E402
 
 REFUSED = "아이디나 비밀번호가 일치하지 않습니다.\\r\\n다시 로그인 하시길 바랍니다"
 UNREACHABLE = ("서버에 접속 할 수 없어 로그아웃 하지 못했습니다.\\r\\n네트워크 연결상태를 확인하시거나\\r\\n"
                "잠시후에 다시 시도하시길 바랍니다")
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wine(*args, timeout=120):
-    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
-    return r.returncode, r.stdout.decode("utf-8", "replace")
-
-
-class Service:
-    def __init__(self, binary, data, work):
-        self.log = os.path.join(work, "service.log")
-        port_file = os.path.join(work, "port")
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data,
-                                      "--log", self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
-            if time.time() > deadline or self.proc.poll() is not None:
-                raise SystemExit("FAIL: kvservice did not start")
-            time.sleep(0.05)
-        self.port = int(open(port_file).read().strip())
-
-    def requests(self):
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="latin-1"):
-                try:
-                    r = json.loads(line)
-                except ValueError:
-                    continue
-                cookie = [v for k, v in r.get("headers", []) if k.lower() == "cookie"]
-                out.append((r.get("target", ""), cookie[0] if cookie else None))
-        return out
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-
-class Shooter(threading.Thread):
-    """Takes a screenshot whenever the driver announces NAME.ready, cropped to the window."""
-
-    def __init__(self, work, screens):
-        super().__init__(daemon=True)
-        self.work, self.screens, self.stopped = work, screens, False
-
-    def run(self):
-        while not self.stopped:
-            for name in os.listdir(self.work):
-                if not name.endswith(".ready"):
-                    continue
-                base = name[:-6]
-                try:
-                    w, h, x, y = open(os.path.join(self.work, name)).read().split()
-                    crop = ["-crop", "%sx%s+%s+%s" % (w, h, x, y), "+repage"]
-                except ValueError:
-                    crop = []
-                xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
-                subprocess.run(["convert", "xwd:-"] + crop + [os.path.join(self.screens, base + ".png")],
-                               input=xwd.stdout, capture_output=True)
-                os.remove(os.path.join(self.work, name))
-                open(os.path.join(self.work, base + ".done"), "w").close()
-            time.sleep(0.1)
 
 
 def free_port():
@@ -122,7 +46,7 @@ def login_flow(driver, dll, service, work):
                    timeout=240)
     sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
     check(rc == 0, "the driver ran to its end (exit %d)" % rc)
-    t = service.requests()
+    t = service.requests("cookie")
     targets = [x for x, _ in t]
 
     check(one(out, "created level=") == "-1", "a new pane is not logged in (-1)")
