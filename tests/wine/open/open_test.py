@@ -12,7 +12,6 @@ hostile file names and a download cut short.
 import glob
 import html
 import http.server
-import json
 import os
 import re
 import shutil
@@ -22,56 +21,13 @@ import tempfile
 import threading
 import time
 
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from kvwine import Service, check, failures, winpath  # noqa: E402
+from kvwine import wine as wine_run  # noqa: E402
 
 
 def wine(*args, timeout=120, cwd=None):
-    # Output into a file: a host that COM starts inherits the handles and outlives the call.
-    with tempfile.TemporaryFile() as out:
-        rc = subprocess.run(["wine", *args], stdout=out, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                            timeout=timeout, cwd=cwd).returncode
-        out.seek(0)
-        return rc, out.read().decode("utf-8", "replace")
-
-
-class Service:
-    def __init__(self, binary, data, work):
-        self.log = os.path.join(work, "service.log")
-        port_file = os.path.join(work, "port")
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data,
-                                      "--log", self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
-            if time.time() > deadline or self.proc.poll() is not None:
-                raise SystemExit("FAIL: kvservice did not start")
-            time.sleep(0.05)
-        self.port = int(open(port_file).read().strip())
-
-    def targets(self):
-        """Request targets as the bytes sent (the log writes each byte as one latin-1 character)."""
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="utf-8"):
-                try:
-                    out.append(json.loads(line).get("target", "").encode("latin-1"))
-                except ValueError:
-                    pass
-        return out
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
+    return wine_run(*args, timeout=timeout, cwd=cwd, detached=True)
 
 
 class Peer(http.server.ThreadingHTTPServer):
@@ -181,7 +137,7 @@ def main():
 
     log = os.path.join(work, "hostsim.log")
     os.environ["HOSTSIM_LOG"] = winpath(log)
-    service = Service(kvservice, data, work)
+    service = Service(kvservice, data, work, log_encoding="utf-8")
     peer = Peer()
     try:
         def use_service(port):
@@ -200,11 +156,11 @@ def main():
         def run(*steps):
             opened_before = len(hostsim_opens(log))
             run.lines_before = len(log_lines())
-            targets_before = len(service.targets())
+            targets_before = len(service.raw_targets())
             rc, out = wine(driver, "--width", "300", "--height", "700", "--out", winpath(work), *steps, timeout=180)
             sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
             check(rc == 0, "driver ran %s (exit %d)" % (" ".join(steps), rc))
-            return hostsim_opens(log)[opened_before:], service.targets()[targets_before:]
+            return hostsim_opens(log)[opened_before:], service.raw_targets()[targets_before:]
 
         # The last process to unload the library empties the templates folder of what is still
         # as downloaded: one pane holds it for the whole test, so the files can be looked at.
