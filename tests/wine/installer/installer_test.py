@@ -8,7 +8,6 @@ uninstall from the list entry's command; an all-users install and its removal; k
 per-user registration a setup without administrator rights uses (Wine always runs with them)."""
 import argparse
 import getpass
-import json
 import os
 import re
 import shutil
@@ -16,6 +15,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import kvwine  # noqa: E402
+from kvwine import check, failures  # noqa: E402
 
 VERSION = "0.9.96.6"
 PRODUCT = "Kestrova 서식 검색"
@@ -29,19 +32,8 @@ INSTALLED = {"KestrovaSE.dll", "KVUpdater.exe", "kvax32.dll", "uninstall.exe"}
 UUID_RE = re.compile(r"^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$")
 EXIT_IN_USE, EXIT_BAD_CODE = 3, 6
 
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
 def wine(*args, timeout=120):
-    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
-    return r.returncode, r.stdout.decode("cp949", "replace")
+    return kvwine.wine(*args, timeout=timeout, encoding="cp949")
 
 
 def reg_query(key, view=64, recursive=False):
@@ -70,41 +62,16 @@ def default_value(key, view):
     return None if v is None else next((d for n, d in v.items() if n.startswith("(")), None)
 
 
-class Service:
-    def __init__(self, binary, data, work):
-        self.log = os.path.join(work, "service.log")
-        port_file = os.path.join(work, "port")
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data,
-                                      "--log", self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
-            if time.time() > deadline or self.proc.poll() is not None:
-                raise SystemExit("FAIL: kvservice did not start")
-            time.sleep(0.05)
-        self.port = int(open(port_file).read().strip())
-
+class Service(kvwine.Service):
     def targets(self):
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="latin-1"):
-                try:
-                    d = json.loads(line)
-                except ValueError:
-                    continue
-                out.append(bytes.fromhex(d["target_hex"]).decode("cp949", "replace") if "target_hex" in d
-                           else d.get("target", ""))
-        return out
+        return [bytes.fromhex(d["target_hex"]).decode("cp949", "replace") if "target_hex" in d
+                else d.get("target", "") for d in self.entries()]
 
     def wait_for(self, target, timeout=10):
         deadline = time.time() + timeout
         while target not in self.targets() and time.time() < deadline:
             time.sleep(0.2)
         return self.targets().count(target)
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait()
 
 
 class Prefix:
