@@ -14,7 +14,6 @@ Runs inside the prefix that wine-run.sh --shell prepared.
   host_update_test.py HOSTSIM_EXE KESTROVASE_DLL KVUPDATER_EXE FIXTURES NATIVE_OUT SOURCE_DIR
 """
 import hashlib
-import json
 import os
 import shutil
 import socket
@@ -24,24 +23,11 @@ import tempfile
 import threading
 import time
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import kvwine  # noqa: E402
+from kvwine import check, failures, wait_for, wine, winpath  # noqa: E402
+
 TRAILER = 72  # r | s | "KvSig256" after the signed bytes
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wine(*args, timeout=120):
-    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
-    return r.returncode, r.stdout.decode("utf-8", "replace")
 
 
 def read(path):
@@ -49,48 +35,19 @@ def read(path):
         return f.read()
 
 
-def wait_for(done, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if done():
-            return True
-        time.sleep(0.2)
-    return done()
-
-
-class Service:
+class Service(kvwine.Service):
     """kvservice with the version text and the library it announces; its request log."""
 
     def __init__(self, binary, data, work, version, newlib):
-        self.log = os.path.join(work, "service%d.log" % time.time_ns())
-        port_file = self.log + ".port"
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data, "--log",
-                                      self.log, "--version", version, "--newlib", newlib],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(lambda: os.path.exists(port_file) and os.path.getsize(port_file) > 0, 10):
-            raise SystemExit("FAIL: kvservice did not start")
-        self.address = "127.0.0.1:" + open(port_file).read().strip()
+        super().__init__(binary, data, work, "--version", version, "--newlib", newlib,
+                         log="service%d.log" % time.time_ns())
 
     def requests(self):
         """(target bytes, user agent) of every request so far."""
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="latin-1"):
-                try:
-                    d = json.loads(line)
-                except ValueError:
-                    continue
-                agent = dict((k.lower(), v) for k, v in d.get("headers", [])).get("user-agent", "")
-                out.append((bytes.fromhex(d.get("target_hex", "")), agent))
-        return out
+        return super().requests("user-agent", "", hex_target="bytes")
 
     def count(self, part):
         return sum(1 for t, _ in self.requests() if part in t)
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait()
 
 
 class CutPeer:
