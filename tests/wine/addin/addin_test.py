@@ -8,7 +8,6 @@ with a script and checks hostsim's log, the service's request log and the regist
 
   addin_test.py word|visibility|excel|powerpoint HOSTSIM_EXE KESTROVASE_DLL NATIVE_OUT SOURCE_DIR SCREENS
 """
-import json
 import os
 import re
 import shutil
@@ -17,59 +16,17 @@ import sys
 import tempfile
 import time
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import kvwine  # noqa: E402
+from kvwine import check, failures, wine, winpath  # noqa: E402
 
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wine(*args, cwd=None, timeout=120):
-    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout, cwd=cwd)
-    return r.returncode, r.stdout.decode("utf-8", "replace")
-
-
-class Service:
-    def __init__(self, binary, data, work):
-        self.log = os.path.join(work, "service.log")
-        port_file = os.path.join(work, "port")
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data, "--log",
-                                      self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
-            if time.time() > deadline or self.proc.poll() is not None:
-                raise SystemExit("FAIL: kvservice did not start")
-            time.sleep(0.05)
-        self.port = int(open(port_file).read().strip())
-
+class Service(kvwine.Service):
     def requests(self):
         """(target as text, user agent) of every request so far; targets are code page 949 bytes."""
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="latin-1"):
-                try:
-                    d = json.loads(line)
-                except ValueError:
-                    continue
-                target = bytes.fromhex(d.get("target_hex", "")).decode("cp949", "replace")
-                agent = dict((k.lower(), v) for k, v in d.get("headers", [])).get("user-agent", "")
-                out.append((target, agent))
-        return out
+        return super().requests("user-agent", "", hex_target="cp949")
 
     def targets(self):
         return [t for t, _ in self.requests()]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait()
 
 
 class Host:
