@@ -8,16 +8,15 @@ Screenshots go to SCREENS.
 
   popup_test.py POPUP_DRIVER_EXE KESTROVASE_DLL NATIVE_OUT_DIR SOURCE_DIR SCREENS
 """
-import json
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
-import time
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from kvwine import Service, Shooter, check, failures, winpath  # noqa: E402
+from kvwine import wine as wine_run  # noqa: E402
 
 PLACEHOLDER = "필요한 서식을 입력해 주세요"
 MESSAGES = {
@@ -29,74 +28,8 @@ MESSAGES = {
 ALL_IDS = {234, 223, 236, 219, 216, 225, 230, 228, 229, 211, 212, 215, 235, 231, 232, 233, 226, 2, 213}
 
 
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def wine(*args, timeout=120):
-    r = subprocess.run(["wine", *args], capture_output=True, timeout=timeout)
-    return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
-
-
-class Service:
-    def __init__(self, binary, data, work):
-        self.log = os.path.join(work, "service.log")
-        port_file = os.path.join(work, "port")
-        self.proc = subprocess.Popen([binary, "--port", "0", "--port-file", port_file, "--data", data,
-                                      "--log", self.log], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not (os.path.exists(port_file) and os.path.getsize(port_file) > 0):
-            if time.time() > deadline or self.proc.poll() is not None:
-                raise SystemExit("FAIL: kvservice did not start")
-            time.sleep(0.05)
-        self.port = int(open(port_file).read().strip())
-
-    def targets(self):
-        out = []
-        if os.path.exists(self.log):
-            for line in open(self.log, encoding="latin-1"):
-                try:
-                    out.append(json.loads(line).get("target", ""))
-                except ValueError:
-                    pass
-        return out
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-
-class Shooter(threading.Thread):
-    """Takes a screenshot whenever the driver announces NAME.ready, cropped to the window."""
-
-    def __init__(self, work, screens):
-        super().__init__(daemon=True)
-        self.work, self.screens, self.stopped = work, screens, False
-
-    def run(self):
-        while not self.stopped:
-            for name in os.listdir(self.work):
-                if not name.endswith(".ready"):
-                    continue
-                base = name[:-6]
-                try:
-                    w, h, x, y = open(os.path.join(self.work, name)).read().split()
-                    crop = ["-crop", "%sx%s+%s+%s" % (w, h, x, y), "+repage"]
-                except ValueError:
-                    crop = []
-                xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True)
-                subprocess.run(["convert", "xwd:-"] + crop + [os.path.join(self.screens, base + ".png")],
-                               input=xwd.stdout, capture_output=True)
-                os.remove(os.path.join(self.work, name))
-                open(os.path.join(self.work, base + ".done"), "w").close()
-            time.sleep(0.1)
+    return wine_run(*args, timeout=timeout, with_stderr=True)
 
 
 def run(driver, *args, timeout=120):
