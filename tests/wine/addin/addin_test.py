@@ -182,7 +182,8 @@ def case_word(host, service, shell_log):
     check(toggled is not None and [l.split("Visible [put] ")[1][:2] for l in toggled if "Visible [put]" in l] == ["0 ", "-1"],
           "word: 검색창보기 hides, then shows again")
     # The shell starts one recorder per page; they may finish in any order.
-    deadline = time.time() + 10
+    # On a loaded machine a recorder may take a while to start: wait for all three.
+    deadline = time.time() + 45
     while time.time() < deadline and not (os.path.exists(shell_log) and len(open(shell_log).read().split()) >= 3):
         time.sleep(0.2)
     pages = sorted(open(shell_log, encoding="latin-1").read().split()) if os.path.exists(shell_log) else []
