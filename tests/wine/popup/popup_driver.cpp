@@ -31,34 +31,15 @@
 #include "addin/taskpane/PreviewLayer.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
+#include "platform/WinText.h"
 
 namespace {
 
 using namespace kv;
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& s, UINT cp = CP_UTF8) {
-    if (s.empty()) return std::wstring();
-    int n = MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
-    return out;
-}
-
-std::string Ansi(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
+// What this program prints and hands on: text that does not convert still shows, substituted.
+std::string Utf8(const std::wstring& w) { return WideToCodePageLossy(CP_UTF8, w); }
+std::string Ansi(const std::wstring& w) { return WideToCodePageLossy(CP_ACP, w); }
 
 std::string Escape(const std::string& s) {
     std::string out;
@@ -293,7 +274,8 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
 
 int RunPopup(const std::wstring& dll, int port, int level, int cls, const std::wstring& dir, const std::wstring& name,
              int click) {
-    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const UniqueModule resourceModule(LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HMODULE resources = resourceModule.get();
     if (!resources) {
         std::printf("FAIL: cannot load %s\n", Utf8(dll).c_str());
         return 1;
@@ -326,14 +308,14 @@ int RunPopup(const std::wstring& dll, int port, int level, int cls, const std::w
     std::printf("result=%d\n", result);
     for (const std::string& a : shell.opened) std::printf("opened %s\n", a.c_str());
     DestroyWindow(owner);
-    FreeLibrary(resources);
     return 0;
 }
 
 // ---- splash ----------------------------------------------------------------------------------
 
 int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstring& name) {
-    HMODULE resources = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const UniqueModule resourceModule(LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HMODULE resources = resourceModule.get();
     if (!resources) {
         std::printf("FAIL: cannot load %s\n", Utf8(dll).c_str());
         return 1;
@@ -352,7 +334,8 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
     GetWindowRect(owner, &o);
     std::printf("owner %ld %ld %ld %ld splash %ld %ld\n", o.left, o.top, o.right, o.bottom, r.left, r.top);
     // The window's pixels, read without pumping: what Show painted.
-    HDC screen = GetDC(splash.hwnd());
+    const WindowDc screenDc(splash.hwnd());
+    HDC screen = screenDc.get();
     int matching = 0, samples = 0;
     UniqueBitmap picture(static_cast<HBITMAP>(LoadImageW(resources, MAKEINTRESOURCEW(273), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     UniqueMemoryDc mem(CreateCompatibleDC(screen));
@@ -365,7 +348,6 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
             }
         }
     }
-    ReleaseDC(splash.hwnd(), screen);
     std::printf("splash pixels matching=%d of %d\n", matching, samples);
     std::fflush(stdout);
     if (name != L"-") SaveWindow(splash.hwnd(), dir + L"\\" + name + L".bmp");
@@ -373,7 +355,6 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
     splash.Destroy();
     std::printf("splash destroyed=%d\n", IsWindow(window) ? 0 : 1);
     DestroyWindow(owner);
-    FreeLibrary(resources);
     return 0;
 }
 
@@ -419,8 +400,9 @@ public:
 
 // One GET to kvservice whose target marks the log.
 void Mark(int port, const std::string& name) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return;
+    const UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket) return;
+    const SOCKET s = socket.get();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<u_short>(port));
@@ -432,10 +414,9 @@ void Mark(int port, const std::string& name) {
         while (recv(s, buffer, sizeof buffer, 0) > 0) {
         }
     }
-    closesocket(s);
 }
 
-IOleInPlaceActiveObject* g_active = nullptr;
+ComPtr<IOleInPlaceActiveObject> g_active;
 HWND g_box = nullptr;
 HWND g_control = nullptr;
 
@@ -466,13 +447,13 @@ void PrintBoxState() {
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(g_box, WM_GETFONT, 0, 0));
     if (font) GetObjectW(font, sizeof lf, &lf);
     // The colours the pane gives the box, asked the way the box asks.
-    HDC dc = GetDC(g_box);
+    const WindowDc boxDc(g_box);
+    HDC dc = boxDc.get();
     SetTextColor(dc, RGB(1, 2, 3));
     SetBkMode(dc, OPAQUE);
     SendMessageW(g_control, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(g_box));
     const COLORREF colour = GetTextColor(dc);
     const int mode = GetBkMode(dc);
-    ReleaseDC(g_box, dc);
     std::printf("box text=\"%s\" face=%s height=%ld weight=%ld italic=%d charset=%d colour=%06lX transparent=%d focus=%d\n",
                 Escape(Utf8(Text(g_box))).c_str(), Utf8(lf.lfFaceName).c_str(), lf.lfHeight, lf.lfWeight,
                 lf.lfItalic ? 1 : 0, lf.lfCharSet, static_cast<unsigned long>(colour), mode == TRANSPARENT ? 1 : 0,
@@ -500,16 +481,16 @@ int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int fir
                                  nullptr, nullptr);
     HWND host = CreateWindowExW(0, L"AtlAxWin", L"KestrovaSE.SimTaskPane", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                 0, 300, 530, top, nullptr, nullptr, nullptr);
-    IUnknown* unknown = nullptr;
-    if (!host || FAILED(getControl(host, &unknown)) || !unknown ||
-        FAILED(unknown->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&g_active)))) {
+    ComPtr<IUnknown> unknown;
+    if (!host || FAILED(getControl(host, unknown.put())) || !unknown ||
+        FAILED(unknown.as(IID_IOleInPlaceActiveObject, &g_active))) {
         std::printf("FAIL: the control was not created\n");
         return 1;
     }
     g_active->GetWindow(&g_control);
-    ISimTaskPane* pane = nullptr;
+    ComPtr<ISimTaskPane> pane;
     static FakeApplication application;
-    if (FAILED(unknown->QueryInterface(IID_ISimTaskPane, reinterpret_cast<void**>(&pane))) ||
+    if (FAILED(unknown.as(IID_ISimTaskPane, &pane)) ||
         FAILED(pane->put_Application(&application))) {
         std::printf("FAIL: put_Application\n");
         return 1;
@@ -564,9 +545,10 @@ int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int fir
         PumpAsContainer(400);
     }
     std::fflush(stdout);
-    g_active->Release();
-    pane->Release();
-    unknown->Release();
+    // The control goes before its window and the apartment.
+    g_active.reset();
+    pane.reset();
+    unknown.reset();
     WSACleanup();
     DestroyWindow(top);
     OleUninitialize();
