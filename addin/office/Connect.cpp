@@ -10,6 +10,7 @@
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
+#include "platform/WinHandles.h"
 #include "addin/taskpane/SharedState.h"
 #include "addin/taskpane/TextCut.h"
 #include "platform/Network.h"
@@ -172,11 +173,10 @@ HRESULT CConnect::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    auto* connect = new (std::nothrow) CConnect(DefaultUpdateTrigger(), DefaultMembershipUi());
+    // The object starts with one reference, ours; the query adds the caller's.
+    const auto connect = kv::ComPtr<CConnect>::adopt(new (std::nothrow) CConnect(DefaultUpdateTrigger(), DefaultMembershipUi()));
     if (!connect) return E_OUTOFMEMORY;
-    const HRESULT hr = connect->QueryInterface(iid, object);
-    connect->Release();
-    return hr;
+    return connect->QueryInterface(iid, object);
 }
 
 CConnect::CConnect(UpdateTrigger& updates, MembershipUi& membership) : updates_(updates), membership_(membership) {
