@@ -11,7 +11,7 @@ export KV_OUT := $(abspath $(OUT))
 GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_BUILD_ROOT=$(KV_BUILD) \
        -DKV_THIRD_PARTY=$(KV_BUILD)/third_party -DKV_WINE_ROOT=$(KV_BUILD)/wine -DKV_NATIVE_BUILD=$(KV_BUILD)/linux
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build parts test demo bench clean
 
 all: build
 
@@ -28,10 +28,16 @@ build: configure
 	@cmake --build $(BUILD)/win64 -j $(JOBS)
 	@cmake --build $(BUILD)/win32 -j $(JOBS)
 
+# Only what the demo runs: the deliverables and the tools (the tests are built by `make test`).
+parts: configure
+	@cmake --build $(BUILD)/linux -j $(JOBS) --target parts
+	@cmake --build $(BUILD)/win64 -j $(JOBS) --target parts
+	@cmake --build $(BUILD)/win32 -j $(JOBS) --target parts
+
 test: build
 	@bash scripts/test.sh $(BUILD)
 
-demo: build
+demo: parts
 	@bash scripts/demo.sh
 
 bench: build

@@ -9,6 +9,13 @@
 # well under one. The base is keyed by `wine --version` and by the recipe below, so another Wine
 # or a changed recipe gets a fresh base. Only what this script started is stopped: the prefix's
 # wineserver and the Xvfb it started (by pid).
+#
+# Programs start through scripts/wine-bin/wine (first in PATH for the program and its children):
+# Wine's 64-bit loader, so that only genuinely 32-bit programs start the 32-bit loader. How this
+# machine runs 32-bit code ("native", or "emulated" through a qemu-i386 binfmt_misc handler) and
+# how long a 32-bit Wine program takes to start here are measured once per base prefix and
+# handed to the program as KV_I386_MODE and KV_I386_START (seconds): tests bound the time of
+# anything that starts 32-bit programs on top of that figure, never by a fixed number alone.
 #   --shell   run PROGRAM as a Linux command instead (a test driver that calls `wine` itself);
 #             WINEPREFIX, DISPLAY and the locale are exported to it.
 #   --keep    keep the throwaway prefix (its path is printed) for a look afterwards.
@@ -36,6 +43,8 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 export WINEARCH=win64
+# KV_WINE_BIN: another folder of Wine commands (the launcher's own test uses stand-ins).
+export PATH="${KV_WINE_BIN:-$top/scripts/wine-bin}:$PATH"
 
 # The recipe of the base prefix. Its text (and the environment it runs in) is part of the key.
 make_base() {
@@ -114,6 +123,30 @@ for link in "$prefix"/drive_c/users/*/*; do
   rm -f "$link" && mkdir -p "$link"
 done
 export WINEPREFIX="$prefix"
+
+# A handler enabled for i386 ELF programs comes before the kernel's own loader: then every 32-bit
+# program runs in the emulator.
+if grep -qsx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then KV_I386_MODE=emulated; else KV_I386_MODE=native; fi
+export KV_I386_MODE
+# The start-up of a 32-bit program, measured in the first run of a base and mode: a 64-bit
+# program first brings up the wineserver and services, then a 32-bit cmd.exe is timed.
+startup_file="$base.i386-start-$KV_I386_MODE"
+(
+  flock 9
+  if [ ! -s "$startup_file" ]; then
+    timeout 120 wine cmd.exe /c exit 0 >/dev/null 2>&1
+    t0=$(date +%s%N)
+    if timeout 300 wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
+      t1=$(date +%s%N)
+      awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f\n", ns / 1e9 }' >"$startup_file"
+      echo "wine-run: a 32-bit program starts in $(cat "$startup_file") s here ($KV_I386_MODE)" >&2
+    else
+      echo "wine-run: a 32-bit program did not start ($KV_I386_MODE); scripts/deps.sh sets this machine up" >&2
+      exit 1
+    fi
+  fi
+) 9>"$root/.i386.lock" || exit 1
+export KV_I386_START="$(cat "$startup_file")"
 
 prog="$1"; shift
 if [ "$shell" = 1 ]; then

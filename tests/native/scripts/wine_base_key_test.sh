@@ -11,6 +11,8 @@ mkdir -p "$work/bin"
 cat >"$work/bin/wine" <<'EOS'
 #!/usr/bin/env bash
 [ "${1:-}" = --version ] && { echo "$FAKE_WINE_VERSION"; exit 0; }
+# The 32-bit program whose start-up the launcher measures: it takes 0.3 s here.
+case "${1:-}" in *syswow64*) echo x >>"$FAKE_WINE_LOG"; sleep 0.3 ;; esac
 exit 0
 EOS
 cat >"$work/bin/wineboot" <<'EOS'
@@ -31,8 +33,8 @@ EOS
 chmod +x "$work/bin/"*
 
 run() {  # version -> prints the version that made the base the program sees
-  FAKE_WINE_VERSION="$1" PATH="$work/bin:$PATH" KV_WINE_ROOT="$work/wine" \
-    bash "$launcher" --timeout 20 --shell -- sh -c 'cat "$WINEPREFIX/made-by"' 2>"$work/err"
+  FAKE_WINE_VERSION="$1" FAKE_WINE_LOG="$work/i386-starts" PATH="$work/bin:$PATH" KV_WINE_BIN="$work/bin" \
+    KV_WINE_ROOT="$work/wine" bash "$launcher" --timeout 20 --shell -- sh -c 'cat "$WINEPREFIX/made-by"; echo "$KV_I386_START" >>"$0"' "$work/seen" 2>"$work/err"
 }
 status=0
 expect() {  # version expected-maker
@@ -46,5 +48,11 @@ bases=$(find "$work/wine" -maxdepth 1 -name 'base*' -type d | wc -l)
 [ "$bases" -eq 2 ] || { echo "FAIL: $bases base prefixes, expected 2"; status=1; }
 runs=$(find "$work/wine" -maxdepth 1 -name 'run.*' | wc -l)
 [ "$runs" -eq 0 ] || { echo "FAIL: $runs throwaway prefixes left behind"; status=1; }
-[ "$status" -eq 0 ] && echo "ok: one base per Wine version"
+# The 32-bit start-up is measured once per base (two bases here) and handed to every run.
+starts=$(wc -l <"$work/i386-starts")
+[ "$starts" -eq 2 ] || { echo "FAIL: the 32-bit start-up was measured $starts times, expected 2"; status=1; }
+if ! awk '$1 < 0.3 || $1 > 5 { bad = 1 } END { exit bad || NR != 3 }' "$work/seen"; then
+  echo "FAIL: runs saw start-up times $(tr '\n' ' ' <"$work/seen"), expected three of 0.3 s or a little more"; status=1
+fi
+[ "$status" -eq 0 ] && echo "ok: one base per Wine version, the 32-bit start-up measured once per base"
 exit "$status"
