@@ -5,6 +5,12 @@
 set -u
 build="${1:-build}"
 passed=0; failed=0; skipped=0; rc=0; suites=0
+started=$(date +%s)
+if grep -qsx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+  echo "== 32-bit programs run in the qemu-i386 emulator here (a binfmt_misc handler)"
+else
+  echo "== 32-bit programs run natively here"
+fi
 for flavour in linux win64 win32; do
   dir="$build/$flavour"
   [ -f "$dir/CTestTestfile.cmake" ] || continue
@@ -28,6 +34,7 @@ for flavour in linux win64 win32; do
   passed=$((passed + total - bad - notrun)); failed=$((failed + bad)); skipped=$((skipped + notrun))
 done
 echo
+echo "test: $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s"
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$suites" -gt 0 ] || { echo "test: no build tree under $build" >&2; rc=1; }
 [ "$failed" -eq 0 ] || rc=1

@@ -33,7 +33,7 @@ UUID_RE = re.compile(r"^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-
 EXIT_IN_USE, EXIT_BAD_CODE = 3, 6
 
 def wine(*args, timeout=120):
-    return kvwine.wine(*args, timeout=timeout, encoding="cp949")
+    return kvwine.wine(*args, timeout=kvwine.i386_bound(timeout), encoding="cp949")
 
 
 def reg_query(key, view=64, recursive=False):
@@ -165,9 +165,10 @@ def uninstall_from_entry(root, folder, what):
         return
     # Not through pipes: the copy inherits them and would hold the reader until it ends.
     rc = subprocess.run(["wine", m.group(1), "/S"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                        timeout=60).returncode
+                        timeout=kvwine.i386_bound(60)).returncode
     check(rc == 0, "%s: the uninstaller started (exit %d)" % (what, rc))
-    deadline = time.time() + 90
+    # The uninstaller, then its copy: two 32-bit starts.
+    deadline = time.time() + kvwine.i386_bound(90, starts=2)
     while os.path.exists(folder) and time.time() < deadline:
         time.sleep(0.5)
     deadline = time.time() + 30
@@ -208,7 +209,7 @@ def screenshot(setup_win, screens):
     proc = subprocess.Popen(["wine", setup_win], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.makedirs(screens, exist_ok=True)
     png = os.path.join(screens, "installer-welcome.png")
-    mean, deadline = 0.0, time.time() + 30
+    mean, deadline = 0.0, time.time() + kvwine.i386_bound(30)
     # Xvfb's background is black; the page is mostly white. One more second lets it finish drawing.
     while mean <= 0.1 and time.time() < deadline:
         time.sleep(1)

@@ -24,6 +24,16 @@ def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+# How long a 32-bit Wine program takes to start here (wine-run.sh measures it once): on a kernel
+# that runs no 32-bit code the program runs in an emulator and starts many times slower.
+I386_START = float(os.environ.get("KV_I386_START") or 0)
+
+
+def i386_bound(seconds, starts=1):
+    """A time limit for work that starts `starts` 32-bit programs: `seconds` on top of their start-up."""
+    return seconds + starts * I386_START
+
+
 def wine(*args, timeout=120, cwd=None, encoding="utf-8", with_stderr=False, detached=False):
     """(exit code, stdout text[, stderr text]) of one Wine command.
 

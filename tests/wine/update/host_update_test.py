@@ -25,7 +25,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import kvwine  # noqa: E402
-from kvwine import check, failures, wait_for, wine, winpath  # noqa: E402
+from kvwine import check, failures, i386_bound, wait_for, wine, winpath  # noqa: E402
 
 TRAILER = 72  # r | s | "KvSig256" after the signed bytes
 
@@ -316,7 +316,7 @@ def case_older_system(s, service_bin, data):
         check(os.path.exists(new) and os.path.exists(os.path.join(templates, unchanged)),
               "older system: a host still holds the library: no clean-up, no updater")
         check(first.wait(timeout=120) == 0, "older system: the last host ended")
-        check(wait_for(lambda: not os.path.exists(new), 40), "older system: the updater swapped the files")
+        check(wait_for(lambda: not os.path.exists(new), i386_bound(40)), "older system: the updater swapped the files")
         check(read(os.path.join(folder, "KestrovaSE.dll")) == s.built_bytes
               and read(os.path.join(folder, "KestrovaSE.dll_old")) == s.running_bytes,
               "older system: KestrovaSE.dll the new library, .dll_old the old one")
