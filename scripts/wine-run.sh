@@ -128,19 +128,16 @@ export WINEPREFIX="$prefix"
 # program runs in the emulator.
 if grep -qsx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then KV_I386_MODE=emulated; else KV_I386_MODE=native; fi
 export KV_I386_MODE
-# The start-up of a 32-bit program, measured in the first run of a base and mode: a 64-bit
-# program first brings up the wineserver and services, then a 32-bit cmd.exe is timed.
+# The start-up of a 32-bit program, measured in the first run of a base and mode.
 startup_file="$base.i386-start-$KV_I386_MODE"
 (
   flock 9
   if [ ! -s "$startup_file" ]; then
-    timeout 120 wine cmd.exe /c exit 0 >/dev/null 2>&1
-    t0=$(date +%s%N)
-    if timeout 300 wine 'C:\windows\syswow64\cmd.exe' /c exit 0 >/dev/null 2>&1; then
-      t1=$(date +%s%N)
-      awk -v ns=$((t1 - t0)) 'BEGIN { printf "%.1f\n", ns / 1e9 }' >"$startup_file"
+    if bash "$top/scripts/i386-startup.sh" >"$startup_file.tmp"; then
+      mv "$startup_file.tmp" "$startup_file"
       echo "wine-run: a 32-bit program starts in $(cat "$startup_file") s here ($KV_I386_MODE)" >&2
     else
+      rm -f "$startup_file.tmp"
       echo "wine-run: a 32-bit program did not start ($KV_I386_MODE); scripts/deps.sh sets this machine up" >&2
       exit 1
     fi

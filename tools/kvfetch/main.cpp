@@ -1,8 +1,10 @@
-// kvfetch [--slot cert|week|free|template|update] [--head] [--cookie-address URL]
+// kvfetch [--slot cert|week|free|template|update] [--head] [--time] [--cookie-address URL]
 //         [--deadline MS] [--max-body BYTES] URL
 // Runs one reply-reading exchange on the slot (default free) and writes the reply body to
 // stdout byte for byte. Exit 0 when the exchange succeeded, 1 when it failed, 2 on bad
-// arguments. --head prints what the parser read from the head on stderr.
+// arguments. --head prints what the parser read from the head on stderr; --time prints how
+// long the exchange took ("exchange-ms: N"), without the program's own start.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,7 +19,7 @@ namespace {
 int Usage(const char* why) {
     std::fprintf(stderr, "kvfetch: %s\n", why);
     std::fprintf(stderr,
-                 "usage: kvfetch [--slot cert|week|free|template|update] [--head] [--cookie-address URL]\n"
+                 "usage: kvfetch [--slot cert|week|free|template|update] [--head] [--time] [--cookie-address URL]\n"
                  "               [--deadline MS] [--max-body BYTES] URL\n");
     return 2;
 }
@@ -48,7 +50,7 @@ void PrintHead(const kv::HttpParser& reply) {
 
 int Run(int argc, char** argv) {
     kv::ReplySlot slot = kv::ReplySlot::FreeSearch;
-    bool head = false;
+    bool head = false, time = false;
     std::string url;
     std::string cookieAddress;
     unsigned long long deadlineMs = 0, maxBody = 0;
@@ -58,6 +60,8 @@ int Run(int argc, char** argv) {
         bool hasValue = i + 1 < argc;
         if (arg == "--head") {
             head = true;
+        } else if (arg == "--time") {
+            time = true;
         } else if (arg == "--slot") {
             if (!hasValue || !kv::ParseReplySlot(argv[++i], &slot)) return Usage("--slot needs cert, week, free, template or update");
         } else if (arg == "--cookie-address") {
@@ -93,12 +97,18 @@ int Run(int argc, char** argv) {
     client.SetLimits(slot, limits);
 
     bool ok;
+    const auto started = std::chrono::steady_clock::now();
     {
         kv::NetSession session(net);
         ok = session.started() && client.HttpExchange(slot, address);
     }
+    const auto took = std::chrono::steady_clock::now() - started;
     const kv::HttpParser& reply = client.Reply(slot);
     if (head) PrintHead(reply);
+    if (time) {
+        std::fprintf(stderr, "exchange-ms: %lld\n",
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    }
 
     kv::SetBinaryStdout();
     const std::string& body = reply.body();

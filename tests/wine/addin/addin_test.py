@@ -308,9 +308,12 @@ def main():
         shell_log = os.path.join(work, "shell.txt")
         recorder = os.path.join(work, "record.js")
         with open(recorder, "w") as f:
+            # Three recorders may append at once, and an open file refuses the others: retry.
             f.write('var fso = new ActiveXObject("Scripting.FileSystemObject");\n'
-                    'var f = fso.OpenTextFile("%s", 8, true);\n'
-                    'f.WriteLine(WScript.Arguments(0));\nf.Close();\n' % winpath(shell_log).replace("\\", "\\\\"))
+                    'for (var i = 0; i < 200; i++) {\n'
+                    '  try { var f = fso.OpenTextFile("%s", 8, true); f.WriteLine(WScript.Arguments(0)); f.Close(); break; }\n'
+                    '  catch (e) { WScript.Sleep(50); }\n'
+                    '}\n' % winpath(shell_log).replace("\\", "\\\\"))
         steps = [
             ("reg", "add", "HKLM\\SOFTWARE\\kestrovaSE\\1.0.0", "/v", "service", "/d", "127.0.0.1:%d" % service.port,
              "/f", "/reg:64"),

@@ -189,7 +189,7 @@ UpdaterRun RunUpdater(const ScratchFolder& folder, const wchar_t* held, DWORD ho
             shown = ::GetTickCount();
         }
         if (hold && run.windowSeen && ::GetTickCount() - shown >= holdMs) hold.reset();
-        if (probe != Probe::None && !run.probed && now >= 1000) {
+        if (probe != Probe::None && !run.probed && run.windowSeen && ::GetTickCount() - shown >= 1000) {
             if (HWND window = MainWindowOf(info.dwProcessId)) SendProbe(probe, window, &run);
         }
         ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
