@@ -105,7 +105,7 @@ write_sources_without_failed() {
 apt_install() {
   local log="$work/install.log"
   say "installing packages: $(missing_pkgs)"
-  if $SUDO apt-get install -y -qq --no-install-recommends "${PKGS[@]}" >"$log" 2>&1; then return 0; fi
+  if $SUDO apt-get install -y -qq --no-install-recommends "${PKGS[@]}" >"$log" 2>&1; then say "installed"; return 0; fi
   grep -E '^(E|W):|held broken|Depends:' "$log" | head -n 12 | sed 's/^/  apt: /' >&2
   if [ ! -s "$failed_suites" ]; then return 1; fi
   # Typical cause: the amd64 libraries stand at a suite's newer versions while their i386 twins
@@ -116,7 +116,7 @@ apt_install() {
   say "retrying it once with those suites left out, for this one command only (sources copied to $dir, the system's files untouched)"
   $SUDO apt-get install -y -qq --no-install-recommends \
     -o Dir::Etc::sourcelist="$dir/sources.list" -o Dir::Etc::sourceparts="$dir/parts" \
-    "${PKGS[@]}" >"$log" 2>&1 && return 0
+    "${PKGS[@]}" >"$log" 2>&1 && { say "installed, with those suites left out"; return 0; }
   grep -E '^(E|W):|held broken|Depends:' "$log" | head -n 12 | sed 's/^/  apt: /' >&2
   return 1
 }
