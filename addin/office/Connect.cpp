@@ -6,6 +6,7 @@
 
 #include "addin/com/ComRegistration.h"
 #include "addin/com/ComServer.h"
+#include "addin/office/HostModel.h"
 #include "addin/office/RibbonDefinition.h"
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
@@ -25,10 +26,6 @@ constexpr wchar_t kControlProgId[] = L"KestrovaSE.SimTaskPane";
 constexpr wchar_t kPaneTitle[] = L"서식 검색";
 constexpr wchar_t kPowerPointProgId[] = L"PowerPoint.Application";
 constexpr int kPaneWidth = 300;
-
-constexpr DISPID kDocumentOpen = 4;
-constexpr DISPID kWorkbookOpen = 1567;
-constexpr DISPID kAfterPresentationOpen = 2021;
 
 // The hosts' application interfaces; answered only by the host they belong to.
 constexpr IID kWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -93,9 +90,9 @@ HRESULT InvokeThrough(ITypeInfo* dispatch, void* self, DISPID id, WORD flags, DI
 
 // One host event interface on the application object. The add-in object owns it and cuts the
 // link (Disconnect) before it lets go, so an event after that reaches nothing.
-class HostEventSink final : public IDispatch {
+class ApplicationEventSink final : public IDispatch {
 public:
-    HostEventSink(CConnect* owner, const IID& iid, DISPID eventId) : owner_(owner), iid_(iid), eventId_(eventId) {
+    ApplicationEventSink(CConnect* owner, const IID& iid, DISPID eventId) : owner_(owner), iid_(iid), eventId_(eventId) {
         ModuleAddRef();
     }
 
@@ -157,7 +154,7 @@ public:
     }
 
 private:
-    ~HostEventSink() { ModuleRelease(); }
+    ~ApplicationEventSink() { ModuleRelease(); }
 
     LONG refs_ = 1;
     CConnect* owner_;
@@ -307,14 +304,14 @@ void CConnect::ConnectSinks() {
         const IID* iid;
         DISPID eventId;
     } kinds[3] = {
-        {&DIID_WordApplicationEvents, kDocumentOpen},
-        {&DIID_ExcelAppEvents, kWorkbookOpen},
-        {&DIID_PowerPointEApplication, kAfterPresentationOpen},
+        {&DIID_WordApplicationEvents, kDocumentOpenId},
+        {&DIID_ExcelAppEvents, kWorkbookOpenId},
+        {&DIID_PowerPointEApplication, kAfterPresentationOpenId},
     };
     for (int i = 0; i < 3; ++i) {
-        auto* sink = new (std::nothrow) HostEventSink(this, *kinds[i].iid, kinds[i].eventId);
+        auto* sink = new (std::nothrow) ApplicationEventSink(this, *kinds[i].iid, kinds[i].eventId);
         if (!sink) continue;
-        ComPtr<HostEventSink> owned = ComPtr<HostEventSink>::adopt(sink);
+        ComPtr<ApplicationEventSink> owned = ComPtr<ApplicationEventSink>::adopt(sink);
         if (SUCCEEDED(sink->Connect(application_.get()))) {
             sinks_[i] = std::move(owned);
         } else {
@@ -324,7 +321,7 @@ void CConnect::ConnectSinks() {
 }
 
 void CConnect::DisconnectSinks() {
-    for (ComPtr<HostEventSink>& sink : sinks_) {
+    for (ComPtr<ApplicationEventSink>& sink : sinks_) {
         if (sink) sink->Disconnect();
         sink.reset();
     }
@@ -682,7 +679,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
     if (!connected_) return;
     std::string caption;  // the 250-byte buffer, cleared for every event
     ComPtr<_CustomTaskPane> pane;
-    if (eventId == kDocumentOpen) {
+    if (eventId == kDocumentOpenId) {
         ComPtr<IDispatch> word;
         Variant window;
         if (SUCCEEDED(application_.as(kWordApplication, &word)) &&
@@ -706,7 +703,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
             }
         }
         if (active) ReturnFocus(active);
-    } else if (eventId == kWorkbookOpen) {
+    } else if (eventId == kWorkbookOpenId) {
         ComPtr<IDispatch> excel;
         if (SUCCEEDED(application_.as(kExcelApplication, &excel)) && ReadCaption(excel.get(), &caption)) {
             openedDocumentName_ = caption;
@@ -719,7 +716,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
             std::vector<char> text = Buffer(caption);
             control->put_SearchFileName(text.data());
         }
-    } else if (eventId == kAfterPresentationOpen) {
+    } else if (eventId == kAfterPresentationOpenId) {
         CLSID clsid = {};
         ComPtr<IUnknown> running;
         ComPtr<IDispatch> powerPoint;
