@@ -11,7 +11,9 @@
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
+#include "addin/update/LibraryEntry.h"
 #include "platform/WinHandles.h"
+#include "addin/taskpane/PaneWindows.h"
 #include "addin/taskpane/SharedState.h"
 #include "addin/taskpane/TextCut.h"
 #include "platform/Network.h"
@@ -289,6 +291,7 @@ STDMETHODIMP CConnect::OnConnection(IDispatch* Application, ext_ConnectMode, IDi
         hostMajorVersion_ = settings.hostMajorVersion;
         identity_ = settings.identity;
         connected_ = true;
+        AddinConnected();
 
         AddinLogSender sender;
         AddinLogState state;
@@ -329,6 +332,9 @@ void CConnect::DisconnectSinks() {
 
 STDMETHODIMP CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
     return Guard([&] {
+        // The first of this and OnBeginShutdown takes the process off the host count; at the
+        // last host the templates clean-up and the updater start run there.
+        if (connected_) AddinLeaving(PaneDocumentsFolder());
         // Unloaded while the host runs, nothing may be left that calls back into this object.
         connected_ = false;
         DisconnectSinks();
@@ -368,19 +374,24 @@ STDMETHODIMP CConnect::OnStartupComplete(SAFEARRAY**) {
 STDMETHODIMP CConnect::OnBeginShutdown(SAFEARRAY**) {
     return Guard([&] {
         if (!connected_) return S_OK;
-        int32_t key = ActiveWindowKey();
-        if (programKind_ == ProgramKind::PowerPoint) PowerPointWindowKey(application_.get(), &key);
-        ComPtr<_CustomTaskPane> pane;
-        FindPane(key, &pane);
-        if (!pane) return S_OK;
-        ComPtr<IDispatch> content;
-        if (FAILED(pane->get_ContentControl(content.put())) || !content) return S_OK;
-        VARIANT_BOOL visible = VARIANT_FALSE;
-        // An unreadable visibility leaves the stored value as it was.
-        if (FAILED(pane->get_Visible(&visible))) return S_OK;
-        SystemSettings().WriteNumber(SettingsRoot::User, kUserSettingsKey, "visible", visible == VARIANT_TRUE ? 1 : 0);
+        SavePaneVisibility();
+        AddinLeaving(PaneDocumentsFolder());
         return S_OK;
     });
+}
+
+void CConnect::SavePaneVisibility() {
+    int32_t key = ActiveWindowKey();
+    if (programKind_ == ProgramKind::PowerPoint) PowerPointWindowKey(application_.get(), &key);
+    ComPtr<_CustomTaskPane> pane;
+    FindPane(key, &pane);
+    if (!pane) return;
+    ComPtr<IDispatch> content;
+    if (FAILED(pane->get_ContentControl(content.put())) || !content) return;
+    VARIANT_BOOL visible = VARIANT_FALSE;
+    // An unreadable visibility leaves the stored value as it was.
+    if (FAILED(pane->get_Visible(&visible))) return;
+    SystemSettings().WriteNumber(SettingsRoot::User, kUserSettingsKey, "visible", visible == VARIANT_TRUE ? 1 : 0);
 }
 
 // ---- Ribbon definition and task panes -----------------------------------------------------------

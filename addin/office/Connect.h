@@ -124,6 +124,8 @@ private:
 
     void ConnectSinks();
     void DisconnectSinks();
+    // OnBeginShutdown: the "visible" value from the pane of the active window.
+    void SavePaneVisibility();
     // The key of the thread's active window; of PowerPoint's application window where noted.
     static int32_t ActiveWindowKey();
     bool PowerPointWindowKey(IDispatch* application, int32_t* key);
