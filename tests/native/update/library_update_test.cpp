@@ -1,5 +1,6 @@
-// The replacement, the download check, the last unload and the download record over files in
-// memory: every path of the update with its end state (files, update state, temporaries).
+// The replacement, the download check, the last host's leaving and the download record over
+// files in memory: every path of the update with its end state (files, update state,
+// temporaries).
 #include <gtest/gtest.h>
 
 #include <functional>

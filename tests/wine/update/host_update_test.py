@@ -2,8 +2,8 @@
 """The self-update on its real path under Wine: hostsim.exe (the word processor) loads a
 registered copy of KestrovaSE.dll from a library folder of its own, the add-in's start-up check
 asks the service for the version through the pane's control, the replacement downloads through
-set_DownloadDll, and the host's end unloads the library (the last unload cleans the templates
-folder and starts KVUpdater.exe from the library folder). A host of version 11 never checks,
+set_DownloadDll, and at the host's end its add-in object, when it is the last host's, cleans
+the templates folder and starts KVUpdater.exe from the library folder. A host of version 11 never checks,
 and a document opened in the word processor never checks again.
 
 The running library is the build's library signed by another key (the same code, so its check
@@ -18,6 +18,7 @@ and neither host's exit waits on it.
 Runs inside the prefix that wine-run.sh --shell prepared.
   host_update_test.py HOSTSIM_EXE KESTROVASE_DLL KVUPDATER_EXE FIXTURES NATIVE_OUT SOURCE_DIR STANDIN_EXE
 """
+import contextlib
 import hashlib
 import os
 import shutil
@@ -207,7 +208,7 @@ def case_line_end(s, service_bin, data):
               and not any(b < 0x21 or b == 0x7f for b in updates[0][0]),
               "line end: the version's line end never raw in the request line (%r)" % (updates[0][0][:90] if updates else b""))
         check(proc.wait(timeout=120) == 0, "line end: host ended")
-        # Replaced in place: the last unload does not start the updater.
+        # Replaced in place: the last host's end does not start the updater.
         time.sleep(2)
         check(names(folder) == ["KVUpdater.exe", "KestrovaSE.dll", "KestrovaSE.dll_old"],
               "line end: the updater did not run at the unload")
@@ -289,13 +290,25 @@ def documents_folder():
     return r.stdout.strip()
 
 
-def case_older_system(s, service_bin, data):
-    """winxp64 for hostsim: "_new" waits; the last unload of two hosts cleans up and starts the updater."""
+@contextlib.contextmanager
+def older_system(s, service_bin, data, name):
+    """kvservice announcing another version, and hostsim told it runs on an older system
+    (winxp64), so the new library is left beside the library for the updater; yields the
+    service and the registry key of that setting."""
     svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
     key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(s.hostsim)
     try:
         rc, _ = wine("reg", "add", key, "/v", "Version", "/d", "winxp64", "/f")
-        check(rc == 0, "older system: winxp64 for hostsim")
+        check(rc == 0, "%s: winxp64 for hostsim" % name)
+        yield svc, key
+    finally:
+        wine("reg", "delete", key, "/f")
+        svc.stop()
+
+
+def case_older_system(s, service_bin, data):
+    """winxp64 for hostsim: "_new" waits; the end of the last of two hosts cleans up and starts the updater."""
+    with older_system(s, service_bin, data, "older system") as (svc, key):
         folder = s.library_folder("older", svc.address)
         documents = documents_folder()
         check(os.path.isdir(documents), "older system: the documents folder %s" % documents)
@@ -333,9 +346,6 @@ def case_older_system(s, service_bin, data):
               "clean-up: the edited template kept")
         wine("reg", "delete", key, "/f")
         s.loads("older system")
-    finally:
-        wine("reg", "delete", key, "/f")
-        svc.stop()
 
 
 def updater_notes(folder):
@@ -357,11 +367,7 @@ def updater_notes(folder):
 def case_last_host(s, service_bin, data, standin):
     """Older system, two hosts, the one started first ends last; the stand-in updater notes its
     starts."""
-    svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
-    key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(s.hostsim)
-    try:
-        rc, _ = wine("reg", "add", key, "/v", "Version", "/d", "winxp64", "/f")
-        check(rc == 0, "last host: winxp64 for hostsim")
+    with older_system(s, service_bin, data, "last host") as (svc, _):
         folder = s.library_folder("last-host", svc.address)
         shutil.copy(standin, os.path.join(folder, "KVUpdater.exe"))
 
@@ -389,9 +395,6 @@ def case_last_host(s, service_bin, data, standin):
         time.sleep(1)
         check(len(updater_notes(folder)[0]) == 1, "last host: still one start after the unload")
         wait_for(lambda: updater_notes(folder)[1] >= 1, 40)
-    finally:
-        wine("reg", "delete", key, "/f")
-        svc.stop()
 
 
 def main():
