@@ -33,16 +33,6 @@ std::wstring TemplatesFolderFor(const std::wstring& documentsFolder) {
     return documentsFolder.empty() ? std::wstring() : documentsFolder + L"\\kestrovas\\";
 }
 
-const char* LibraryVerdictName(LibraryVerdict verdict) {
-    switch (verdict) {
-        case LibraryVerdict::Accepted: return "accepted";
-        case LibraryVerdict::Unreadable: return "unreadable";
-        case LibraryVerdict::NotLibrary: return "not a 64-bit library";
-        case LibraryVerdict::BadSignature: return "no valid signature";
-    }
-    return "?";
-}
-
 const char* ReplacementResultName(ReplacementResult result) {
     switch (result) {
         case ReplacementResult::NoLibraryFolder: return "no library folder";

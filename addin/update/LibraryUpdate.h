@@ -47,7 +47,6 @@ bool LibraryPathsFor(const std::wstring& modulePath, LibraryPaths* paths);
 std::wstring TemplatesFolderFor(const std::wstring& documentsFolder);
 
 enum class LibraryVerdict { Accepted, Unreadable, NotLibrary, BadSignature };
-const char* LibraryVerdictName(LibraryVerdict verdict);
 
 // A library file is read whole for its check; anything larger is refused.
 constexpr size_t kLibrarySizeLimit = 64u << 20;
