@@ -21,6 +21,14 @@ bool Win32SwapSystem::Rename(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileW(from.c_str(), to.c_str()) != FALSE;
 }
 
+// Renaming opens the file for deletion; so does this look, and lets it go at once. Another
+// program's handle without delete sharing refuses both.
+bool Win32SwapSystem::Movable(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
 // The wait runs the thread's messages: a program that broadcasts with SendMessage (a settings
 // change, for one) waits on every top-level window, the updater's hidden one included. The
 // quit message that may come from a closed window is dropped here; the program ends after the

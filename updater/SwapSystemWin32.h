@@ -12,6 +12,7 @@ public:
     bool Exists(const std::wstring& path) override;
     bool Delete(const std::wstring& path) override;
     bool Rename(const std::wstring& from, const std::wstring& to) override;
+    bool Movable(const std::wstring& path) override;
     void Sleep(int milliseconds) override;
 };
 

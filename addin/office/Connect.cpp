@@ -6,11 +6,14 @@
 
 #include "addin/com/ComRegistration.h"
 #include "addin/com/ComServer.h"
+#include "addin/office/HostModel.h"
 #include "addin/office/RibbonDefinition.h"
 #include "addin/service/ServiceConfig.h"
 #include "addin/service/Settings.h"
 #include "addin/service/UsageLog.h"
+#include "addin/update/LibraryEntry.h"
 #include "platform/WinHandles.h"
+#include "addin/taskpane/PaneWindows.h"
 #include "addin/taskpane/SharedState.h"
 #include "addin/taskpane/TextCut.h"
 #include "platform/Network.h"
@@ -25,10 +28,6 @@ constexpr wchar_t kControlProgId[] = L"KestrovaSE.SimTaskPane";
 constexpr wchar_t kPaneTitle[] = L"서식 검색";
 constexpr wchar_t kPowerPointProgId[] = L"PowerPoint.Application";
 constexpr int kPaneWidth = 300;
-
-constexpr DISPID kDocumentOpen = 4;
-constexpr DISPID kWorkbookOpen = 1567;
-constexpr DISPID kAfterPresentationOpen = 2021;
 
 // The hosts' application interfaces; answered only by the host they belong to.
 constexpr IID kWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -93,9 +92,9 @@ HRESULT InvokeThrough(ITypeInfo* dispatch, void* self, DISPID id, WORD flags, DI
 
 // One host event interface on the application object. The add-in object owns it and cuts the
 // link (Disconnect) before it lets go, so an event after that reaches nothing.
-class HostEventSink final : public IDispatch {
+class ApplicationEventSink final : public IDispatch {
 public:
-    HostEventSink(CConnect* owner, const IID& iid, DISPID eventId) : owner_(owner), iid_(iid), eventId_(eventId) {
+    ApplicationEventSink(CConnect* owner, const IID& iid, DISPID eventId) : owner_(owner), iid_(iid), eventId_(eventId) {
         ModuleAddRef();
     }
 
@@ -157,7 +156,7 @@ public:
     }
 
 private:
-    ~HostEventSink() { ModuleRelease(); }
+    ~ApplicationEventSink() { ModuleRelease(); }
 
     LONG refs_ = 1;
     CConnect* owner_;
@@ -292,6 +291,7 @@ STDMETHODIMP CConnect::OnConnection(IDispatch* Application, ext_ConnectMode, IDi
         hostMajorVersion_ = settings.hostMajorVersion;
         identity_ = settings.identity;
         connected_ = true;
+        AddinConnected();
 
         AddinLogSender sender;
         AddinLogState state;
@@ -307,14 +307,14 @@ void CConnect::ConnectSinks() {
         const IID* iid;
         DISPID eventId;
     } kinds[3] = {
-        {&DIID_WordApplicationEvents, kDocumentOpen},
-        {&DIID_ExcelAppEvents, kWorkbookOpen},
-        {&DIID_PowerPointEApplication, kAfterPresentationOpen},
+        {&DIID_WordApplicationEvents, kDocumentOpenId},
+        {&DIID_ExcelAppEvents, kWorkbookOpenId},
+        {&DIID_PowerPointEApplication, kAfterPresentationOpenId},
     };
     for (int i = 0; i < 3; ++i) {
-        auto* sink = new (std::nothrow) HostEventSink(this, *kinds[i].iid, kinds[i].eventId);
+        auto* sink = new (std::nothrow) ApplicationEventSink(this, *kinds[i].iid, kinds[i].eventId);
         if (!sink) continue;
-        ComPtr<HostEventSink> owned = ComPtr<HostEventSink>::adopt(sink);
+        ComPtr<ApplicationEventSink> owned = ComPtr<ApplicationEventSink>::adopt(sink);
         if (SUCCEEDED(sink->Connect(application_.get()))) {
             sinks_[i] = std::move(owned);
         } else {
@@ -324,7 +324,7 @@ void CConnect::ConnectSinks() {
 }
 
 void CConnect::DisconnectSinks() {
-    for (ComPtr<HostEventSink>& sink : sinks_) {
+    for (ComPtr<ApplicationEventSink>& sink : sinks_) {
         if (sink) sink->Disconnect();
         sink.reset();
     }
@@ -332,6 +332,9 @@ void CConnect::DisconnectSinks() {
 
 STDMETHODIMP CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
     return Guard([&] {
+        // The first of this and OnBeginShutdown takes the process off the host count; at the
+        // last host the templates clean-up and the updater start run there.
+        if (connected_) AddinLeaving(PaneDocumentsFolder());
         // Unloaded while the host runs, nothing may be left that calls back into this object.
         connected_ = false;
         DisconnectSinks();
@@ -371,19 +374,24 @@ STDMETHODIMP CConnect::OnStartupComplete(SAFEARRAY**) {
 STDMETHODIMP CConnect::OnBeginShutdown(SAFEARRAY**) {
     return Guard([&] {
         if (!connected_) return S_OK;
-        int32_t key = ActiveWindowKey();
-        if (programKind_ == ProgramKind::PowerPoint) PowerPointWindowKey(application_.get(), &key);
-        ComPtr<_CustomTaskPane> pane;
-        FindPane(key, &pane);
-        if (!pane) return S_OK;
-        ComPtr<IDispatch> content;
-        if (FAILED(pane->get_ContentControl(content.put())) || !content) return S_OK;
-        VARIANT_BOOL visible = VARIANT_FALSE;
-        // An unreadable visibility leaves the stored value as it was.
-        if (FAILED(pane->get_Visible(&visible))) return S_OK;
-        SystemSettings().WriteNumber(SettingsRoot::User, kUserSettingsKey, "visible", visible == VARIANT_TRUE ? 1 : 0);
+        SavePaneVisibility();
+        AddinLeaving(PaneDocumentsFolder());
         return S_OK;
     });
+}
+
+void CConnect::SavePaneVisibility() {
+    int32_t key = ActiveWindowKey();
+    if (programKind_ == ProgramKind::PowerPoint) PowerPointWindowKey(application_.get(), &key);
+    ComPtr<_CustomTaskPane> pane;
+    FindPane(key, &pane);
+    if (!pane) return;
+    ComPtr<IDispatch> content;
+    if (FAILED(pane->get_ContentControl(content.put())) || !content) return;
+    VARIANT_BOOL visible = VARIANT_FALSE;
+    // An unreadable visibility leaves the stored value as it was.
+    if (FAILED(pane->get_Visible(&visible))) return;
+    SystemSettings().WriteNumber(SettingsRoot::User, kUserSettingsKey, "visible", visible == VARIANT_TRUE ? 1 : 0);
 }
 
 // ---- Ribbon definition and task panes -----------------------------------------------------------
@@ -682,7 +690,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
     if (!connected_) return;
     std::string caption;  // the 250-byte buffer, cleared for every event
     ComPtr<_CustomTaskPane> pane;
-    if (eventId == kDocumentOpen) {
+    if (eventId == kDocumentOpenId) {
         ComPtr<IDispatch> word;
         Variant window;
         if (SUCCEEDED(application_.as(kWordApplication, &word)) &&
@@ -706,7 +714,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
             }
         }
         if (active) ReturnFocus(active);
-    } else if (eventId == kWorkbookOpen) {
+    } else if (eventId == kWorkbookOpenId) {
         ComPtr<IDispatch> excel;
         if (SUCCEEDED(application_.as(kExcelApplication, &excel)) && ReadCaption(excel.get(), &caption)) {
             openedDocumentName_ = caption;
@@ -719,7 +727,7 @@ void CConnect::HostEventHandler(DISPID eventId) {
             std::vector<char> text = Buffer(caption);
             control->put_SearchFileName(text.data());
         }
-    } else if (eventId == kAfterPresentationOpen) {
+    } else if (eventId == kAfterPresentationOpenId) {
         CLSID clsid = {};
         ComPtr<IUnknown> running;
         ComPtr<IDispatch> powerPoint;

@@ -25,7 +25,7 @@
 
 namespace kv {
 
-class HostEventSink;
+class ApplicationEventSink;
 
 // A dispatch interface whose IDispatch half is answered from the type information of I (the
 // dispatch description of the dual interface). The final class supplies the type information
@@ -124,6 +124,8 @@ private:
 
     void ConnectSinks();
     void DisconnectSinks();
+    // OnBeginShutdown: the "visible" value from the pane of the active window.
+    void SavePaneVisibility();
     // The key of the thread's active window; of PowerPoint's application window where noted.
     static int32_t ActiveWindowKey();
     bool PowerPointWindowKey(IDispatch* application, int32_t* key);
@@ -150,7 +152,7 @@ private:
     ComPtr<ICTPFactory> paneFactory_;
     ComPtr<IDispatch> application_;
     ComPtr<IDispatch> addinInstance_;
-    ComPtr<HostEventSink> sinks_[3];  // Word, Excel, PowerPoint: the order they are connected in
+    ComPtr<ApplicationEventSink> sinks_[3];  // Word, Excel, PowerPoint: the order they are connected in
     ProgramKind programKind_ = ProgramKind::None;
     int32_t hostMajorVersion_ = 0;
     Identity identity_;

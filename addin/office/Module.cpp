@@ -40,11 +40,11 @@ public:
 }  // namespace
 }  // namespace kv
 
-// Under the loader lock: the shared host-process count on attach; on detach, at the last
-// process, the templates clean-up and the updater start (no shell call: the documents folder
-// is the one a pane cached). Only a process whose attach counted is taken off again.
+// Under the loader lock only bookkeeping: the shared host-process count. The last host's work
+// (templates clean-up, updater start) runs when its add-in object disconnects or begins its
+// shut-down (CConnect); here only for a process still counted at its unload, and then only the
+// file clean-up (no shell call: the documents folder is the one a pane cached).
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    static bool counted = false;
     if (reason == DLL_PROCESS_ATTACH) {
         kv::SetModuleHandle(instance);
         DisableThreadLibraryCalls(instance);
@@ -53,9 +53,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         } catch (...) {
             return FALSE;
         }
-        counted = true;
-    } else if (reason == DLL_PROCESS_DETACH && counted) {
-        counted = false;
+    } else if (reason == DLL_PROCESS_DETACH) {
         try {
             kv::LibraryDetached(kv::PaneDocumentsFolder());
         } catch (...) {

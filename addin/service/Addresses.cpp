@@ -37,8 +37,6 @@ std::string BestSearchPath(const std::string& program) {
 
 std::string BannerListPath() { return "/k_app/banner_list.asp"; }
 std::string LoginStatusPath() { return "/k_app/login_status.asp"; }
-std::string VersionFilePath() { return "/k_app/update/kestrovase_version.ini"; }
-std::string NewLibraryPath() { return "/k_app/update/file_x64/KestrovaSE_new.dll"; }
 std::string LoginPagePath() { return "/k_app/login.asp"; }
 std::string LogoutPagePath() { return "/k_app/logout.asp"; }
 

@@ -28,8 +28,6 @@ std::string BannerListPath();
 
 // Login, update.
 std::string LoginStatusPath();
-std::string VersionFilePath();
-std::string NewLibraryPath();
 std::string LoginPagePath();
 std::string LogoutPagePath();
 std::string PreviewImagePath(const std::string& imageName);

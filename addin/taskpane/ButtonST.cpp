@@ -276,16 +276,6 @@ void CButtonST::SetFlat(bool flat) {
     Redraw();
 }
 
-void CButtonST::SetDrawBorder(bool on) {
-    drawBorder_ = on;
-    Redraw();
-}
-
-void CButtonST::SetFlatFocus(bool on) {
-    flatFocus_ = on;
-    Redraw();
-}
-
 void CButtonST::SetColors(COLORREF in, COLORREF out, COLORREF caption) {
     colorIn_ = in;
     colorOut_ = out;
@@ -526,7 +516,7 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
         if (!flat_) {
             UniqueBrush shadow(::CreateSolidBrush(::GetSysColor(COLOR_BTNSHADOW)));
             if (shadow) ::FrameRect(dc, &r, shadow.get());
-        } else if (drawBorder_) {
+        } else {
             Draw3dRect(dc, r, ::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNHILIGHT));
         }
     } else if (!flat_) {
@@ -554,8 +544,8 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
     // 6. Caption.
     DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state);
 
-    // 7. Focus.
-    if (state.focused && (!flat_ || flatFocus_)) {
+    // 7. Focus: flat buttons draw none.
+    if (state.focused && !flat_) {
         RECT focus = r;
         ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(dc, &focus);

@@ -113,8 +113,6 @@ public:
 
     // Flat buttons (the default) have no 3-D edge and track hover; non-flat ones never do.
     void SetFlat(bool flat);
-    void SetDrawBorder(bool on);     // flat: sunken border while pressed (default on)
-    void SetFlatFocus(bool on);      // flat: draw the focus rectangle too (default off)
     // Background of plain CButtonST: in = hovered or pressed, out = otherwise; caption colour.
     void SetColors(COLORREF in, COLORREF out, COLORREF caption);
 
@@ -156,8 +154,6 @@ private:
     UniqueWindow owned_;  // set when Create() made the window
     bool defaultButton_ = false;
     bool flat_ = true;
-    bool drawBorder_ = true;
-    bool flatFocus_ = false;
     bool dimmed_ = false;
     bool mouseOver_ = false;
     int align_ = kAlignLeft;

@@ -57,9 +57,8 @@ struct PreviewRequest {
     std::string title;
 };
 
-// What an entry click or a button leads to outside the controller. Opening a template and the
-// preview popup are filled in by their own parts; until then an open fetches nothing and a
-// preview shows nothing (NoPaneActions).
+// What an entry click or a button leads to outside the controller: the loading splash, opening
+// a template, the preview popup and the control's activation, all of them the control's.
 class PaneActions {
 public:
     virtual ~PaneActions() = default;
@@ -72,16 +71,6 @@ public:
     virtual void RequestUiActivation() = 0;
     // After the search button: in-place activation.
     virtual void RequestInPlaceActivation() = 0;
-};
-
-class NoPaneActions : public PaneActions {
-public:
-    void ShowSplash() override {}
-    void CloseSplash() override {}
-    void OpenTemplate(const std::string&, const std::string&, int32_t) override {}
-    int RunPreview(const PreviewRequest&) override { return 0; }
-    void RequestUiActivation() override {}
-    void RequestInPlaceActivation() override {}
 };
 
 struct PaneServices {

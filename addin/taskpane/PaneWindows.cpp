@@ -37,7 +37,7 @@ CPaneWindows::~CPaneWindows() { OnDestroy(); }
 
 void CPaneWindows::OnCreate(HWND control) {
     control_ = control;
-    // 1. The documents folder, for the clean-up at the last unload.
+    // 1. The documents folder, for the last host's templates clean-up.
     wchar_t folder[MAX_PATH] = {};
     if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder))) {
         DocumentsFolder() = folder;

@@ -17,8 +17,8 @@
 
 namespace kv {
 
-// The process-wide documents folder, stored when a pane's window is created (the clean-up at
-// the last unload uses it). Empty until then.
+// The process-wide documents folder, stored when a pane's window is created (the last host's
+// templates clean-up uses it). Empty until then.
 std::wstring PaneDocumentsFolder();
 
 class CPaneWindows {

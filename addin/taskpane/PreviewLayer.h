@@ -58,14 +58,6 @@ public:
     virtual bool LogoutLoaded(PopupLogin&) { return false; }
 };
 
-// Until the membership part provides the submission: nothing is sent, the pending action stays
-// 0, and Submit reports NotYet.
-class NotYetLoginSubmitter : public LoginSubmitter {
-public:
-    Outcome Submit(PopupLogin&) override { return Outcome::NotYet; }
-    void AnswerLoaded(PopupLogin& popup) override { popup.SetPendingAction(0); }
-};
-
 struct PopupContext {
     const ServiceConfig& config;
     const Identity& identity;

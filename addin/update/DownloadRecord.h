@@ -1,5 +1,5 @@
-// Which files of the templates folder are exactly as the pane downloaded them. The clean-up at
-// the last unload deletes only those, never a document the user changed or put there.
+// Which files of the templates folder are exactly as the pane downloaded them. The last host's
+// clean-up deletes only those, never a document the user changed or put there.
 //
 // FileDownloadRecord keeps the record as a text file in the templates folder itself,
 // "kestrova_downloads.txt", one line per downloaded file:

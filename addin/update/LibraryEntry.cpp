@@ -7,13 +7,30 @@
 
 namespace kv {
 
-void LibraryAttached() { SystemSharedState().AddHostProcess(); }
+namespace {
 
-void LibraryDetached(const std::wstring& documentsFolder) {
+HostProcessPlace& ThisProcess() {
+    static HostProcessPlace place(SystemSharedState());
+    return place;
+}
+
+void Leave(const std::wstring& documentsFolder, CleanUpPlace where) {
     Win32UpdateFileSystem files;
     Win32UpdateSystem system;
-    LibraryUnloaded(SystemSharedState(), files, system, OwnModulePath(), documentsFolder);
+    // The module path only serves the updater start.
+    const std::wstring module = where == CleanUpPlace::AddinShutdown ? OwnModulePath() : std::wstring();
+    HostProcessLeaves(ThisProcess(), files, system, module, documentsFolder, where);
 }
+
+}  // namespace
+
+void LibraryAttached() { ThisProcess().Enter(); }
+
+void AddinConnected() { ThisProcess().Enter(); }
+
+void AddinLeaving(const std::wstring& documentsFolder) { Leave(documentsFolder, CleanUpPlace::AddinShutdown); }
+
+void LibraryDetached(const std::wstring& documentsFolder) { Leave(documentsFolder, CleanUpPlace::LoaderLock); }
 
 SignatureCheck& UpdateSignatureCheck() {
     static const std::unique_ptr<SignatureCheck> check = MakeP256Check(kUpdatePublicKey);

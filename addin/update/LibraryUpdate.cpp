@@ -33,16 +33,6 @@ std::wstring TemplatesFolderFor(const std::wstring& documentsFolder) {
     return documentsFolder.empty() ? std::wstring() : documentsFolder + L"\\kestrovas\\";
 }
 
-const char* LibraryVerdictName(LibraryVerdict verdict) {
-    switch (verdict) {
-        case LibraryVerdict::Accepted: return "accepted";
-        case LibraryVerdict::Unreadable: return "unreadable";
-        case LibraryVerdict::NotLibrary: return "not a 64-bit library";
-        case LibraryVerdict::BadSignature: return "no valid signature";
-    }
-    return "?";
-}
-
 const char* ReplacementResultName(ReplacementResult result) {
     switch (result) {
         case ReplacementResult::NoLibraryFolder: return "no library folder";
@@ -137,11 +127,20 @@ ReplacementResult ReplaceLibrary(SharedState& state, UpdateFileSystem& files, Up
     return ReplacementResult::LeftBeside;
 }
 
-UnloadResult LibraryUnloaded(SharedState& state, UpdateFileSystem& files, UpdateSystem& system,
-                             const std::wstring& modulePath, const std::wstring& documentsFolder,
-                             DownloadRecord* record) {
+void HostProcessPlace::Enter() {
+    if (!counted_.exchange(true)) state_.AddHostProcess();
+}
+
+bool HostProcessPlace::Leave() {
+    if (!counted_.exchange(false)) return false;
+    return state_.RemoveHostProcess() == 0;
+}
+
+UnloadResult HostProcessLeaves(HostProcessPlace& place, UpdateFileSystem& files, UpdateSystem& system,
+                               const std::wstring& modulePath, const std::wstring& documentsFolder,
+                               CleanUpPlace where, DownloadRecord* record) {
     UnloadResult result;
-    if (state.RemoveHostProcess() != 0) return result;
+    if (!place.Leave()) return result;
     result.lastProcess = true;
 
     const std::wstring templates = TemplatesFolderFor(documentsFolder);
@@ -160,9 +159,10 @@ UnloadResult LibraryUnloaded(SharedState& state, UpdateFileSystem& files, Update
         if (ownRecord && result.templatesDeleted > 0) ownRecord->Save();
     }
 
+    if (where != CleanUpPlace::AddinShutdown) return result;
     LibraryPaths paths;
     if (!LibraryPathsFor(modulePath, &paths)) return result;
-    if (state.UpdateState() != kUpdateReplaced && files.Exists(paths.newLibrary)) {
+    if (place.state().UpdateState() != kUpdateReplaced && files.Exists(paths.newLibrary)) {
         system.StartUpdater(paths.updater);
         result.updaterStarted = true;
     }

@@ -1,7 +1,7 @@
 // The self-update's steps as pure routines over the file system, the system, the signature
 // check, the pane's download and the process-shared state: the library replacement after a
-// version difference, the check a downloaded library must pass, and the last unload with its
-// templates-folder clean-up and the updater start.
+// version difference, the check a downloaded library must pass, and the last host's leaving
+// with its templates-folder clean-up and the updater start.
 //
 // Never a broken library: a new library is always downloaded to a temporary file in the
 // library folder first and used only when the reply was complete, every byte was written and
@@ -9,6 +9,7 @@
 // Only then do the renames run, and a failed rename is undone, so the library name always
 // holds a loadable library.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,7 +47,6 @@ bool LibraryPathsFor(const std::wstring& modulePath, LibraryPaths* paths);
 std::wstring TemplatesFolderFor(const std::wstring& documentsFolder);
 
 enum class LibraryVerdict { Accepted, Unreadable, NotLibrary, BadSignature };
-const char* LibraryVerdictName(LibraryVerdict verdict);
 
 // A library file is read whole for its check; anything larger is refused.
 constexpr size_t kLibrarySizeLimit = 64u << 20;
@@ -87,19 +87,52 @@ ReplacementResult ReplaceLibrary(SharedState& state, UpdateFileSystem& files, Up
                                  SignatureCheck& check, LibrarySource& source, const std::wstring& modulePath,
                                  const char* newestVersion);
 
+// This process's place in the host-process count of SharedState. The process is counted when
+// the library is loaded and taken off once, at the first of: its add-in object disconnecting
+// or beginning its shut-down, the library's unload. An add-in connected again while the
+// library stays loaded (switched off and on in a running host) counts the process again.
+class HostProcessPlace {
+public:
+    explicit HostProcessPlace(SharedState& state) : state_(state) {}
+    HostProcessPlace(const HostProcessPlace&) = delete;
+    HostProcessPlace& operator=(const HostProcessPlace&) = delete;
+
+    SharedState& state() { return state_; }
+    // Counts the process unless it is counted already.
+    void Enter();
+    // Takes the process off the count; true when this call did and no process is left.
+    bool Leave();
+
+private:
+    SharedState& state_;
+    std::atomic<bool> counted_{false};
+};
+
+// Where the last host's clean-up runs.
+enum class CleanUpPlace {
+    // The add-in object of the last host process disconnects or begins its shut-down: no
+    // loader lock is held, everything may run.
+    AddinShutdown,
+    // The library's unload notification of a process that was still counted then (no add-in
+    // object of it ended: the control alone in some program, or a registration run). The
+    // loader lock is held: file calls only, never a process start. A new library that waits
+    // stays on disk, and the next last host starts the updater for it.
+    LoaderLock,
+};
+
 struct UnloadResult {
     bool lastProcess = false;
     int templatesDeleted = 0;
     bool updaterStarted = false;
 };
 
-// The library leaves a process. At the last one: the templates folder loses the files the
-// record shows unchanged (nothing at all without a documents folder), and the updater starts
-// when "KestrovaSE_new.dll" waits beside the library and the library was not replaced in
-// place, also when there is no templates folder. record may be null: the record file of the
-// templates folder is used. Little work and no shell call: this runs under the loader lock.
-UnloadResult LibraryUnloaded(SharedState& state, UpdateFileSystem& files, UpdateSystem& system,
-                             const std::wstring& modulePath, const std::wstring& documentsFolder,
-                             DownloadRecord* record = nullptr);
+// The process leaves the count (HostProcessPlace::Leave). At the last one: the templates
+// folder loses the files the record shows unchanged (nothing at all without a documents
+// folder), and, where the place allows it, the updater starts when "KestrovaSE_new.dll" waits
+// beside the library and the library was not replaced in place, also when there is no
+// templates folder. record may be null: the record file of the templates folder is used.
+UnloadResult HostProcessLeaves(HostProcessPlace& place, UpdateFileSystem& files, UpdateSystem& system,
+                               const std::wstring& modulePath, const std::wstring& documentsFolder,
+                               CleanUpPlace where, DownloadRecord* record = nullptr);
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 // SHA-256 in plain C++ (FIPS 180-4), for the download record's content hashes: the record is
-// read at the last unload, under the loader lock, where no crypto provider should be opened.
+// read by the last host's clean-up, which may run in the library's unload notification under
+// the loader lock, where no crypto provider should be opened.
 #pragma once
 #include <array>
 #include <cstddef>

@@ -26,6 +26,9 @@ public:
     virtual bool Delete(const std::wstring& path) = 0;
     // Never replaces an existing target.
     virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
+    // Whether the file could be renamed now: it exists and no other program holds it open
+    // without delete sharing. Only a look: the answer may be stale by the rename.
+    virtual bool Movable(const std::wstring& path) = 0;
     virtual void Sleep(int milliseconds) = 0;
 };
 
@@ -38,15 +41,16 @@ struct SwapOutcome {
     Result result = Result::NoNewLibrary;
     int attempts = 0;
     int waits = 0;
-    // The attempts ran out with the library moved aside, and the previous library got the
-    // library name back so the add-in still loads.
-    bool restoredPrevious = false;
+    // How often the previous library got the library name back after a failed attempt.
+    int restores = 0;
 };
 
-// Each attempt: delete the previous library, but only while the library exists (once the
-// library was moved aside, the previous library is the only loadable copy); move the library
-// aside; give the new library the library name, which ends the swap. Otherwise wait
-// kSwapWaitMs and try again, up to the limit.
+// Each attempt: when the new library can be moved at all, delete the previous library, but
+// only while the library exists (once the library was moved aside, the previous library is
+// the only loadable copy); move the library aside; give the new library the library name,
+// which ends the swap. A failed attempt gives the previous library the library name back
+// before it waits kSwapWaitMs and tries again, up to the limit: whenever the updater waits,
+// or gives up, or is ended during a wait, a loadable library has the library's name.
 SwapOutcome RunSwap(SwapSystem& system, const SwapPaths& paths);
 
 }  // namespace kv

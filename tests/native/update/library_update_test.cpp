@@ -1,5 +1,6 @@
-// The replacement, the download check, the last unload and the download record over files in
-// memory: every path of the update with its end state (files, update state, temporaries).
+// The replacement, the download check, the last host's leaving and the download record over
+// files in memory: every path of the update with its end state (files, update state,
+// temporaries).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -202,10 +203,11 @@ TEST(SaveLibraryReply, OnlyACheckedCompleteFileTakesThePath) {
 const std::wstring kDocuments = L"C:\\Users\\u\\Documents";
 const std::wstring kTemplates = kDocuments + L"\\kestrovas\\";
 
-TEST(LibraryUnloaded, CleanUpAndUpdaterStart) {
+TEST(HostProcessLeaves, CleanUpAndUpdaterStart) {
+    constexpr CleanUpPlace kAddin = CleanUpPlace::AddinShutdown;
     struct Case {
         const char* name;
-        int32_t processes;  // before this unload
+        int32_t processes;  // counted before this one leaves, this one included
         int32_t state;
         bool newWaits;
         bool templatesFolder;
@@ -213,6 +215,7 @@ TEST(LibraryUnloaded, CleanUpAndUpdaterStart) {
         std::wstring module;
         int deleted;
         bool updater;
+        CleanUpPlace where = kAddin;
     };
     const Case cases[] = {
         {"other processes still hold it", 2, 2, true, true, kDocuments, kModule, 0, false},
@@ -225,6 +228,12 @@ TEST(LibraryUnloaded, CleanUpAndUpdaterStart) {
          true},
         {"documents folder unknown: nothing deleted", 1, 2, true, true, L"", kModule, 0, true},
         {"module path without folder", 1, 2, true, true, kDocuments, L"KestrovaSE.dll", 1, false},
+        // The unload notification of a process no add-in object of which left: the files only,
+        // never a process start under the loader lock.
+        {"under the loader lock, new library waits", 1, 2, true, true, kDocuments, kModule, 1, false,
+         CleanUpPlace::LoaderLock},
+        {"under the loader lock, others still hold it", 2, 2, true, true, kDocuments, kModule, 0, false,
+         CleanUpPlace::LoaderLock},
     };
     for (const Case& c : cases) {
         MemoryFiles files;
@@ -244,10 +253,12 @@ TEST(LibraryUnloaded, CleanUpAndUpdaterStart) {
         }
         test::RecordingSystem system;
         MemorySharedState state;
-        for (int i = 0; i < c.processes; ++i) state.AddHostProcess();
+        HostProcessPlace place(state);
+        place.Enter();
+        for (int i = 1; i < c.processes; ++i) state.AddHostProcess();
         state.SetUpdateState(c.state);
 
-        const UnloadResult got = LibraryUnloaded(state, files, system, c.module, c.documents);
+        const UnloadResult got = HostProcessLeaves(place, files, system, c.module, c.documents, c.where);
         SCOPED_TRACE(std::string(c.name) + ": " + Show(files));
         EXPECT_EQ(got.lastProcess, c.processes == 1);
         EXPECT_EQ(state.HostProcessCount(), c.processes - 1);
@@ -270,6 +281,74 @@ TEST(LibraryUnloaded, CleanUpAndUpdaterStart) {
             files.files[kTemplates + L"edited.xlsx"] = "as downloaded";
             EXPECT_TRUE(after.IsUnchanged(L"edited.xlsx")) << "still known";
         }
+    }
+}
+
+// Two host processes, A and B, over one shared block: the loads, the add-in objects' leaving
+// and connecting, and the unloads, in the order given. The updater starts once, at the leaving
+// of the last add-in object; an unload after its add-in left is bookkeeping only, and an
+// unload under the loader lock never starts it.
+TEST(HostProcessLeaves, TwoHostsInAnyOrder) {
+    struct Step {
+        char process;  // 'A' or 'B'
+        enum Kind { Load, Connect, Leave, Unload } kind;
+    };
+    using S = Step;
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        int updaterAtStep;  // -1: never
+        int32_t countAfter;
+    } const cases[] = {
+        {"B's add-in ends last",
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Leave}, {'B', S::Unload}}, 4, 0},
+        {"A's add-in ends last, B unloaded first",
+         {{'A', S::Load}, {'B', S::Load}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Leave}, {'A', S::Unload}}, 4, 0},
+        {"both add-ins end before either unloads",
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Unload}}, 3, 0},
+        {"leaving twice (shut-down, then disconnection) counts once",
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Leave}}, 4, 0},
+        // A's add-in switched off and on again while A runs: A counts again, so B is not last.
+        {"an add-in connected again counts its process again",
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Connect}, {'B', S::Leave}, {'A', S::Leave}}, 5, 0},
+        {"a connection of a process still counted adds nothing",
+         {{'A', S::Load}, {'A', S::Connect}, {'B', S::Load}, {'B', S::Leave}, {'A', S::Leave}}, 4, 0},
+        // B holds the library without an add-in object ending (the control alone): its unload is
+        // the last, under the loader lock, and starts nothing.
+        {"the last process had no add-in that ended",
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Unload}}, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryFiles files;
+        files.files[kLibrary] = kOld;
+        files.files[kNew] = K().good;
+        test::RecordingSystem system;
+        MemorySharedState state;
+        state.SetUpdateState(kUpdateLeftBeside);
+        HostProcessPlace a(state), b(state);
+        int updaterAt = -1;
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            HostProcessPlace& place = c.steps[i].process == 'A' ? a : b;
+            const size_t before = system.started.size();
+            switch (c.steps[i].kind) {
+                case S::Load: place.Enter(); break;
+                case S::Connect: place.Enter(); break;
+                case S::Leave:
+                    HostProcessLeaves(place, files, system, kModule, kDocuments, CleanUpPlace::AddinShutdown);
+                    break;
+                case S::Unload:
+                    HostProcessLeaves(place, files, system, kModule, kDocuments, CleanUpPlace::LoaderLock);
+                    break;
+            }
+            if (system.started.size() != before) {
+                EXPECT_EQ(updaterAt, -1) << "started again at step " << i;
+                updaterAt = static_cast<int>(i);
+            }
+        }
+        EXPECT_EQ(updaterAt, c.updaterAtStep);
+        EXPECT_LE(system.started.size(), 1u);
+        EXPECT_EQ(state.HostProcessCount(), c.countAfter);
     }
 }
 

@@ -2,17 +2,23 @@
 """The self-update on its real path under Wine: hostsim.exe (the word processor) loads a
 registered copy of KestrovaSE.dll from a library folder of its own, the add-in's start-up check
 asks the service for the version through the pane's control, the replacement downloads through
-set_DownloadDll, and the host's end unloads the library (the last unload cleans the templates
-folder and starts KVUpdater.exe from the library folder). A host of version 11 never checks,
+set_DownloadDll, and at the host's end its add-in object, when it is the last host's, cleans
+the templates folder and starts KVUpdater.exe from the library folder. A host of version 11 never checks,
 and a document opened in the word processor never checks again.
 
 The running library is the build's library signed by another key (the same code, so its check
 accepts only the build's key, and its bytes differ from the download); the download is the
 build's signed library.
 
+Two hosts on an older system, with a stand-in updater that notes each start and how far the
+starting host's log had come: the updater starts once, from the add-in object of the host
+that ends last while it shuts down (not from the library's unload, under the loader lock),
+and neither host's exit waits on it.
+
 Runs inside the prefix that wine-run.sh --shell prepared.
-  host_update_test.py HOSTSIM_EXE KESTROVASE_DLL KVUPDATER_EXE FIXTURES NATIVE_OUT SOURCE_DIR
+  host_update_test.py HOSTSIM_EXE KESTROVASE_DLL KVUPDATER_EXE FIXTURES NATIVE_OUT SOURCE_DIR STANDIN_EXE
 """
+import contextlib
 import hashlib
 import os
 import shutil
@@ -116,16 +122,18 @@ class Setup:
         return folder
 
     def host(self, steps, background=False, version="16.0"):
-        """hostsim as the word processor with steps; (rc, log lines) or (proc, log)."""
+        """hostsim as the word processor with steps; (rc, log lines) or (proc, log). Its log's
+        Windows path is KV_HOST_LOG in its environment, which an updater it starts inherits."""
         self.runs += 1
         script = os.path.join(self.work, "script%d.txt" % self.runs)
         with open(script, "w", encoding="utf-8") as f:
             f.write("\n".join(steps) + "\n")
         log = os.path.join(self.work, "host%d.log" % self.runs)
         out = open(log, "wb")
+        env = dict(os.environ, KV_HOST_LOG=winpath(log))
         proc = subprocess.Popen(["wine", self.hostsim, "--app", "word", "--version", version, "--script",
                                  winpath(script)], stdout=out, stderr=subprocess.DEVNULL,
-                                cwd=os.path.dirname(self.hostsim))
+                                cwd=os.path.dirname(self.hostsim), env=env)
         if background:
             return proc, log
         rc = proc.wait(timeout=180)
@@ -200,7 +208,7 @@ def case_line_end(s, service_bin, data):
               and not any(b < 0x21 or b == 0x7f for b in updates[0][0]),
               "line end: the version's line end never raw in the request line (%r)" % (updates[0][0][:90] if updates else b""))
         check(proc.wait(timeout=120) == 0, "line end: host ended")
-        # Replaced in place: the last unload does not start the updater.
+        # Replaced in place: the last host's end does not start the updater.
         time.sleep(2)
         check(names(folder) == ["KVUpdater.exe", "KestrovaSE.dll", "KestrovaSE.dll_old"],
               "line end: the updater did not run at the unload")
@@ -282,13 +290,25 @@ def documents_folder():
     return r.stdout.strip()
 
 
-def case_older_system(s, service_bin, data):
-    """winxp64 for hostsim: "_new" waits; the last unload of two hosts cleans up and starts the updater."""
+@contextlib.contextmanager
+def older_system(s, service_bin, data, name):
+    """kvservice announcing another version, and hostsim told it runs on an older system
+    (winxp64), so the new library is left beside the library for the updater; yields the
+    service and the registry key of that setting."""
     svc = Service(service_bin, data, s.work, "0.9.97.1", s.built)
     key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(s.hostsim)
     try:
         rc, _ = wine("reg", "add", key, "/v", "Version", "/d", "winxp64", "/f")
-        check(rc == 0, "older system: winxp64 for hostsim")
+        check(rc == 0, "%s: winxp64 for hostsim" % name)
+        yield svc, key
+    finally:
+        wine("reg", "delete", key, "/f")
+        svc.stop()
+
+
+def case_older_system(s, service_bin, data):
+    """winxp64 for hostsim: "_new" waits; the end of the last of two hosts cleans up and starts the updater."""
+    with older_system(s, service_bin, data, "older system") as (svc, key):
         folder = s.library_folder("older", svc.address)
         documents = documents_folder()
         check(os.path.isdir(documents), "older system: the documents folder %s" % documents)
@@ -326,13 +346,59 @@ def case_older_system(s, service_bin, data):
               "clean-up: the edited template kept")
         wine("reg", "delete", key, "/f")
         s.loads("older system")
-    finally:
-        wine("reg", "delete", key, "/f")
-        svc.stop()
+
+
+def updater_notes(folder):
+    """The stand-in updater's notes: [(host log lines by then, last line)] of its starts, and
+    how many runs ended."""
+    path = os.path.join(folder, "updater_starts.txt")
+    if not os.path.exists(path):
+        return [], 0
+    starts, ends = [], 0
+    for line in open(path, encoding="utf-8", errors="replace").read().splitlines():
+        if line.startswith("start "):
+            count, _, last = line[len("start "):].partition(" ")
+            starts.append((int(count), last))
+        elif line == "end":
+            ends += 1
+    return starts, ends
+
+
+def case_last_host(s, service_bin, data, standin):
+    """Older system, two hosts, the one started first ends last; the stand-in updater notes its
+    starts."""
+    with older_system(s, service_bin, data, "last host") as (svc, _):
+        folder = s.library_folder("last-host", svc.address)
+        shutil.copy(standin, os.path.join(folder, "KVUpdater.exe"))
+
+        last, last_log = s.host(["echo ready", "sleep 15000", "quit"], background=True)
+        check(wait_for(lambda: any("echo ready" in l for l in lines(last_log)), 90), "last host: first host up")
+        check(os.path.exists(os.path.join(folder, "KestrovaSE_new.dll")), "last host: KestrovaSE_new.dll waits beside")
+        rc, _ = s.host(["quit"])
+        check(rc == 0, "last host: the second host ran and ended")
+        time.sleep(2)
+        check(updater_notes(folder)[0] == [], "last host: no updater at the end of a host while another runs")
+
+        check(last.wait(timeout=180) == 0, "last host: the first host ended last")
+        starts, ends = updater_notes(folder)
+        check(len(starts) == 1, "last host: the updater started once (%s)" % starts)
+        check(ends == 0, "last host: the host ended while the updater still runs: its exit did not wait on it")
+        log = lines(last_log)
+        if starts:
+            count, at = starts[0]
+            before = log[:count]
+            # Started by the add-in object while the host shuts down, never from the library's
+            # unload after the host's own end.
+            check(count > 0 and any("shutting down" in l for l in before)
+                  and not any(l.startswith("host exit") for l in before),
+                  "last host: started from the add-in's shut-down, the host's log then ending %r" % at)
+        time.sleep(1)
+        check(len(updater_notes(folder)[0]) == 1, "last host: still one start after the unload")
+        wait_for(lambda: updater_notes(folder)[1] >= 1, 40)
 
 
 def main():
-    hostsim, built, updater, fixtures, native_out, src = (os.path.abspath(a) for a in sys.argv[1:7])
+    hostsim, built, updater, fixtures, native_out, src, standin = (os.path.abspath(a) for a in sys.argv[1:8])
     service_bin = os.path.join(native_out, "kvservice")
     data = os.path.join(src, "tools/kvservice/data")
     work = tempfile.mkdtemp(prefix="kvhostupdate.", dir=os.environ.get("WINEPREFIX"))
@@ -341,7 +407,7 @@ def main():
     check(rc == 0, "setup: Tarnwick.Connect listed for Word")
     s = Setup(hostsim, built, updater, fixtures, work)
     check(s.running_bytes != s.built_bytes and len(s.built_bytes) > 100000, "setup: the fixtures")
-    only = os.environ.get("KV_CASES", "equal,version-11,line-end,refused,together,older").split(",")
+    only = os.environ.get("KV_CASES", "equal,version-11,line-end,refused,together,older,last-host").split(",")
     try:
         if "equal" in only:
             case_equal(s, service_bin, data)
@@ -355,6 +421,8 @@ def main():
             case_together(s, service_bin, data)
         if "older" in only:
             case_older_system(s, service_bin, data)
+        if "last-host" in only:
+            case_last_host(s, service_bin, data, standin)
         if failures:
             for i in range(1, s.runs + 1):
                 print("--- hostsim log %d" % i)

@@ -2,7 +2,7 @@
 // them: every kind of refused download (CNG signature check, PE check) on both kinds of system
 // leaves the library intact and loadable; Wine's per-program version setting makes an older
 // system; two processes claim the update in the shared block at once. The start-up check,
-// the replacement and the last unload through a host are host_update_test.py's.
+// the replacement and the last host's end through a host are host_update_test.py's.
 //   update_test KestrovaSE.dll KVUpdater.exe FIXTURES [gtest options]
 //   update_test --claim EVENT   (child: claims the update, exit code 1 when it won)
 //   update_test --newer-system  (child: exit code 1 on a newer system)
