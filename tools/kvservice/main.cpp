@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -180,18 +181,14 @@ int main(int argc, char** argv) {
   server.Get(".*", handler);
   server.Post(".*", handler);
 
-  std::thread backend([&server] { server.listen_after_bind(); });
-  std::thread accepter([&front] { front.Run(); });
-
-  // The port file first: a reader of the start line may look for the file at once.
+  // The port file before anything runs: a reader of the start line may look for it at once, and
+  // a failure here has no thread to stop yet.
   if (!args.portFile.empty() && !WritePortFile(args.portFile, front.Port())) {
     std::fprintf(stderr, "kvservice: cannot write %s\n", args.portFile.c_str());
-    front.Stop();
-    accepter.join();
-    server.stop();
-    backend.join();
     return 1;
   }
+  std::thread backend([&server] { server.listen_after_bind(); });
+  std::thread accepter([&front] { front.Run(); });
   std::printf("kvservice listening on %s:%d\n", args.bind.c_str(), front.Port());
   std::fflush(stdout);
 
@@ -199,6 +196,8 @@ int main(int argc, char** argv) {
   sigwait(&stopSignals, &signalNumber);
   front.Stop();
   accepter.join();
+  // A stop before the back end's loop has begun would be lost, and its join would wait for good.
+  for (int i = 0; i < 500 && !server.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   server.stop();
   backend.join();
   return 0;
