@@ -39,6 +39,16 @@ SEQUENCE = [
 ]
 
 
+def package_version(version):
+    """The package's ProductVersion for the add-in version a.b.c.d: a.b.(100c+d). Windows
+    Installer compares only the first three fields, so 0.9.96.7 would be no upgrade of 0.9.96.6;
+    folded into the third field, every release is newer than the one before."""
+    fields = [int(f) for f in version.split(".")]
+    if len(fields) != 4 or fields[3] > 99 or fields[0] > 255 or fields[1] > 255 or fields[2] * 100 + fields[3] > 65535:
+        sys.exit("make_msi: version %s does not fold into a package version" % version)
+    return "%d.%d.%d" % (fields[0], fields[1], fields[2] * 100 + fields[3])
+
+
 def run(*args, cwd=None):
     r = subprocess.run(list(args), cwd=cwd, capture_output=True, text=True)
     if r.returncode != 0:
@@ -67,6 +77,10 @@ def class_rows(classes):
     for bits in sorted(classes):
         component, file_name = COMPONENTS[bits]
         for key in sorted(classes[bits]):
+            # A program id both libraries register alike is the 64-bit component's: a 32-bit
+            # component's row would land in a 32-bit copy that Windows does not read.
+            if bits == "32" and key.split("\\")[0].lower() not in CONTAINERS and classes["64"].get(key) == classes[bits][key]:
+                continue
             parts = key.split("\\")
             depth = 2 if parts[0].lower() in CONTAINERS else 1
             if len(parts) < depth:
@@ -125,7 +139,7 @@ def main():
                              (a.presence, "kvax32.dll"), (a.wxs, "KestrovaSE.wxs")):
             shutil.copy(source, os.path.join(work, name))
         msi = os.path.join(work, "KestrovaSE.msi")
-        run("wixl", "-a", "x64", "-D", "Version=" + a.version, "-o", msi, "KestrovaSE.wxs", cwd=work)
+        run("wixl", "-a", "x64", "-D", "Version=" + package_version(a.version), "-o", msi, "KestrovaSE.wxs", cwd=work)
 
         with open(a.classes) as f:
             classes = json.load(f)
