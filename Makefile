@@ -11,6 +11,15 @@ export KV_OUT := $(abspath $(OUT))
 GEN := -G Ninja -Wno-dev -DKV_OUT_ROOT=$(KV_OUT) -DKV_BUILD_ROOT=$(KV_BUILD) \
        -DKV_THIRD_PARTY=$(KV_BUILD)/third_party -DKV_WINE_ROOT=$(KV_BUILD)/wine -DKV_NATIVE_BUILD=$(KV_BUILD)/linux
 
+# Authenticode: the maker's code-signing certificate and key (PEM) for a release build, and a
+# file with the key's pass phrase when it has one; without them a development pair is made
+# under $(BUILD)/signing/ (cmake/Signing.cmake).
+CODESIGN_CERT ?=
+CODESIGN_KEY ?=
+CODESIGN_PASS ?=
+GEN += -DKV_CODESIGN_CERT=$(if $(CODESIGN_CERT),$(abspath $(CODESIGN_CERT))) -DKV_CODESIGN_KEY=$(if $(CODESIGN_KEY),$(abspath $(CODESIGN_KEY))) \
+       -DKV_CODESIGN_PASS=$(if $(CODESIGN_PASS),$(abspath $(CODESIGN_PASS)))
+
 .PHONY: all deps configure build parts test demo bench clean
 
 all: build

@@ -139,3 +139,32 @@ endmacro()
 
 # The native build tree beside a cross build (Linux-side helpers of the Wine tests live there).
 set(KV_NATIVE_BUILD "${KV_BUILD_ROOT}/linux" CACHE PATH "Native build tree")
+
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
+endif()
+
+# Shipped files: the linked file loses its debugging information and symbols, which go to
+# <file>.debug beside it (out/<flavour>/, never packed), linked to it by a .gnu_debuglink
+# section so that gdb reads a crash from a user's machine against the shipped file. The add-in
+# library then gets its update trailer (kvsign), and every shipped file is Authenticode-signed
+# last (cmake/Signing.cmake): the trailer is inside what Authenticode signs, and the trailer
+# check looks past the certificate table (addin/update/Signature.h).
+#   kv_ship(target [UPDATE_TRAILER])
+function(kv_ship target)
+  cmake_parse_arguments(S "UPDATE_TRAILER" "" "" ${ARGN})
+  set(file "$<TARGET_FILE:${target}>")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${KV_TRIPLE}-objcopy --only-keep-debug "${file}" "${file}.debug"
+    COMMAND ${KV_TRIPLE}-objcopy --strip-all "--add-gnu-debuglink=${file}.debug" "${file}"
+    COMMENT "strip $<TARGET_FILE_NAME:${target}> (debugging information in $<TARGET_FILE_NAME:${target}>.debug)"
+    VERBATIM)
+  if(S_UPDATE_TRAILER)
+    add_dependencies(${target} kvupdate_keygen)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND "${KV_KVSIGN}" sign "${KV_UPDATE_KEY}" "${file}"
+      COMMENT "kvsign sign $<TARGET_FILE_NAME:${target}>"
+      VERBATIM)
+  endif()
+  kv_authenticode_post_build(${target})
+endfunction()

@@ -14,7 +14,7 @@ PKGS=(mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
       libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
       cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
       libtinyxml2-dev libcpp-httplib-dev libssl-dev curl time python3 python3-pil fontconfig dpkg-dev locales
-      nsis)
+      nsis msitools wixl osslsigncode openssl)
 I386_MODE="${KV_I386:-auto}"
 case "$I386_MODE" in auto|emulate|native) ;; *) echo "deps: KV_I386 must be auto, emulate or native (not '$I386_MODE')" >&2; exit 2 ;; esac
 
@@ -112,7 +112,7 @@ apt_install() {
   # (which multiarch needs at the same version) are known only from the older suite.
   local dir="$work/sources"
   write_sources_without_failed "$dir"
-  say "the install could not be resolved while these indexes are out of step: $(awk '{printf "%s%s %s", NR > 1 ? ", " : "", $1, $2}' "$failed_suites")"
+  say "the install could not be resolved while these indexes are out of step: $(awk '{printf "%s%s %s", (NR > 1 ? ", " : ""), $1, $2}' "$failed_suites")"
   say "retrying it once with those suites left out, for this one command only (sources copied to $dir, the system's files untouched)"
   $SUDO apt-get install -y -qq --no-install-recommends \
     -o Dir::Etc::sourcelist="$dir/sources.list" -o Dir::Etc::sourceparts="$dir/parts" \

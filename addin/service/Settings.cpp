@@ -41,6 +41,20 @@ std::string ReadDistributionCode(SettingsStore& settings) {
     return code;
 }
 
+bool ValidDistributionCode(const std::string& code) {
+    if (code.empty() || code.size() + 1 > kDistributionCodeCapacity) return false;
+    for (char c : code) {
+        const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!letterOrDigit && c != '-' && c != '_') return false;
+    }
+    return true;
+}
+
+bool StoreDistributionCode(SettingsStore& settings, const std::string& code) {
+    if (code.empty()) return true;
+    return ValidDistributionCode(code) && settings.WriteString(SettingsRoot::Machine, kSettingsKey, "code", code);
+}
+
 int32_t RegisterInstallation(SettingsStore& settings, UuidSource& uuids, LogSender& send,
                              const ComRegistrationStep& registerCom) {
     std::string installId;

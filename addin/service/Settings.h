@@ -47,6 +47,15 @@ int32_t RegisterInstallation(SettingsStore& settings, UuidSource& uuids, LogSend
 int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send,
                                const ComRegistrationStep& unregisterCom);
 
+// A distribution code an installer may store: 1 to 15 letters, digits, '-' or '_', so that it
+// fits the 16-byte read and goes into a request line as it is.
+bool ValidDistributionCode(const std::string& code);
+
+// The installer's step before the registration reads "code": a given code is stored under the
+// machine key; an empty one leaves the stored code as it is. False, with nothing stored, for an
+// invalid code or a failed write.
+bool StoreDistributionCode(SettingsStore& settings, const std::string& code);
+
 struct LoadedSettings {
     int32_t hostMajorVersion = 0;
     Identity identity;  // installId empty when none is stored

@@ -49,13 +49,13 @@ const char* ReplacementResultName(ReplacementResult result) {
 LibraryVerdict CheckLibraryFile(UpdateFileSystem& files, SignatureCheck& check, const std::wstring& path) {
     std::string bytes;
     if (!files.Read(path, kLibrarySizeLimit, &bytes)) return LibraryVerdict::Unreadable;
-    size_t signedSize;
-    const uint8_t* signature;
-    if (!SplitSignedFile(bytes, &signedSize, &signature)) return LibraryVerdict::BadSignature;
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    // The image without its trailer: the check sees what the loader will map.
-    if (CheckPeLibrary(data, signedSize) != PeVerdict::Accepted) return LibraryVerdict::NotLibrary;
-    return check.Verify(data, signedSize, signature) ? LibraryVerdict::Accepted : LibraryVerdict::BadSignature;
+    SignedParts parts;
+    if (!SplitSignedFile(bytes, &parts)) return LibraryVerdict::BadSignature;
+    const auto* data = reinterpret_cast<const uint8_t*>(parts.message.data());
+    // The image without its trailer and certificate table: the check sees what the loader maps.
+    if (CheckPeLibrary(data, parts.message.size()) != PeVerdict::Accepted) return LibraryVerdict::NotLibrary;
+    return check.Verify(data, parts.message.size(), parts.signature.data()) ? LibraryVerdict::Accepted
+                                                                             : LibraryVerdict::BadSignature;
 }
 
 int SaveLibraryReply(UpdateFileSystem& files, SignatureCheck& check, bool exchangeComplete,

@@ -148,6 +148,32 @@ PeVerdict CheckPeLibrary(const uint8_t* data, size_t size) {
     return NamesClassObject(r, image, exportAt) ? PeVerdict::Accepted : PeVerdict::NoClassObject;
 }
 
+bool FindAuthenticodeParts(const uint8_t* data, size_t size, AuthenticodeParts* parts) {
+    constexpr uint16_t kMagicPe32 = 0x10B;
+    constexpr uint32_t kCertificateDirectory = 4;
+    const Reader r(data, size);
+    uint32_t peAt, signature, directoryCount, tableAt, tableSize;
+    uint16_t optionalSize, magic;
+    if (!r.Has(0, 0x40) || data[0] != 'M' || data[1] != 'Z' || !r.U32(0x3C, &peAt)) return false;
+    if (!r.U32(peAt, &signature) || signature != 0x00004550) return false;
+    const uint64_t optional = uint64_t(peAt) + 24;
+    if (!r.U16(uint64_t(peAt) + 20, &optionalSize) || !r.U16(optional, &magic)) return false;
+    if (magic != kMagicPe32 && magic != kMagicPe32Plus) return false;
+    // The directory count and the directories sit 16 bytes further in PE32+ (64-bit ImageBase
+    // and stack and heap sizes); CheckSum is at 64 in both.
+    const uint64_t countAt = optional + (magic == kMagicPe32Plus ? 108 : 92);
+    const uint64_t directoryAt = countAt + 4 + kCertificateDirectory * 8;
+    if (!r.Has(optional, optionalSize) || directoryAt + 8 > optional + optionalSize) return false;
+    if (!r.U32(countAt, &directoryCount) || directoryCount <= kCertificateDirectory) return false;
+    if (!r.U32(directoryAt, &tableAt) || !r.U32(directoryAt + 4, &tableSize)) return false;
+    parts->checksumAt = optional + 64;
+    parts->directoryAt = directoryAt;
+    const bool atEnd = tableSize != 0 && tableAt != 0 && uint64_t(tableAt) + tableSize == size;
+    parts->tableAt = atEnd ? tableAt : size;
+    parts->tableSize = atEnd ? tableSize : 0;
+    return true;
+}
+
 const char* PeVerdictName(PeVerdict verdict) {
     switch (verdict) {
         case PeVerdict::Accepted: return "accepted";

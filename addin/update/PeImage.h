@@ -22,4 +22,16 @@ enum class PeVerdict {
 PeVerdict CheckPeLibrary(const uint8_t* data, size_t size);
 const char* PeVerdictName(PeVerdict verdict);
 
+// What an Authenticode signature leaves out of what it signs, in a PE file of either width:
+// the CheckSum field, the certificate-table entry of the data directories (both rewritten by
+// signing) and the certificate table, which signing appends at the end of the file.
+struct AuthenticodeParts {
+    uint64_t checksumAt = 0;   // 4 bytes
+    uint64_t directoryAt = 0;  // 8 bytes: the table's file offset and size
+    uint64_t tableAt = 0;      // the certificate table when it is the end of the file; else the
+    uint64_t tableSize = 0;    // file's size and 0
+};
+// False for a file that is not a PE image or whose headers are cut off.
+bool FindAuthenticodeParts(const uint8_t* data, size_t size, AuthenticodeParts* parts);
+
 }  // namespace kv

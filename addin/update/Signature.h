@@ -8,6 +8,13 @@
 // the service has one address for the new library, the download stays one exchange, and the
 // file on disk carries its own proof whichever name it has at the moment. The loader ignores
 // bytes after the last section, so the signed file loads as it is.
+//
+// The shipped library also carries an Authenticode signature, made after the trailer: it signs
+// the file with the trailer in it, pads the file to eight bytes and appends its certificate
+// table, rewriting the header's CheckSum and certificate-table entry. (The other order cannot
+// work: bytes after the certificate table break Authenticode.) So the trailer signs a PE file as
+// Authenticode leaves it out: without the certificate table and that padding, with those two
+// header fields read as zero. A file without Authenticode is checked the same way.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -25,8 +32,14 @@ constexpr size_t kSignatureTrailerSize = kP256SignatureSize + kSignatureMagicSiz
 
 using P256PublicKey = std::array<uint8_t, kP256PublicKeySize>;
 
-// The signed part of a file and its signature; false when the file has no trailer.
-bool SplitSignedFile(const std::string& file, size_t* signedSize, const uint8_t** signature);
+// A file taken apart for the trailer check.
+struct SignedParts {
+    std::string message;                          // what the trailer signs (see above)
+    std::array<uint8_t, kP256SignatureSize> signature{};
+};
+// Fills parts->message also for a file without a trailer (what signing it would sign); false
+// when the file has no trailer.
+bool SplitSignedFile(const std::string& file, SignedParts* parts);
 
 // Checks ECDSA P-256 signatures over SHA-256 of a message against one public key.
 class SignatureCheck {

@@ -95,12 +95,15 @@ bool SigningKey::Sign(const uint8_t* message, size_t size, uint8_t* signature) c
 }
 
 std::string SignFile(const SigningKey& key, const std::string& file) {
-    size_t signedSize = file.size();
-    const uint8_t* old;
-    SplitSignedFile(file, &signedSize, &old);
+    // The message is the file as the trailer signs it: an old trailer and an Authenticode
+    // signature (which would no longer hold) are gone, their header fields zero.
+    SignedParts parts;
+    SplitSignedFile(file, &parts);
     uint8_t signature[kP256SignatureSize];
-    if (!key.Sign(reinterpret_cast<const uint8_t*>(file.data()), signedSize, signature)) return std::string();
-    std::string out = file.substr(0, signedSize);
+    if (!key.Sign(reinterpret_cast<const uint8_t*>(parts.message.data()), parts.message.size(), signature)) {
+        return std::string();
+    }
+    std::string out = std::move(parts.message);
     out.append(reinterpret_cast<const char*>(signature), sizeof signature);
     out.append(kSignatureMagic, kSignatureMagicSize);
     return out;

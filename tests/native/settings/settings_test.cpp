@@ -140,6 +140,32 @@ TEST_F(RegistrationTest, InstallReportCarriesTheStoredCode) {
         << sender.sent[0].target;
 }
 
+// The package's step before the report: a valid code replaces the stored one, an empty one
+// keeps it, an invalid one is refused and stores nothing.
+TEST_F(RegistrationTest, InstallerStoresOnlyValidCodes) {
+    struct Case {
+        const char* given;
+        bool accepted;
+        const char* reported;
+    } cases[] = {
+        {"kvTEST12345", true, "kvTEST12345"},
+        {"abcdefghijklmno", true, "abcdefghijklmno"},
+        {"A-z_0-9", true, "A-z_0-9"},
+        {"", true, "kvEARLIER"},
+        {"abcdefghijklmnop", false, "kvEARLIER"},
+        {"kv&x=1", false, "kvEARLIER"},
+        {"kv code", false, "kvEARLIER"},
+        {"kv\r\nX: 1", false, "kvEARLIER"},
+        {"\xB1\xB9", false, "kvEARLIER"},
+    };
+    for (const Case& c : cases) {
+        MemorySettings fresh;
+        fresh.WriteString(SettingsRoot::Machine, kSettingsKey, "code", "kvEARLIER");
+        EXPECT_EQ(StoreDistributionCode(fresh, c.given), c.accepted) << c.given;
+        EXPECT_EQ(ReadDistributionCode(fresh), c.reported) << c.given;
+    }
+}
+
 TEST_F(RegistrationTest, UnregisterReportsStoredIdentifierAndKeepsSettings) {
     Register();
     const std::string pid = StoredPid(store);

@@ -84,6 +84,17 @@ class Prefix:
         self.all_dir = os.path.join(self.root, "drive_c", "Program Files", "Kestrova")
         self.all_dir_win = "C:\\Program Files\\Kestrova"
 
+    def templates_with_one(self):
+        """The user's templates folder, holding one template, for a removal to keep. The base
+        prefix links Documents to the Linux home; the folder must stay in here."""
+        documents = os.path.join(self.user, "Documents")
+        if os.path.islink(documents):
+            os.unlink(documents)
+        templates = os.path.join(documents, "kestrovas")
+        os.makedirs(templates, exist_ok=True)
+        open(os.path.join(templates, "이력서.docx"), "w").write("sample\n")
+        return templates
+
     def unix(self, win_path):
         return os.path.join(self.root, "drive_c", *win_path[3:].split("\\"))
 
@@ -204,6 +215,26 @@ def per_user_registration(p, library):
     check(rc == 3, "kvregister: a missing library gives exit 3 (%d)" % rc)
 
 
+def host_loads_addin(hostsim, work, service, pid, what):
+    """hostsim's word processor creates the registered add-in, connects it and gets its task
+    pane; the add-in's start report carries pid."""
+    script = os.path.join(work, "host.txt")
+    open(script, "w", encoding="utf-8").write("wait-pane 259 10000\nquit\n")
+    r = subprocess.run(["wine", hostsim, "--app", "word", "--script", "Z:" + script.replace("/", "\\")],
+                       capture_output=True, timeout=180, cwd=os.path.dirname(hostsim))
+    log = r.stdout.decode("utf-8", "replace").splitlines()
+    ok = check(any('add-in "Tarnwick.Connect"' in l and "CoCreateInstance = S_OK" in l for l in log),
+               "%s: created Tarnwick.Connect" % what)
+    ok &= check(any("OnConnection(" in l and l.endswith("= S_OK") for l in log), "%s: OnConnection = S_OK" % what)
+    ok &= check(any('CreateCTP(CTPAxID="KestrovaSE.SimTaskPane"' in l and "= S_OK" in l for l in log),
+                "%s: the add-in created its task pane" % what)
+    ok &= check(r.returncode == 0, "%s: the script ran through (exit %d)" % (what, r.returncode))
+    ok &= check(any("logtype=exe" in t and "PID=" + pid in t for t in service.targets()),
+                "%s: the add-in's start report carries the installed pid" % what)
+    if not ok:
+        print("\n".join("  %s: %s" % (what, l) for l in log[-40:]))
+
+
 def screenshot(setup_win, screens):
     """The first page once it is on the screen (up to 30 s), then the program is ended."""
     proc = subprocess.Popen(["wine", setup_win], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -237,13 +268,7 @@ def main():
     a = ap.parse_args()
     p = Prefix()
     work = tempfile.mkdtemp(prefix="kvsetup.", dir=p.root)
-    # The base prefix links Documents to the Linux home; the templates folder must stay in here.
-    documents = os.path.join(p.user, "Documents")
-    if os.path.islink(documents):
-        os.unlink(documents)
-    templates = os.path.join(documents, "kestrovas")
-    os.makedirs(templates, exist_ok=True)
-    open(os.path.join(templates, "이력서.docx"), "w").write("sample\n")
+    templates = p.templates_with_one()
     tools = os.path.join(p.root, "drive_c", "kvsetup")
     os.makedirs(tools, exist_ok=True)
     shutil.copy(a.setup, os.path.join(tools, "KestrovaSE-setup.exe"))
@@ -280,21 +305,7 @@ def main():
         check(service.wait_for(report) == 1, "per-user install: the install report reached kvservice: " + report)
 
         # The hosts find the add-in with no other preparation.
-        script = os.path.join(work, "host.txt")
-        open(script, "w", encoding="utf-8").write("wait-pane 259 10000\nquit\n")
-        r = subprocess.run(["wine", a.hostsim, "--app", "word", "--script", "Z:" + script.replace("/", "\\")],
-                           capture_output=True, timeout=180, cwd=os.path.dirname(a.hostsim))
-        log = r.stdout.decode("utf-8", "replace").splitlines()
-        check(any('add-in "Tarnwick.Connect"' in l and "CoCreateInstance = S_OK" in l for l in log),
-              "hostsim: created Tarnwick.Connect")
-        check(any("OnConnection(" in l and l.endswith("= S_OK") for l in log), "hostsim: OnConnection = S_OK")
-        check(any('CreateCTP(CTPAxID="KestrovaSE.SimTaskPane"' in l and "= S_OK" in l for l in log),
-              "hostsim: the add-in created its task pane")
-        check(r.returncode == 0, "hostsim: the script ran through (exit %d)" % r.returncode)
-        check(any("logtype=exe" in t and "PID=" + pid1 in t for t in service.targets()),
-              "hostsim: the add-in's start report carries the installed pid")
-        if failures:
-            print("\n".join("  hostsim: " + l for l in log[-40:]))
+        host_loads_addin(a.hostsim, work, service, pid1, "hostsim")
 
         # A program holding the library: setup and uninstaller refuse and change nothing.
         ready, stop = os.path.join(work, "ready"), os.path.join(work, "stop")

@@ -16,6 +16,7 @@
 
 #include "addin/taskpane/SharedState.h"
 #include "addin/update/LibraryUpdate.h"
+#include "addin/update/PeImage.h"
 #include "addin/update/Signature.h"
 #include "addin/update/UpdateWin32.h"
 #include "platform/WinHandles.h"
@@ -37,8 +38,17 @@ std::string ReadAll(const std::wstring& path) {
     return bytes;
 }
 
-std::string Image(const std::string& signedFile) { return signedFile.substr(0, signedFile.size() - kSignatureTrailerSize); }
-std::string Trailer(const std::string& signedFile) { return signedFile.substr(signedFile.size() - kSignatureTrailerSize); }
+// A signed file as its trailer signs it (no Authenticode table, no trailer), and its trailer.
+std::string Image(const std::string& signedFile) {
+    SignedParts parts;
+    SplitSignedFile(signedFile, &parts);
+    return parts.message;
+}
+std::string Trailer(const std::string& signedFile) {
+    SignedParts parts;
+    SplitSignedFile(signedFile, &parts);
+    return std::string(parts.signature.begin(), parts.signature.end()) + kSignatureMagic;
+}
 
 class Scratch {
 public:
@@ -149,6 +159,19 @@ std::vector<BadCase> BadDownloads() {
         {"signed, but not a DLL", [&] { return f.signedProgram; }},
         {"an HTML page", [] { return std::string("<html><body>404</body></html>"); }},
     };
+}
+
+// The built library carries both signatures: CNG accepts its trailer under the Authenticode
+// table, and refuses it with one byte of the image changed.
+TEST(Signature, ShippedLibraryPassesTheUpdateCheck) {
+    const Fixtures& f = F();
+    AuthenticodeParts pe;
+    ASSERT_TRUE(FindAuthenticodeParts(reinterpret_cast<const uint8_t*>(f.library.data()), f.library.size(), &pe));
+    EXPECT_GT(pe.tableSize, 0u) << "the build signs the library with Authenticode";
+    EXPECT_TRUE(HasValidSignature(f.library, *f.check));
+    std::string changed = f.library;
+    changed[0x400] ^= 1;
+    EXPECT_FALSE(HasValidSignature(changed, *f.check));
 }
 
 TEST(Replacement, RefusedDownloadsLeaveTheLibraryIntactAndLoadable) {
