@@ -23,6 +23,7 @@ import hashlib
 import os
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -34,6 +35,21 @@ import kvwine  # noqa: E402
 from kvwine import check, failures, i386_bound, wait_for, wine, winpath  # noqa: E402
 
 TRAILER = 72  # r | s | "KvSig256" after the signed bytes
+
+
+def without_authenticode(data):
+    """The library as its trailer signs it: the shipped file is Authenticode-signed over the
+    trailer, so its certificate table (and the zero padding before it) ends the file; here that
+    table is cut off and its directory entry cleared, leaving the image and the trailer last."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    entry = optional + (112 if magic == 0x20B else 96) + 4 * 8  # the certificate table's
+    at, size = struct.unpack_from("<II", data, entry)
+    if not size or at + size != len(data):
+        return data
+    body = data[:at].rstrip(b"\0")  # the trailer's magic ends in a non-zero byte
+    return body[:entry] + bytes(8) + body[entry + 8:]
 
 
 def read(path):
@@ -219,11 +235,13 @@ def case_line_end(s, service_bin, data):
 
 def case_refused(s, service_bin, data, fixtures):
     built = s.built_bytes
+    image = without_authenticode(built)
+    check(image != built and image.endswith(b"KvSig256"), "refused: the shipped library's trailer under its Authenticode table")
     bad = {
-        "unsigned": built[:-TRAILER],
+        "unsigned": image[:-TRAILER],
         "signed by another key": s.running_bytes,
         "one byte changed": built[:len(built) // 2] + bytes([built[len(built) // 2] ^ 0x20]) + built[len(built) // 2 + 1:],
-        "a valid signature over a different file": built[:-TRAILER] + read(os.path.join(fixtures, "signed_program.exe"))[-TRAILER:],
+        "a valid signature over a different file": image[:-TRAILER] + read(os.path.join(fixtures, "signed_program.exe"))[-TRAILER:],
         "signed, but not a DLL": read(os.path.join(fixtures, "signed_program.exe")),
     }
     runs = [(name, body) for name, body in bad.items()] + [("truncated download", None), ("service unreachable", None)]
