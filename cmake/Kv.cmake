@@ -149,7 +149,7 @@ endif()
 # section so that gdb reads a crash from a user's machine against the shipped file. The add-in
 # library then gets its update trailer (kvsign), and every shipped file is Authenticode-signed
 # last (cmake/Signing.cmake): the trailer is inside what Authenticode signs, and the trailer
-# check looks past the certificate table (addin/update/Signature.h).
+# check looks past the certificate table (addin/features/update/Signature.h).
 #   kv_ship(target [UPDATE_TRAILER])
 function(kv_ship target)
   cmake_parse_arguments(S "UPDATE_TRAILER" "" "" ${ARGN})

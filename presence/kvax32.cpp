@@ -8,9 +8,9 @@
 #include <new>
 
 #include "PresenceLib_h.h"
-#include "addin/com/ComRegistration.h"
-#include "addin/com/ComServer.h"
-#include "addin/control/ActiveXControl.h"
+#include "addin/base/com/ComRegistration.h"
+#include "addin/base/com/ComServer.h"
+#include "addin/base/control/ActiveXControl.h"
 #include "platform/WinHandles.h"
 
 namespace kv {

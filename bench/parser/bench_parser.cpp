@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/service/HttpParser.h"
+#include "addin/features/service/HttpParser.h"
 
 namespace {
 

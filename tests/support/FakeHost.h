@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/office/HostModel.h"
+#include "addin/base/host/HostModel.h"
 
 namespace kv {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "BinaryStdout.h"
-#include "addin/service/ServiceClient.h"
+#include "addin/features/service/ServiceClient.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 

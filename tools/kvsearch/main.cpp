@@ -13,8 +13,8 @@
 
 #include "Console.h"
 #include "tests/support/FakeHost.h"
-#include "addin/search/TemplateSearch.h"
-#include "addin/service/UsageLog.h"
+#include "addin/features/search/TemplateSearch.h"
+#include "addin/features/service/UsageLog.h"
 #include "platform/CodePage.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"

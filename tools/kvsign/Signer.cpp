@@ -112,7 +112,7 @@ std::string SignFile(const SigningKey& key, const std::string& file) {
 std::string PublicKeySource(const P256PublicKey& key) {
     std::string text =
         "// Written by kvsign from the build's signing key; not to be edited or committed.\n"
-        "#include \"addin/update/Signature.h\"\n\n"
+        "#include \"addin/features/update/Signature.h\"\n\n"
         "namespace kv {\n\nconst P256PublicKey kUpdatePublicKey = {";
     static const char kDigits[] = "0123456789abcdef";
     for (size_t i = 0; i < key.size(); ++i) {

@@ -1,11 +1,11 @@
 // Signing of libraries with ECDSA P-256 over SHA-256, in the trailer format of
-// addin/update/Signature.h, through OpenSSL's libcrypto. Used by kvsign and by the tests.
+// addin/features/update/Signature.h, through OpenSSL's libcrypto. Used by kvsign and by the tests.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "addin/update/Signature.h"
+#include "addin/features/update/Signature.h"
 
 namespace kv {
 

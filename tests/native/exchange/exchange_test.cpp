@@ -6,7 +6,7 @@
 
 #include "ScriptedServer.h"
 #include "TestDoubles.h"
-#include "addin/service/ServiceClient.h"
+#include "addin/features/service/ServiceClient.h"
 
 namespace kv {
 namespace {

@@ -3,9 +3,9 @@
 
 #include "ScriptedServer.h"
 #include "TestDoubles.h"
-#include "addin/service/LogRequest.h"
-#include "addin/service/RequestText.h"
-#include "addin/service/ServiceClient.h"
+#include "addin/features/service/LogRequest.h"
+#include "addin/features/service/RequestText.h"
+#include "addin/features/service/ServiceClient.h"
 
 namespace kv {
 namespace {

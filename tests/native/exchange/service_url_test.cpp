@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "addin/service/ServiceUrl.h"
+#include "addin/features/service/ServiceUrl.h"
 
 namespace kv {
 namespace {

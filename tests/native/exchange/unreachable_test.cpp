@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "TestDoubles.h"
-#include "addin/service/LogRequest.h"
-#include "addin/service/ServiceClient.h"
-#include "addin/service/UsageLog.h"
+#include "addin/features/service/LogRequest.h"
+#include "addin/features/service/ServiceClient.h"
+#include "addin/features/service/UsageLog.h"
 #include "platform/UniqueResource.h"
 
 namespace kv {

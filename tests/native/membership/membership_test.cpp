@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/membership/MemberLogin.h"
+#include "addin/features/membership/MemberLogin.h"
 
 namespace kv {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "addin/open/TemplateName.h"
-#include "addin/open/TemplateOpen.h"
-#include "addin/taskpane/SharedState.h"
+#include "addin/features/open/TemplateName.h"
+#include "addin/features/open/TemplateOpen.h"
+#include "addin/base/shared/SharedState.h"
 #include "tests/native/update/UpdateDoubles.h"
 #include "tests/support/FakeHost.h"
 

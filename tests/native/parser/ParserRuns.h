@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/service/HttpParser.h"
+#include "addin/features/service/HttpParser.h"
 
 namespace kv::parsertest {
 

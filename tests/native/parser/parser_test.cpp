@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/service/HttpParser.h"
+#include "addin/features/service/HttpParser.h"
 #include "tests/native/parser/ParserRuns.h"
 
 namespace kv {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/support/FakeHost.h"
-#include "addin/search/TemplateSearch.h"
-#include "addin/service/UsageLog.h"
+#include "addin/features/search/TemplateSearch.h"
+#include "addin/features/service/UsageLog.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/service/Settings.h"
+#include "addin/features/service/Settings.h"
 
 namespace kv {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "addin/taskpane/EntryClick.h"
+#include "addin/widgets/pane/EntryClick.h"
 
 namespace kv {
 namespace {

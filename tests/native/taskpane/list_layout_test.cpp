@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "addin/taskpane/ListLayout.h"
+#include "addin/widgets/pane/ListLayout.h"
 
 namespace kv {
 namespace {

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "addin/taskpane/SharedState.h"
-#include "addin/taskpane/TextCut.h"
+#include "addin/base/shared/SharedState.h"
+#include "addin/base/shared/TextCut.h"
 
 namespace kv {
 namespace {

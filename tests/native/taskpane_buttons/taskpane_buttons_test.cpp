@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "addin/taskpane/ButtonPlacement.h"
-#include "addin/taskpane/ShadePalette.h"
-#include "addin/taskpane/xDib.h"
+#include "addin/base/ui/ButtonPlacement.h"
+#include "addin/base/ui/ShadePalette.h"
+#include "addin/base/ui/xDib.h"
 
 namespace kv {
 

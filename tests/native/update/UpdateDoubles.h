@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "addin/update/LibraryUpdate.h"
-#include "addin/update/UpdateFiles.h"
+#include "addin/features/update/LibraryUpdate.h"
+#include "addin/features/update/UpdateFiles.h"
 
 namespace kv::test {
 

@@ -6,10 +6,10 @@
 #include <functional>
 #include <thread>
 
-#include "addin/taskpane/SharedState.h"
-#include "addin/update/DownloadRecord.h"
-#include "addin/update/LibraryUpdate.h"
-#include "addin/update/Signature.h"
+#include "addin/base/shared/SharedState.h"
+#include "addin/features/update/DownloadRecord.h"
+#include "addin/features/update/LibraryUpdate.h"
+#include "addin/features/update/Signature.h"
 #include "tools/kvsign/Signer.h"
 #include "UpdateDoubles.h"
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "addin/update/PeImage.h"
-#include "addin/update/Signature.h"
+#include "addin/features/update/PeImage.h"
+#include "addin/features/update/Signature.h"
 #include "UpdateDoubles.h"
 
 namespace kv {

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "addin/update/Sha256.h"
-#include "addin/update/Signature.h"
+#include "addin/features/update/Sha256.h"
+#include "addin/features/update/Signature.h"
 #include "tools/kvsign/Signer.h"
 #include "UpdateDoubles.h"
 

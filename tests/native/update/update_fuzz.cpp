@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/update/DownloadRecord.h"
-#include "addin/update/PeImage.h"
+#include "addin/features/update/DownloadRecord.h"
+#include "addin/features/update/PeImage.h"
 #include "UpdateDoubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,10 +6,10 @@
 
 #include "../exchange/ScriptedServer.h"
 #include "../exchange/TestDoubles.h"
-#include "addin/service/Identity.h"
-#include "addin/service/ServiceClient.h"
-#include "addin/update/LibraryService.h"
-#include "addin/update/Version.h"
+#include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceClient.h"
+#include "addin/features/update/LibraryService.h"
+#include "addin/features/update/Version.h"
 #include "tools/kvsign/Signer.h"
 #include "UpdateDoubles.h"
 

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "addin/service/Addresses.h"
-#include "addin/service/UsageLog.h"
+#include "addin/features/service/Addresses.h"
+#include "addin/features/service/UsageLog.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"
 #include "tests/native/search/LoopbackServer.h"

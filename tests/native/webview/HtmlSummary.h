@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "addin/webview/HtmlDocument.h"
+#include "addin/features/webview/HtmlDocument.h"
 
 namespace kv {
 

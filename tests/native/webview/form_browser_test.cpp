@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/webview/FormBrowser.h"
-#include "addin/webview/ImageFit.h"
-#include "addin/webview/PageUrl.h"
+#include "addin/features/webview/FormBrowser.h"
+#include "addin/features/webview/ImageFit.h"
+#include "addin/features/webview/PageUrl.h"
 #include "platform/Decimal.h"
 
 namespace kv {

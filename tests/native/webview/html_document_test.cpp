@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/webview/HtmlDocument.h"
+#include "addin/features/webview/HtmlDocument.h"
 #include "tests/native/webview/HtmlSummary.h"
 
 namespace kv {

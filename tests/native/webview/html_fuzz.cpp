@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/webview/FormBrowser.h"
-#include "addin/webview/HtmlDocument.h"
-#include "addin/webview/PageUrl.h"
+#include "addin/features/webview/FormBrowser.h"
+#include "addin/features/webview/HtmlDocument.h"
+#include "addin/features/webview/PageUrl.h"
 #include "tests/native/webview/HtmlSummary.h"
 
 using namespace kv;

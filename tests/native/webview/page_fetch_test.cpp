@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/webview/PageFetch.h"
+#include "addin/features/webview/PageFetch.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "tests/native/exchange/ScriptedServer.h"

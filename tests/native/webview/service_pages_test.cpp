@@ -16,8 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "addin/service/ServiceClient.h"
-#include "addin/webview/FormBrowser.h"
+#include "addin/features/service/ServiceClient.h"
+#include "addin/features/webview/FormBrowser.h"
 #include "platform/CookieSource.h"
 #include "platform/Decimal.h"
 #include "platform/Network.h"

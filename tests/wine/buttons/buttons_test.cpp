@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "addin/taskpane/ButtonPlacement.h"
-#include "addin/taskpane/ShadeButtonST.h"
+#include "addin/base/ui/ButtonPlacement.h"
+#include "addin/base/ui/ShadeButtonST.h"
 #include "platform/WinHandles.h"
 #include "tests/wine/buttons/resource.h"
 

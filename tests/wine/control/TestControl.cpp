@@ -6,9 +6,9 @@
 #include <string>
 
 #include "KvTestControl_h.h"
-#include "addin/com/ComRegistration.h"
-#include "addin/com/ComServer.h"
-#include "addin/control/ActiveXControl.h"
+#include "addin/base/com/ComRegistration.h"
+#include "addin/base/com/ComServer.h"
+#include "addin/base/control/ActiveXControl.h"
 
 namespace {
 

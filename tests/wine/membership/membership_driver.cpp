@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "TarnwickLib_h.h"
-#include "addin/membership/MembershipDialogs.h"
-#include "addin/membership/MembershipWin.h"
-#include "addin/service/Settings.h"
-#include "addin/taskpane/PreviewLayer.h"
+#include "addin/features/membership/MembershipDialogs.h"
+#include "addin/features/membership/MembershipWin.h"
+#include "addin/features/service/Settings.h"
+#include "addin/features/popup/PreviewLayer.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"

@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "TarnwickLib_h.h"
-#include "addin/service/ServiceConfig.h"
-#include "addin/taskpane/CertDlg.h"
-#include "addin/taskpane/PreviewLayer.h"
+#include "addin/features/service/ServiceConfig.h"
+#include "addin/features/popup/CertDlg.h"
+#include "addin/features/popup/PreviewLayer.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/office/HostDispatch.h"
+#include "addin/base/host/HostDispatch.h"
 #include "platform/WinHandles.h"
 
 namespace {

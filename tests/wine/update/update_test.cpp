@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "addin/taskpane/SharedState.h"
-#include "addin/update/LibraryUpdate.h"
-#include "addin/update/PeImage.h"
-#include "addin/update/Signature.h"
-#include "addin/update/UpdateWin32.h"
+#include "addin/base/shared/SharedState.h"
+#include "addin/features/update/LibraryUpdate.h"
+#include "addin/features/update/PeImage.h"
+#include "addin/features/update/Signature.h"
+#include "addin/features/update/UpdateWin32.h"
 #include "platform/WinHandles.h"
 
 namespace kv {

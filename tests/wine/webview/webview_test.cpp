@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/service/ServiceClient.h"
-#include "addin/webview/ImageFit.h"
-#include "addin/webview/WebView.h"
+#include "addin/features/service/ServiceClient.h"
+#include "addin/features/webview/ImageFit.h"
+#include "addin/features/webview/WebView.h"
 #include "platform/CookieSource.h"
 #include "platform/Decimal.h"
 #include "platform/Network.h"

@@ -1,0 +1,46 @@
+#include "addin/composition/Registration.h"
+
+#include <rpc.h>
+
+#include <iterator>
+#include <utility>
+
+#include "TarnwickLib_h.h"
+#include "platform/WinText.h"
+
+namespace kv {
+namespace {
+
+// Recompose on resize, cannot link inside, inside-out, activate when visible, set client site first.
+constexpr DWORD kControlMiscStatus = 131473;
+constexpr int kToolboxBitmap = 130;
+
+const ClassRegistration kClasses[] = {
+    {&CLSID_Connect, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0, 0},
+    {&CLSID_SimTaskPane, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1", L"KestrovaSE.SimTaskPane", true,
+     kToolboxBitmap, kControlMiscStatus},
+};
+
+const TypeLibraryRegistration kTypeLibrary = {&LIBID_TarnwickLib, 1, 0};
+
+}  // namespace
+
+HRESULT RegisterComServer(HMODULE module) {
+    return RegisterClasses(module, kClasses, std::size(kClasses), kTypeLibrary);
+}
+
+HRESULT UnregisterComServer() { return UnregisterClasses(kClasses, std::size(kClasses), kTypeLibrary); }
+
+bool SystemUuidSource::NewUuidText(std::string* text) {
+    UUID uuid;
+    const RPC_STATUS status = UuidCreate(&uuid);
+    // A local-only UUID is still unique on this machine, which is all an installation id needs.
+    if (status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY) return false;
+    const std::wstring wide = GuidText(uuid);
+    std::string narrow;
+    if (wide.empty() || !WideToAnsi(wide, &narrow)) return false;
+    *text = std::move(narrow);
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,127 @@
+// CPreviewLayer: the preview-and-login popup (dialog 136). A modal dialog with the template's
+// preview picture (browser 223) beside the member login form, which also serves as the plain
+// login of the ribbon (template class -1). A hidden browser (213) holds the service's login
+// page for the whole run; the login submission itself belongs to a LoginSubmitter.
+//
+//     CPreviewLayer popup(context, request);   // on the caller's stack for one run
+//     if (popup.Run(owner) == 1) ...           // 1: login or logout completed; 2: closed
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceConfig.h"
+#include "addin/base/ui/ButtonST.h"
+#include "addin/features/popup/PreviewPlan.h"
+#include "addin/features/webview/WebView.h"
+#include "platform/Shell.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
+
+// What the login submission sees of the running popup.
+class PopupLogin {
+public:
+    virtual ~PopupLogin() = default;
+    virtual HWND dialog() const = 0;
+    // Field 211 (id) or 212 (password), narrow, at most 249 bytes on whole characters.
+    virtual std::string FieldText(int id) const = 0;
+    // The hidden browser holding the service's login page (null if none could be made).
+    virtual WebView* loginBrowser() = 0;
+    // 0 none, 1 login submitted, 2 logout submitted.
+    virtual int pendingAction() const = 0;
+    virtual void SetPendingAction(int action) = 0;
+    // Navigates the hidden browser to the login page again.
+    virtual void ReloadLoginPage() = 0;
+    // Ends the popup with result (1 or 2).
+    virtual void End(int result) = 0;
+    virtual const Identity& identity() const = 0;
+};
+
+// Button 215 and the answer page of a submitted login.
+class LoginSubmitter {
+public:
+    enum class Outcome { Submitted, NotYet };
+    virtual ~LoginSubmitter() = default;
+    // Submits the login form (reads the fields, fills and clicks the hidden page); Submitted
+    // once the page's form has been sent, with the pending action set to 1.
+    virtual Outcome Submit(PopupLogin& popup) = 0;
+    // The hidden browser completed a document while the pending action is 1.
+    virtual void AnswerLoaded(PopupLogin& popup) = 0;
+    // Button 226, and a completion while the pending action is 2: true when handled by the
+    // submitter, false to leave them to the popup's own steps.
+    virtual bool StartLogout(PopupLogin&) { return false; }
+    virtual bool LogoutLoaded(PopupLogin&) { return false; }
+};
+
+struct PopupContext {
+    const ServiceConfig& config;
+    const Identity& identity;
+    Shell& shell;
+    LoginSubmitter& login;
+    // The module holding dialog 136, its bitmaps and cursor 218 (null: this library).
+    HMODULE resources = nullptr;
+    WebViewOptions::Choice browser = WebViewOptions::Choice::Automatic;
+};
+
+// Window property on each popup button that carries a picture: the bitmap resource id (for
+// tests reading the window tree).
+extern const wchar_t kPopupBitmapProperty[];
+
+class CPreviewLayer : public PopupLogin, private WebViewEvents {
+public:
+    static constexpr int kDialog = 136;
+
+    CPreviewLayer(const PopupContext& context, const PreviewRequest& request);
+    ~CPreviewLayer() override;
+    CPreviewLayer(const CPreviewLayer&) = delete;
+    CPreviewLayer& operator=(const CPreviewLayer&) = delete;
+
+    // Runs the dialog modally; 1 or 2 (2 also when the dialog cannot be created).
+    int Run(HWND owner);
+
+    // PopupLogin
+    HWND dialog() const override { return dialog_; }
+    std::string FieldText(int id) const override;
+    WebView* loginBrowser() override { return login_.get(); }
+    int pendingAction() const override { return pending_; }
+    void SetPendingAction(int action) override { pending_ = action; }
+    void ReloadLoginPage() override;
+    void End(int result) override;
+    const Identity& identity() const override { return c_.identity; }
+
+    WebView* previewBrowser() { return preview_.get(); }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp);
+    void OnInit();
+    void OnCommand(int id);
+    void DocumentComplete(WebView& view) override;
+    std::unique_ptr<WebView> MakeBrowser(int placeholderId, bool visible, DWORD hostFlags, bool firstImage);
+    void SetVisible(int id, bool visible);
+    void SetBitmap(int id, int bitmap);
+    void OpenPage(const std::string& address);
+
+    PopupContext c_;
+    PreviewRequest request_;
+    HMODULE resources_;
+    HWND owner_ = nullptr;
+    HWND dialog_ = nullptr;
+    UniqueBrush white_;
+    UniqueFont titleFont_;
+    UniqueFont messageFont_;
+    std::unique_ptr<WebView> preview_;
+    std::unique_ptr<WebView> login_;
+    std::map<int, std::unique_ptr<CButtonST>> buttons_;
+    int pending_ = 0;
+};
+
+// The popup for the ribbon's login button: template class -1, no image, no link, the title
+// "회원인증". loginLevel is the pane's level, or -1 when it could not be read.
+int RunLoginPopup(const PopupContext& context, HWND owner, int32_t loginLevel);
+
+}  // namespace kv

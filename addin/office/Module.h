@@ -1,4 +1,0 @@
-// The add-in library's COM module: its table of creatable classes behind DllGetClassObject.
-// The module handle and the object count come from the shared server plumbing (kvcom).
-#pragma once
-#include "addin/com/ComServer.h"

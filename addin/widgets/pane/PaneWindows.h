@@ -1,0 +1,69 @@
+// The task pane's windows and the services behind them: the result list, the search box and
+// search button, the banner button, the service client and the host dispatch layer, around one
+// PaneController. CSimTaskPane (SimTaskPane.h) owns one and feeds it its window's life: create,
+// size, commands, destroy.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "addin/base/host/HostDispatch.h"
+#include "addin/features/service/UsageLog.h"
+#include "addin/widgets/pane/MyEdit.h"
+#include "addin/widgets/pane/PaneController.h"
+#include "addin/base/ui/ShadeButtonST.h"
+#include "addin/widgets/pane/TaskPaneListWnd.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
+
+// The process-wide documents folder, stored when a pane's window is created (the last host's
+// templates clean-up uses it). Empty until then.
+std::wstring PaneDocumentsFolder();
+
+class CPaneWindows {
+public:
+    explicit CPaneWindows(PaneActions& actions);
+    CPaneWindows(const CPaneWindows&) = delete;
+    CPaneWindows& operator=(const CPaneWindows&) = delete;
+    ~CPaneWindows();
+
+    PaneController& controller() { return controller_; }
+    // The pane's service client; opening a template downloads on its TemplateFile slot.
+    ServiceClient& client() { return client_; }
+    const ServiceConfig& config() const { return config_; }
+    const Identity& identity() const { return identity_; }
+
+    // The control's window exists: the children in their order, the banner and the login level.
+    void OnCreate(HWND control);
+    void OnDestroy();
+    // The control's client size changed.
+    void OnSize(int width, int height);
+    // WM_COMMAND from a child (also those the list passes on); true when handled. The search
+    // box's focus notifications also ask the container for activation (keyboard input).
+    bool OnCommand(WPARAM wp, LPARAM lp);
+    // WM_CTLCOLOREDIT: true when window is the search box (its colours are then set in dc).
+    bool OnEditColor(HDC dc, HWND window);
+    // Enter in the pane: the search button's search.
+    void SearchFromKey() { controller_.OnCommand(kIdSearchButton); }
+
+    HWND listWindow() const { return list_.hwnd(); }
+
+private:
+    ServiceConfig config_;
+    ServiceClient client_;
+    ServiceLogSender sender_;
+    DispatchEnvironment hosts_;
+    Identity identity_;
+    PaneActions& actions_;
+    CMyEdit box_;
+    PaneController controller_;
+    CTaskPaneListWnd list_;
+    CShadeButtonST searchButton_;
+    CShadeButtonST banner_;
+    HWND control_ = nullptr;
+    int bannerWidth_ = -1;
+    int buttonWidth_ = -1;
+};
+
+}  // namespace kv

@@ -1,0 +1,294 @@
+#include "addin/widgets/pane/TaskPaneListWnd.h"
+
+#include <algorithm>
+
+namespace kv {
+namespace {
+
+constexpr int kHandCursor = 218;
+constexpr int kSeparatorBitmap = 275;
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+
+HMODULE ThisModule() {
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+    return module;
+}
+
+// Index of a button among the 33, in the order of kListChildIds without the separators.
+int ButtonIndex(int id) {
+    int index = 0;
+    for (int childId : kListChildIds) {
+        if (childId == kIdPicksSeparator || childId == kIdResultsSeparator) continue;
+        if (childId == id) return index;
+        ++index;
+    }
+    return -1;
+}
+
+}  // namespace
+
+CTaskPaneListWnd::~CTaskPaneListWnd() {
+    // The window goes first, while the button objects that subclass its children still live.
+    owned_.reset();
+    hwnd_ = nullptr;
+}
+
+bool CTaskPaneListWnd::Create(HWND parent, HMODULE module) {
+    if (hwnd_ || !parent) return false;
+    parent_ = parent;
+    HWND dialog = ::CreateDialogParamW(module ? module : ThisModule(), MAKEINTRESOURCEW(kListDialogTemplate), parent,
+                                       &DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!dialog) return false;
+    owned_.reset(dialog);
+    return true;
+}
+
+INT_PTR CALLBACK CTaskPaneListWnd::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    CTaskPaneListWnd* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CTaskPaneListWnd*>(lp);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, lp);
+        self->hwnd_ = hwnd;
+    } else {
+        self = reinterpret_cast<CTaskPaneListWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return FALSE;
+    try {
+        const INT_PTR result = self->OnMessage(msg, wp, lp);
+        if (msg == WM_NCDESTROY) {
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+            self->owned_.release();
+        }
+        return result;
+    } catch (...) {
+        // Nothing may leave a window procedure; the message counts as not handled.
+        return FALSE;
+    }
+}
+
+CShadeButtonST* CTaskPaneListWnd::Button(int id) {
+    const int index = ButtonIndex(id);
+    return index < 0 ? nullptr : &buttons_[index];
+}
+
+void CTaskPaneListWnd::OnInitDialog() {
+    state_ = ListState();
+    white_.reset(::CreateSolidBrush(kWhite));
+    {
+        // The pattern brush keeps its own copy of the pixels; the bitmap can go at once.
+        UniqueBitmap pattern(static_cast<HBITMAP>(
+            ::LoadImageW(ThisModule(), MAKEINTRESOURCEW(kSeparatorBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+        if (pattern) dotted_.reset(::CreatePatternBrush(pattern.get()));
+    }
+    for (int id : kListChildIds) {
+        if (id == kIdPicksSeparator || id == kIdResultsSeparator) continue;
+        CShadeButtonST& button = *Button(id);
+        button.SubclassDlgItem(id, hwnd_);
+        if (id == kIdPicksHeader || id == kIdResultsHeader) {
+            const bool picks = id == kIdPicksHeader;
+            button.SetCaptionA(picks ? kPicksHeaderCaption : kResultsHeaderCaption);
+            button.SetTooltipTextA(picks ? kPicksHeaderTooltip : kResultsHeaderTooltip);
+            button.SetAlign(CButtonST::kAlignRight);
+            button.SetIcon(kIconSectionClosed);
+            button.SetShade(kShadeHeader, 3, 40, 5, 0);
+        } else {
+            button.SetBtnCursor(kHandCursor);
+        }
+    }
+    contentHeight_ = 1;
+    scrollPos_ = 0;
+    UpdateScrollBar();
+}
+
+int CTaskPaneListWnd::ViewHeight() const {
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    return client.bottom - client.top;
+}
+
+void CTaskPaneListWnd::Show(const ListState& state) {
+    state_ = state;
+    // Back to the top with a minimal scroll size; the layout sets the real one.
+    if (hwnd_ && scrollPos_ != 0) ::ScrollWindowEx(hwnd_, 0, scrollPos_, nullptr, nullptr, nullptr, nullptr,
+                                                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    scrollPos_ = 0;
+    wheelRest_ = 0;
+    contentHeight_ = 1;
+    Layout();
+}
+
+void CTaskPaneListWnd::Move(const Rect& rect) {
+    if (!hwnd_) return;
+    ::SetWindowPos(hwnd_, nullptr, rect.x, rect.y, rect.width, rect.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Layout();
+}
+
+void CTaskPaneListWnd::Layout() {
+    if (!hwnd_ || inLayout_) return;
+    inLayout_ = true;
+    // The layout gets the window's whole size and takes the scroll bar's width off itself
+    // when its estimate says the content will not fit.
+    RECT window{};
+    ::GetWindowRect(hwnd_, &window);
+    layout_ = LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL),
+                         state_);
+    contentHeight_ = std::max(1, layout_.contentHeight);
+    scrollPos_ = ClampScroll(scrollPos_, contentHeight_, ViewHeight());
+    UpdateScrollBar();
+    Apply(layout_);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+    inLayout_ = false;
+}
+
+void CTaskPaneListWnd::Apply(const ListLayout& layout) {
+    for (const ChildLayout& child : layout.children) {
+        if (child.id == kIdPicksSeparator || child.id == kIdResultsSeparator) {
+            HWND separator = ::GetDlgItem(hwnd_, child.id);
+            if (!separator) continue;
+            if (child.placed) {
+                ::MoveWindow(separator, child.rect.x, child.rect.y - scrollPos_, child.rect.width, child.rect.height,
+                             FALSE);
+            }
+            ::ShowWindow(separator, child.visible ? SW_SHOWNA : SW_HIDE);
+            continue;
+        }
+        const int index = ButtonIndex(child.id);
+        ApplyButton(buttons_[index], applied_[index], child);
+    }
+}
+
+void CTaskPaneListWnd::ApplyButton(CShadeButtonST& button, Applied& applied, const ChildLayout& child) {
+    if (!button.hwnd()) return;
+    bool resized = false;
+    if (child.placed) {
+        button.Move(child.rect.x, child.rect.y - scrollPos_, child.rect.width, child.rect.height, false);
+        resized = child.rect.width != applied.width || child.rect.height != applied.height;
+        applied.width = child.rect.width;
+        applied.height = child.rect.height;
+    }
+    if (child.hasContent) {
+        if (!applied.known || child.caption != applied.caption) button.SetCaptionA(child.caption);
+        if (child.icon != 0 && child.icon != applied.icon) button.SetIcon(child.icon);
+        if (child.image1 != 0 && child.image1 != applied.image1) button.SetBitmaps(child.image1, kListTransparent);
+        if (child.image2 != applied.image2) {
+            button.SetDimmedBitmap(child.image2, kListTransparent);  // 0 removes it
+        }
+        if (!applied.known || child.dimmed != applied.dimmed) button.SetDimmedStyle(child.dimmed);
+        // The shade pictures depend on the size: rebuilt after every resize.
+        if (child.shade != 0 && (resized || child.shade != applied.shade)) button.SetShade(child.shade, 3, 40, 5, 0);
+        applied.known = true;
+        applied.caption = child.caption;
+        if (child.icon != 0) applied.icon = child.icon;
+        if (child.image1 != 0) applied.image1 = child.image1;
+        applied.image2 = child.image2;
+        applied.dimmed = child.dimmed;
+        if (child.shade != 0) applied.shade = child.shade;
+    } else if (resized && applied.shade > 0) {
+        button.SetShade(applied.shade, 3, 40, 5, 0);
+    }
+    button.Show(child.visible);
+}
+
+void CTaskPaneListWnd::UpdateScrollBar() {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = contentHeight_ - 1;
+    info.nPage = static_cast<UINT>(std::max(0, ViewHeight()));
+    info.nPos = scrollPos_;
+    ::SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+}
+
+void CTaskPaneListWnd::ScrollTo(int position) {
+    const int target = ClampScroll(position, contentHeight_, ViewHeight());
+    const int delta = scrollPos_ - target;
+    if (delta == 0) return;
+    scrollPos_ = target;
+    ::ScrollWindowEx(hwnd_, 0, delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    ::SetScrollPos(hwnd_, SB_VERT, scrollPos_, TRUE);
+    ::UpdateWindow(hwnd_);
+}
+
+void CTaskPaneListWnd::OnVScroll(int code) {
+    const int line = ScrollLine(contentHeight_);
+    const int page = ScrollPage(contentHeight_);
+    switch (code) {
+        case SB_LINEUP: ScrollTo(scrollPos_ - line); break;
+        case SB_LINEDOWN: ScrollTo(scrollPos_ + line); break;
+        case SB_PAGEUP: ScrollTo(scrollPos_ - page); break;
+        case SB_PAGEDOWN: ScrollTo(scrollPos_ + page); break;
+        case SB_TOP: ScrollTo(0); break;
+        case SB_BOTTOM: ScrollTo(contentHeight_); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            if (::GetScrollInfo(hwnd_, SB_VERT, &info)) ScrollTo(info.nTrackPos);
+            break;
+        }
+        default: break;
+    }
+}
+
+void CTaskPaneListWnd::OnMouseWheel(int delta) {
+    UINT lines = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    if (lines == 0) return;
+    wheelRest_ += delta;
+    const int notches = wheelRest_ / WHEEL_DELTA;
+    wheelRest_ -= notches * WHEEL_DELTA;
+    if (notches == 0) return;
+    // "One screen per notch" is the page; otherwise that many lines per notch.
+    const int step = lines == WHEEL_PAGESCROLL ? ScrollPage(contentHeight_)
+                                               : static_cast<int>(std::min<UINT>(lines, 100)) * ScrollLine(contentHeight_);
+    ScrollTo(scrollPos_ - notches * step);
+}
+
+INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return FALSE;  // no focus to set
+        case WM_SIZE:
+            Layout();
+            return TRUE;
+        case WM_VSCROLL:
+            OnVScroll(LOWORD(wp));
+            return TRUE;
+        case WM_MOUSEWHEEL:
+            OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wp));
+            return TRUE;
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(white_.get());
+        case WM_CTLCOLORSTATIC:
+            // The two separators: a dotted line from the 3 x 1 pattern.
+            return reinterpret_cast<INT_PTR>(dotted_ ? dotted_.get() : white_.get());
+        case WM_ERASEBKGND: {
+            RECT client{};
+            ::GetClientRect(hwnd_, &client);
+            ::FillRect(reinterpret_cast<HDC>(wp), &client, white_.get());
+            ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 1);
+            return TRUE;
+        }
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_DRAWITEM:
+        case WM_CTLCOLORBTN: {
+            // The control owns the click handlers and answers the rest.
+            const LRESULT result = parent_ ? ::SendMessageW(parent_, msg, wp, lp) : 0;
+            if (msg == WM_CTLCOLORBTN) return static_cast<INT_PTR>(result);
+            ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,82 @@
+// CTaskPaneListWnd: the scrolling result list between the search box and the banner. A
+// modeless child dialog (template 140) whose 33 push buttons are skinned buttons for the
+// window's whole life; each layout only moves, re-captions, shows and hides them
+// (LayoutList decides, this class applies). Commands and notifications of the children go on
+// to the parent window, the control.
+#pragma once
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "addin/widgets/pane/ListLayout.h"
+#include "addin/widgets/pane/PaneController.h"
+#include "addin/base/ui/ShadeButtonST.h"
+#include "platform/WinHandles.h"
+
+namespace kv {
+
+constexpr int kListDialogTemplate = 140;
+constexpr int kListButtonCount = 33;
+
+class CTaskPaneListWnd : public ResultListView {
+public:
+    CTaskPaneListWnd() = default;
+    ~CTaskPaneListWnd() override;
+    CTaskPaneListWnd(const CTaskPaneListWnd&) = delete;
+    CTaskPaneListWnd& operator=(const CTaskPaneListWnd&) = delete;
+
+    // Creates the dialog as a hidden child of parent; module holds template 140 (null: the
+    // library of this code). False when the dialog cannot be made.
+    bool Create(HWND parent, HMODULE module = nullptr);
+    HWND hwnd() const { return hwnd_; }
+
+    // ResultListView: copy of the state, scroll position and size reset, laid out.
+    void Show(const ListState& state) override;
+    // Places and shows the window (client coordinates of the parent); lays out again.
+    void Move(const Rect& rect);
+    // Recomputes and applies the layout for the window's present size.
+    void Layout();
+
+    int scrollPosition() const { return scrollPos_; }
+    int contentHeight() const { return contentHeight_; }
+    const ListLayout& lastLayout() const { return layout_; }
+
+private:
+    // What was last given to one button, so a layout changes only what differs.
+    struct Applied {
+        bool known = false;
+        std::string caption;
+        int image1 = -1, image2 = -1, icon = -1, shade = -1;
+        int width = -1, height = -1;
+        bool dimmed = false;
+    };
+
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnInitDialog();
+    void Apply(const ListLayout& layout);
+    void ApplyButton(CShadeButtonST& button, Applied& applied, const ChildLayout& child);
+    void UpdateScrollBar();
+    void ScrollTo(int position);
+    void OnVScroll(int code);
+    void OnMouseWheel(int delta);
+    int ViewHeight() const;
+    CShadeButtonST* Button(int id);
+
+    HWND hwnd_ = nullptr;
+    HWND parent_ = nullptr;
+    UniqueWindow owned_;
+    std::array<CShadeButtonST, kListButtonCount> buttons_;
+    std::array<Applied, kListButtonCount> applied_;
+    UniqueBrush white_;
+    UniqueBrush dotted_;
+    ListState state_;
+    ListLayout layout_;
+    int contentHeight_ = 1;
+    int scrollPos_ = 0;
+    int wheelRest_ = 0;
+    bool inLayout_ = false;
+};
+
+}  // namespace kv
