@@ -9,8 +9,16 @@
 #include "TarnwickLib_h.h"
 #include "addin/features/membership/MembershipWin.h"
 #include "addin/features/service/Identity.h"
+#include "addin/features/service/UsageLog.h"
 
 namespace kv {
+
+// The library's usage log and reports: to wherever the "service" setting points, read at each
+// send; a request that cannot be sent is lost without affecting the caller.
+class LibraryLogSender final : public LogSender {
+public:
+    void Send(const std::string& target, const std::string& userAgentLine) override;
+};
 
 // The self-update at start-up complete, once the add-in object has found the control of the
 // active window's pane (and the host is newer than version 11).

@@ -34,17 +34,6 @@ constexpr IID kWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x4
 constexpr IID kExcelApplication = {0x000208D5, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr IID kPowerPointApplication = {0x91493442, 0x5A91, 0x11CF, {0x87, 0x00, 0x00, 0xAA, 0x00, 0x60, 0x26, 0x3B}};
 
-// The add-in's usage log goes wherever the "service" setting points; a request that cannot
-// be sent is lost.
-class AddinLogSender final : public LogSender {
-public:
-    void Send(const std::string& target, const std::string& userAgentLine) override {
-        try {
-            ServiceLogSender(SystemNetwork(), LoadServiceConfig(SystemSettings())).Send(target, userAgentLine);
-        } catch (...) {
-        }
-    }
-};
 
 HRESULT GetNamedProperty(IDispatch* object, const wchar_t* name, VARIANT* value) {
     if (!object) return E_POINTER;
@@ -293,7 +282,7 @@ STDMETHODIMP CConnect::OnConnection(IDispatch* Application, ext_ConnectMode, IDi
         connected_ = true;
         AddinConnected();
 
-        AddinLogSender sender;
+        LibraryLogSender sender;
         AddinLogState state;
         state.nextOpenIsUserDocument = SystemSharedState().NextOpenIsUserDocument();
         AddinUsageLog(sender, UsageEventKind::Start, programKind_, identity_, state);
@@ -668,7 +657,7 @@ bool CConnect::ReadCaption(IDispatch* object, std::string* caption) {
 }
 
 void CConnect::SendFileNameLog(ProgramKind program) {
-    AddinLogSender sender;
+    LibraryLogSender sender;
     AddinLogState state;
     state.nextOpenIsUserDocument = SystemSharedState().NextOpenIsUserDocument();
     state.openedDocumentName = openedDocumentName_;

@@ -22,15 +22,6 @@ namespace {
 // NewestVersion: zero-filled at load; the reply fills at most its first 10 bytes.
 char g_newestVersion[kNewestVersionSize] = {};
 
-class UpdateLogSender final : public LogSender {
-public:
-    void Send(const std::string& target, const std::string& userAgentLine) override {
-        try {
-            ServiceLogSender(SystemNetwork(), LoadServiceConfig(SystemSettings())).Send(target, userAgentLine);
-        } catch (...) {
-        }
-    }
-};
 
 // The control as the replacement's library source.
 class ControlSource final : public LibrarySource {
@@ -42,7 +33,7 @@ public:
     void LogUpdate(const char* newestVersion) override {
         AddinLogState state;
         state.newestVersion = newestVersion ? newestVersion : "";
-        UpdateLogSender sender;
+        LibraryLogSender sender;
         AddinUsageLog(sender, UsageEventKind::Update, ProgramKind::None, identity_, state);
     }
 

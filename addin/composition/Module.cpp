@@ -10,6 +10,7 @@
 #include <string>
 
 #include "addin/composition/Connect.h"
+#include "addin/composition/AddinServices.h"
 #include "addin/composition/Registration.h"
 #include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Settings.h"
@@ -29,17 +30,6 @@ const std::array<ClassEntry, 2> kClassTable{{
     {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
 }};
 
-// The reports go wherever the "service" setting points; a report that cannot be sent is lost
-// without affecting the registration.
-class ReportSender final : public LogSender {
-public:
-    void Send(const std::string& target, const std::string& userAgentLine) override {
-        try {
-            ServiceLogSender(SystemNetwork(), LoadServiceConfig(SystemSettings())).Send(target, userAgentLine);
-        } catch (...) {
-        }
-    }
-};
 
 // The CustomActionData of a deferred custom action; false when it cannot be read. MsiGetPropertyW
 // is looked up here, so that the hosts loading this library never load msi.dll for it.
@@ -77,7 +67,7 @@ extern "C" UINT WINAPI RecordInstallation(MSIHANDLE install) {
         for (wchar_t c : data) code += c < 0x80 ? static_cast<char>(c) : '?';  // '?' is never valid
         if (!kv::StoreDistributionCode(kv::SystemSettings(), code)) return ERROR_INSTALL_FAILURE;
         kv::SystemUuidSource uuids;
-        kv::ReportSender reports;
+        kv::LibraryLogSender reports;
         kv::RegisterInstallation(kv::SystemSettings(), uuids, reports, [] { return static_cast<int32_t>(S_OK); });
         return ERROR_SUCCESS;
     } catch (...) {
@@ -87,7 +77,7 @@ extern "C" UINT WINAPI RecordInstallation(MSIHANDLE install) {
 
 extern "C" UINT WINAPI RecordRemoval(MSIHANDLE) {
     try {
-        kv::ReportSender reports;
+        kv::LibraryLogSender reports;
         kv::UnregisterInstallation(kv::SystemSettings(), reports, [] { return static_cast<int32_t>(S_OK); });
     } catch (...) {
     }
@@ -125,7 +115,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
 STDAPI DllRegisterServer() {
     return kv::Guard([] {
         kv::SystemUuidSource uuids;
-        kv::ReportSender reports;
+        kv::LibraryLogSender reports;
         return kv::RegisterInstallation(kv::SystemSettings(), uuids, reports, [] {
             return static_cast<int32_t>(kv::RegisterComServer(kv::ModuleHandle()));
         });
@@ -134,7 +124,7 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return kv::Guard([] {
-        kv::ReportSender reports;
+        kv::LibraryLogSender reports;
         return kv::UnregisterInstallation(kv::SystemSettings(), reports,
                                           [] { return static_cast<int32_t>(kv::UnregisterComServer()); });
     });

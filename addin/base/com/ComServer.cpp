@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "addin/base/com/ComObject.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
@@ -11,27 +12,13 @@ HMODULE g_module = nullptr;
 LONG g_objects = 0;
 
 // One factory serves every entry of a table.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
-    explicit ClassFactory(CreateInstanceFunction create) : create_(create) { ModuleAddRef(); }
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
+    explicit ClassFactory(CreateInstanceFunction create) : create_(create) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+    static const InterfaceEntry* Interfaces() {
+        static const InterfaceEntry table[] = {KV_INTERFACE(ClassFactory, IClassFactory), {}};
+        return table;
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
@@ -51,10 +38,9 @@ public:
     }
 
 private:
-    ~ClassFactory() { ModuleRelease(); }
+    ~ClassFactory() override = default;
 
     CreateInstanceFunction create_;
-    LONG refs_ = 1;
 };
 
 }  // namespace
@@ -71,9 +57,7 @@ HRESULT ServeClassObject(const ClassEntry* table, size_t count, REFCLSID clsid, 
     return Guard([&]() -> HRESULT {
         for (size_t i = 0; i < count; ++i) {
             if (*table[i].clsid != clsid) continue;
-            ComPtr<ClassFactory> factory = ComPtr<ClassFactory>::adopt(new (std::nothrow) ClassFactory(table[i].create));
-            if (!factory) return E_OUTOFMEMORY;
-            return factory->QueryInterface(iid, object);
+            return CreateComObject<ClassFactory>(iid, object, table[i].create);
         }
         return CLASS_E_CLASSNOTAVAILABLE;
     });
