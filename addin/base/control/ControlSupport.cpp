@@ -236,7 +236,7 @@ using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, &IID_IEnumConn
 }  // namespace
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-    // The reference a found interface takes goes to the container (AddRef above).
+    // The reference a found interface takes is the container's (this point's AddRef).
     static const InterfaceEntry table[] = {KV_INTERFACE(ConnectionPoint, IConnectionPoint), {}};
     return QueryInterfaceTable(this, table, iid, object);
 }
