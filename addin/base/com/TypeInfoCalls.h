@@ -50,7 +50,8 @@ HRESULT InvokeLoaded(void* self, DISPID id, WORD flags, DISPPARAMS* params, VARI
                      UINT* argumentError, Load&& load) {
     ComPtr<ITypeInfo> info;
     const HRESULT hr = load(info.put());
-    return FAILED(hr) ? hr : InvokeThroughTypeInfo(info.get(), self, id, flags, params, result, exception, argumentError);
+    if (FAILED(hr)) return hr;
+    return InvokeThroughTypeInfo(info.get(), self, id, flags, params, result, exception, argumentError);
 }
 
 }  // namespace kv
