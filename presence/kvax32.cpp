@@ -5,51 +5,36 @@
 #include <windows.h>
 
 #include <iterator>
-#include <new>
 
 #include "PresenceLib_h.h"
 #include "addin/base/com/ComRegistration.h"
+#include "addin/base/com/ComObject.h"
 #include "addin/base/com/ComServer.h"
 #include "addin/base/control/ActiveXControl.h"
-#include "platform/WinHandles.h"
+#include "addin/base/control/ControlSupport.h"
 
 namespace kv {
 namespace {
 
 // The add-in object's class for 32-bit programs: creatable, nothing beyond IUnknown.
-class CConnect final : public IUnknown {
+class CConnect final : public ComObject<CConnect, IUnknown> {
 public:
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) {
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        ComPtr<IUnknown> instance = ComPtr<IUnknown>::adopt(new (std::nothrow) CConnect());
-        if (!instance) return E_OUTOFMEMORY;
-        return instance->QueryInterface(iid, object);
+        return CreateComObject<CConnect>(iid, object);
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid != IID_IUnknown) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
+    static const InterfaceEntry* Interfaces() {
+        static const InterfaceEntry table[] = {KV_INTERFACE(CConnect, IUnknown), {}};
+        return table;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+
+    CConnect() = default;
 
 private:
-    CConnect() { ModuleAddRef(); }
-    ~CConnect() { ModuleRelease(); }
-
-    LONG refs_ = 1;
+    ~CConnect() override = default;
 };
 
 // The task-pane control's class for 32-bit programs: the framework's stock properties, object
@@ -58,20 +43,15 @@ class CSimTaskPane final : public ActiveXControl<CSimTaskPane, ISimTaskPane> {
 public:
     static const CLSID& ClassId() { return CLSID_SimTaskPane; }
     static const IID& EventsIid() { return DIID__ISimTaskPaneEvents; }
-    // Recompose on resize, cannot link inside, inside-out, activate when visible, set client site first.
-    static constexpr DWORD kMiscStatus = 131473;
+    static constexpr DWORD kMiscStatus = kControlMiscStatus;
 };
 
-// The class table, in this order.
-const ClassEntry kClassTable[] = {
-    {&CLSID_Connect, &CConnect::CreateInstance},
-    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
-};
-
-const ClassRegistration kClasses[] = {
-    {&CLSID_Connect, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0, 0},
-    {&CLSID_SimTaskPane, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1", L"KestrovaSE.SimTaskPane", true, 130,
-     CSimTaskPane::kMiscStatus},
+// The class table, in this order: created from by DllGetClassObject, written by DllRegisterServer.
+const ClassEntry kClasses[] = {
+    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false,
+     0, 0},
+    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1",
+     L"KestrovaSE.SimTaskPane", true, 130, CSimTaskPane::kMiscStatus},
 };
 
 const TypeLibraryRegistration kTypeLibrary = {&LIBID_TarnwickLib, 1, 0};
@@ -90,7 +70,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
-    return kv::ServeClassObject(kv::kClassTable, std::size(kv::kClassTable), clsid, iid, object);
+    return kv::ServeClassObject(kv::kClasses, std::size(kv::kClasses), clsid, iid, object);
 }
 
 STDAPI DllRegisterServer() {

@@ -5,17 +5,15 @@
 
 #include <msi.h>
 
-#include <array>
 #include <iterator>
 #include <string>
 
-#include "addin/composition/Connect.h"
 #include "addin/composition/AddinServices.h"
 #include "addin/composition/Registration.h"
 #include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Settings.h"
 #include "addin/features/service/UsageLog.h"
-#include "addin/composition/SimTaskPane.h"
+#include "addin/widgets/pane/PaneWindows.h"
 #include "addin/features/update/LibraryEntry.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
@@ -23,13 +21,6 @@
 
 namespace kv {
 namespace {
-
-// The creatable classes: the add-in object and the task-pane control.
-const std::array<ClassEntry, 2> kClassTable{{
-    {&CLSID_Connect, &CConnect::CreateInstance},
-    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance},
-}};
-
 
 // The CustomActionData of a deferred custom action; false when it cannot be read. MsiGetPropertyW
 // is looked up here, so that the hosts loading this library never load msi.dll for it.
@@ -109,7 +100,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
-    return kv::ServeClassObject(kv::kClassTable.data(), kv::kClassTable.size(), clsid, iid, object);
+    return kv::GetComClassObject(clsid, iid, object);
 }
 
 STDAPI DllRegisterServer() {

@@ -6,24 +6,30 @@
 #include <utility>
 
 #include "TarnwickLib_h.h"
+#include "addin/composition/Connect.h"
+#include "addin/composition/SimTaskPane.h"
 #include "platform/WinText.h"
 
 namespace kv {
 namespace {
 
-// Recompose on resize, cannot link inside, inside-out, activate when visible, set client site first.
-constexpr DWORD kControlMiscStatus = 131473;
 constexpr int kToolboxBitmap = 130;
 
-const ClassRegistration kClasses[] = {
-    {&CLSID_Connect, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0, 0},
-    {&CLSID_SimTaskPane, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1", L"KestrovaSE.SimTaskPane", true,
-     kToolboxBitmap, kControlMiscStatus},
+// The creatable classes, in this order: the add-in object and the task-pane control.
+const ClassEntry kClasses[] = {
+    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false,
+     0, 0},
+    {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1",
+     L"KestrovaSE.SimTaskPane", true, kToolboxBitmap, CSimTaskPane::kMiscStatus},
 };
 
 const TypeLibraryRegistration kTypeLibrary = {&LIBID_TarnwickLib, 1, 0};
 
 }  // namespace
+
+HRESULT GetComClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    return ServeClassObject(kClasses, std::size(kClasses), clsid, iid, object);
+}
 
 HRESULT RegisterComServer(HMODULE module) {
     return RegisterClasses(module, kClasses, std::size(kClasses), kTypeLibrary);

@@ -1,6 +1,7 @@
-// The library's COM registration: the registry entries of its two creatable classes (the
-// add-in object and the task-pane control) and its type library, and their removal. The
-// writing itself is the shared registration writer's (kvcom).
+// The library's COM classes: one table of its two creatable classes (the add-in object and the
+// task-pane control) from which DllGetClassObject creates them and DllRegisterServer writes
+// their registry entries and the type library's, and their removal. The factory and the
+// writing itself are the shared ones (kvcom).
 #pragma once
 #include <windows.h>
 
@@ -10,6 +11,10 @@
 #include "addin/features/service/Settings.h"
 
 namespace kv {
+
+// DllGetClassObject's answer: a class factory for one of the library's classes,
+// CLASS_E_CLASSNOTAVAILABLE for any other class id.
+HRESULT GetComClassObject(REFCLSID clsid, REFIID iid, void** object);
 
 // Writes every class entry (class keys removed and rewritten, ProgIDs merged) and registers
 // the type library embedded in module. Returns the first failure, or S_OK.

@@ -17,7 +17,7 @@ class CSimTaskPane : public ActiveXControl<CSimTaskPane, ISimTaskPane> {
 public:
     static const CLSID& ClassId() { return CLSID_SimTaskPane; }
     static const IID& EventsIid() { return DIID__ISimTaskPaneEvents; }
-    static constexpr DWORD kMiscStatus = 131473;
+    static constexpr DWORD kMiscStatus = kControlMiscStatus;
 
     CSimTaskPane();
     ~CSimTaskPane() override;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "addin/base/com/ComRegistration.h"
-#include "addin/base/com/TypeInfoDispatch.h"
+#include "addin/base/com/TypeInfoCalls.h"
 
 namespace kv {
 

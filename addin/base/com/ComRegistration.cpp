@@ -47,7 +47,7 @@ std::wstring VersionText(const TypeLibraryRegistration& lib) {
     return std::to_wstring(lib.major) + L"." + std::to_wstring(lib.minor);
 }
 
-HRESULT WriteClass(const ClassRegistration& entry, const std::wstring& modulePath, const TypeLibraryRegistration& lib) {
+HRESULT WriteClass(const ClassEntry& entry, const std::wstring& modulePath, const TypeLibraryRegistration& lib) {
     const std::wstring clsid = GuidText(*entry.clsid);
     const std::wstring classKey = L"CLSID\\" + clsid;
     FirstFailure hr;
@@ -80,7 +80,7 @@ HRESULT WriteClass(const ClassRegistration& entry, const std::wstring& modulePat
     return hr.result;
 }
 
-HRESULT RemoveClass(const ClassRegistration& entry) {
+HRESULT RemoveClass(const ClassEntry& entry) {
     FirstFailure hr;
     hr += RemoveKey(entry.progId);
     hr += RemoveKey(entry.versionIndependentProgId);
@@ -113,7 +113,7 @@ std::wstring ModulePath(HMODULE module) {
     }
 }
 
-HRESULT RegisterClasses(HMODULE module, const ClassRegistration* classes, size_t count,
+HRESULT RegisterClasses(HMODULE module, const ClassEntry* classes, size_t count,
                         const TypeLibraryRegistration& typeLibrary) {
     return Guard([&]() -> HRESULT {
         const std::wstring modulePath = ModulePath(module);
@@ -125,7 +125,7 @@ HRESULT RegisterClasses(HMODULE module, const ClassRegistration* classes, size_t
     });
 }
 
-HRESULT UnregisterClasses(const ClassRegistration* classes, size_t count, const TypeLibraryRegistration& typeLibrary) {
+HRESULT UnregisterClasses(const ClassEntry* classes, size_t count, const TypeLibraryRegistration& typeLibrary) {
     return Guard([&]() -> HRESULT {
         FirstFailure hr;
         for (size_t i = 0; i < count; ++i) hr += RemoveClass(classes[i]);

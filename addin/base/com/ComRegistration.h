@@ -6,20 +6,10 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/WinText.h"  // GuidText
+#include "addin/base/com/ComServer.h"  // ClassEntry
+#include "platform/WinText.h"            // GuidText
 
 namespace kv {
-
-// One creatable class and the entries that describe it.
-struct ClassRegistration {
-    const CLSID* clsid;
-    const wchar_t* description;               // default value of the class and ProgID keys
-    const wchar_t* progId;                    // e.g. "Vendor.Class.1"
-    const wchar_t* versionIndependentProgId;  // e.g. "Vendor.Class", with CurVer = progId
-    bool control;                             // Control, ToolboxBitmap32, MiscStatus and Version entries
-    int toolboxBitmap;                        // bitmap resource of ToolboxBitmap32 ("path, id"), controls only
-    DWORD miscStatus;                         // MiscStatus\1, controls only
-};
 
 // The type library of the module (resource 1 of the module file).
 struct TypeLibraryRegistration {
@@ -32,12 +22,12 @@ struct TypeLibraryRegistration {
 // registration lingers; ProgID keys merged) with InprocServer32 = the module's path and
 // ThreadingModel "Apartment", then registers the type library from the module file. All steps
 // run; the first failure is returned, or S_OK.
-HRESULT RegisterClasses(HMODULE module, const ClassRegistration* classes, size_t count,
+HRESULT RegisterClasses(HMODULE module, const ClassEntry* classes, size_t count,
                         const TypeLibraryRegistration& typeLibrary);
 
 // Removes the class and ProgID keys of every class (the classes root's "CLSID" key stays) and
 // unregisters the type library. Entries already gone count as removed, so it can run twice.
-HRESULT UnregisterClasses(const ClassRegistration* classes, size_t count, const TypeLibraryRegistration& typeLibrary);
+HRESULT UnregisterClasses(const ClassEntry* classes, size_t count, const TypeLibraryRegistration& typeLibrary);
 
 // The module's own file path; empty when it cannot be read.
 std::wstring ModulePath(HMODULE module);

@@ -13,9 +13,17 @@ namespace kv {
 // that cannot be aggregated answers CLASS_E_NOAGGREGATION). Must not throw.
 using CreateInstanceFunction = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 
+// One creatable class of a library: how it is made (DllGetClassObject) and what registration
+// writes for it (DllRegisterServer, ComRegistration.h). A library keeps one table of these.
 struct ClassEntry {
     const CLSID* clsid;
     CreateInstanceFunction create;
+    const wchar_t* description;               // default value of the class and ProgID keys
+    const wchar_t* progId;                    // e.g. "Vendor.Class.1"
+    const wchar_t* versionIndependentProgId;  // e.g. "Vendor.Class", with CurVer = progId
+    bool control;                             // Control, ToolboxBitmap32, MiscStatus and Version entries
+    int toolboxBitmap;                        // bitmap resource of ToolboxBitmap32 ("path, id"), controls only
+    DWORD miscStatus;                         // MiscStatus\1, controls only
 };
 
 // Set once from DllMain (DLL_PROCESS_ATTACH).

@@ -1,5 +1,6 @@
 // IDispatch answered from type information, written once for every dual or dispatch
-// interface of this module: the control framework's and the add-in object's.
+// interface of this module (the control framework, aggregatable, makes the same calls from
+// its own IDispatch: TypeInfoCalls.h).
 //
 // DispatchPart<I> implements IDispatch for interface I. The final class says where I's type
 // information comes from (TypeInfoFor); Invoke calls through it on the object unless the
@@ -8,39 +9,20 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "addin/base/com/TypeInfoCalls.h"
+
 namespace kv {
-
-// Calls member id of self through typeInfo. For the dispatch half of a dual interface the call
-// goes through its vtable half, which ITypeInfo::Invoke needs.
-HRESULT InvokeThroughTypeInfo(ITypeInfo* typeInfo, void* self, DISPID id, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept;
-
-// The type information of iid from a type library in this module's resources: 1 the first,
-// 2 and on the others ("<module>\\2"). Loaded at each call; callers keep what they use.
-HRESULT ModuleTypeInfo(int typeLibraryIndex, REFIID iid, ITypeInfo** info) noexcept;
 
 template <class I>
 class DispatchPart : public I {
 public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return AnswerTypeInfoCount(count); }
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        if (!info) return E_POINTER;
-        *info = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        return TypeInfoFor(__uuidof(I), info);
+        return AnswerTypeInfo(index, info, [this](ITypeInfo** out) { return TypeInfoFor(__uuidof(I), out); });
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = nullptr;
-        HRESULT hr = TypeInfoFor(__uuidof(I), &info);
-        if (FAILED(hr)) return hr;
-        hr = ::DispGetIDsOfNames(info, names, count, ids);
-        info->Release();
-        return hr;
+        return AnswerIDsOfNames(iid, names, count, ids,
+                                [this](ITypeInfo** out) { return TypeInfoFor(__uuidof(I), out); });
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override {
@@ -54,12 +36,8 @@ protected:
     // By default the member of I on this object.
     virtual HRESULT InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* argumentError) {
-        ITypeInfo* info = nullptr;
-        HRESULT hr = TypeInfoFor(iid, &info);
-        if (FAILED(hr)) return hr;
-        hr = InvokeThroughTypeInfo(info, static_cast<I*>(this), id, flags, params, result, exception, argumentError);
-        info->Release();
-        return hr;
+        return InvokeLoaded(static_cast<I*>(this), id, flags, params, result, exception, argumentError,
+                            [this, &iid](ITypeInfo** out) { return TypeInfoFor(iid, out); });
     }
 };
 

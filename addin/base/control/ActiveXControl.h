@@ -6,7 +6,7 @@
 //   public:
 //       static const CLSID& ClassId() { return CLSID_MyControl; }
 //       static const IID& EventsIid() { return DIID__IMyControlEvents; }
-//       static constexpr DWORD kMiscStatus = 131473;
+//       static constexpr DWORD kMiscStatus = kControlMiscStatus;  // or its own OLEMISC_ flags
 //       // IMyControl's own methods (the stock property part is the framework's) ...
 //   };
 //   // in the module's class table: {&CLSID_MyControl, &CMyControl::CreateInstance}
@@ -72,8 +72,8 @@
 #include <utility>
 #include <vector>
 
-#include "addin/base/com/ComRegistration.h"
 #include "addin/base/com/ComServer.h"
+#include "addin/base/com/TypeInfoCalls.h"
 #include "addin/base/control/ControlSupport.h"
 #include "platform/WinHandles.h"
 
@@ -120,35 +120,21 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return outer_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return outer_->Release(); }
 
-    // ---- IDispatch through the type library ---------------------------------------------
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
+    // ---- IDispatch through the type library (TypeInfoCalls.h, as DispatchPart) ------------
+    // Not on DispatchPart itself: the IUnknown is the delegating one above, and the type
+    // information is kept for the object's life.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return AnswerTypeInfoCount(count); }
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        if (!info) return E_POINTER;
-        *info = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        const HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        *info = dispatchInfo_.get();
-        (*info)->AddRef();
-        return S_OK;
+        return AnswerTypeInfo(index, info, [this](ITypeInfo** out) { return DualTypeInfo(out); });
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        const HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return interfaceInfo_->GetIDsOfNames(names, count, ids);
+        return AnswerIDsOfNames(iid, names, count, ids, [this](ITypeInfo** out) { return DualTypeInfo(out); });
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        const HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return interfaceInfo_->Invoke(static_cast<DualInterface*>(this), id, flags, params, result, exception,
-                                      argError);
+        return InvokeLoaded(static_cast<DualInterface*>(this), id, flags, params, result, exception, argError,
+                            [this](ITypeInfo** out) { return DualTypeInfo(out); });
     }
 
     // ---- Stock properties (the first part of DualInterface) -----------------------------
@@ -555,9 +541,7 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override {
         if (!info) return E_POINTER;
         *info = nullptr;
-        const HRESULT hr = LoadTypeInfo();
-        if (FAILED(hr)) return hr;
-        return typeLib_->GetTypeInfoOfGuid(Derived::ClassId(), info);
+        return ModuleTypeInfo(1, Derived::ClassId(), info);
     }
     STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override {
         if (!guid) return E_POINTER;
@@ -809,26 +793,16 @@ private:
         delete static_cast<Derived*>(this);
     }
 
-    HRESULT LoadTypeInfo() {
-        if (interfaceInfo_) return S_OK;
-        return Guard([&]() -> HRESULT {
-            ComPtr<ITypeLib> lib;
-            HRESULT hr = LoadTypeLibEx(ModulePath(ModuleHandle()).c_str(), REGKIND_NONE, lib.put());
+    // DualInterface's type information (its dispatch side) with a reference for the caller,
+    // loaded once from the module's first type library; calls go through its vtable side
+    // (InvokeThroughTypeInfo).
+    HRESULT DualTypeInfo(ITypeInfo** info) {
+        if (!dispatchInfo_) {
+            const HRESULT hr = ModuleTypeInfo(1, __uuidof(DualInterface), dispatchInfo_.put());
             if (FAILED(hr)) return hr;
-            ComPtr<ITypeInfo> dispatch;
-            hr = lib->GetTypeInfoOfGuid(__uuidof(DualInterface), dispatch.put());
-            if (FAILED(hr)) return hr;
-            // A dual interface is found as its dispatch side; calls go through its vtable side.
-            ComPtr<ITypeInfo> vtable;
-            HREFTYPE ref = 0;
-            if (FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) || FAILED(dispatch->GetRefTypeInfo(ref, vtable.put()))) {
-                vtable = dispatch;
-            }
-            typeLib_ = std::move(lib);
-            dispatchInfo_ = std::move(dispatch);
-            interfaceInfo_ = std::move(vtable);
-            return S_OK;
-        });
+        }
+        *info = ComPtr<ITypeInfo>(dispatchInfo_).release();
+        return S_OK;
     }
 
     template <class Setter>
@@ -944,9 +918,7 @@ private:
     ComPtr<IOleInPlaceUIWindow> document_;
     ComPtr<IAdviseSink> viewSink_;
     ComPtr<IOleAdviseHolder> adviseHolder_;
-    ComPtr<ITypeLib> typeLib_;
     ComPtr<ITypeInfo> dispatchInfo_;
-    ComPtr<ITypeInfo> interfaceInfo_;
     ConnectionPoint eventsPoint_;
     ConnectionPoint propertyPoint_;
 };

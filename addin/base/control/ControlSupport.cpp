@@ -236,14 +236,9 @@ using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, &IID_IEnumConn
 }  // namespace
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-        *object = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    // The reference a found interface takes is the container's (this point's AddRef).
+    static const InterfaceEntry table[] = {KV_INTERFACE(ConnectionPoint, IConnectionPoint), {}};
+    return QueryInterfaceTable(this, table, iid, object);
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {

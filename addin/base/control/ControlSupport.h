@@ -11,10 +11,17 @@
 #include <utility>
 #include <vector>
 
-#include "addin/base/com/ComServer.h"
+#include "addin/base/com/ComObject.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
+
+// The OLEMISC status of this module's controls (IOleObject::GetMiscStatus, the MiscStatus
+// registry entry): recompose on resize, cannot link inside, inside-out, activate when visible,
+// set the client site first.
+constexpr DWORD kControlMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                                     OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
+static_assert(kControlMiscStatus == 131473, "the status the controls have always reported");
 
 // The stock properties a control holds. Booleans are kept as VARIANT_TRUE / VARIANT_FALSE.
 struct StockProperties {
@@ -63,6 +70,7 @@ public:
     ConnectionPoint(const ConnectionPoint&) = delete;
     ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
+    // IUnknown and IConnectionPoint, both this point.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return container_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return container_->Release(); }
@@ -87,30 +95,15 @@ private:
 // An enumerator over a snapshot of items; keeps its source object alive while it exists.
 //   Policy::Copy(Item& out, const Stored& in) fills one output element (with its reference).
 template <class Enum, const IID* EnumIid, class Item, class Stored, class Policy>
-class SnapshotEnumerator final : public Enum {
+class SnapshotEnumerator final : public ComObject<SnapshotEnumerator<Enum, EnumIid, Item, Stored, Policy>, Enum> {
 public:
     SnapshotEnumerator(IUnknown* source, std::vector<Stored> items, size_t position = 0)
-        : source_(source), items_(std::move(items)), position_(position) {
-        ModuleAddRef();
-    }
-    SnapshotEnumerator(const SnapshotEnumerator&) = delete;
-    SnapshotEnumerator& operator=(const SnapshotEnumerator&) = delete;
+        : source_(source), items_(std::move(items)), position_(position) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == *EnumIid) {
-            *object = static_cast<Enum*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+    // IUnknown and the enumerator's own interface.
+    static const InterfaceEntry* Interfaces() {
+        static const InterfaceEntry table[] = {KV_INTERFACE_AS(SnapshotEnumerator, *EnumIid, Enum), {}};
+        return table;
     }
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -140,12 +133,11 @@ public:
     }
 
 private:
-    ~SnapshotEnumerator() { ModuleRelease(); }
+    ~SnapshotEnumerator() override = default;
 
     ComPtr<IUnknown> source_;
     std::vector<Stored> items_;
     size_t position_;
-    LONG refs_ = 1;
 };
 
 struct ConnectionPointCopy {

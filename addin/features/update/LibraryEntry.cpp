@@ -1,5 +1,7 @@
 #include "addin/features/update/LibraryEntry.h"
 
+#include "addin/base/com/ComRegistration.h"
+#include "addin/base/com/ComServer.h"
 #include "addin/base/shared/SharedState.h"
 #include "addin/features/update/LibraryService.h"
 #include "addin/features/update/Signature.h"
@@ -18,7 +20,7 @@ void Leave(const std::wstring& documentsFolder, CleanUpPlace where) {
     Win32UpdateFileSystem files;
     Win32UpdateSystem system;
     // The module path only serves the updater start.
-    const std::wstring module = where == CleanUpPlace::AddinShutdown ? OwnModulePath() : std::wstring();
+    const std::wstring module = where == CleanUpPlace::AddinShutdown ? ModulePath(ModuleHandle()) : std::wstring();
     HostProcessLeaves(ThisProcess(), files, system, module, documentsFolder, where);
 }
 
@@ -40,8 +42,8 @@ SignatureCheck& UpdateSignatureCheck() {
 ReplacementResult RunLibraryReplacement(LibrarySource& source, const char* newestVersion) {
     Win32UpdateFileSystem files;
     Win32UpdateSystem system;
-    return ReplaceLibrary(SystemSharedState(), files, system, UpdateSignatureCheck(), source, OwnModulePath(),
-                          newestVersion);
+    return ReplaceLibrary(SystemSharedState(), files, system, UpdateSignatureCheck(), source,
+                          ModulePath(ModuleHandle()), newestVersion);
 }
 
 int DownloadLibraryTo(ServiceClient& client, const std::wstring& path) {

@@ -25,8 +25,4 @@ public:
     void StartUpdater(const std::wstring& path) override;
 };
 
-// The full path of the image this code is linked into (the library, or a test program);
-// empty when the system cannot give it.
-std::wstring OwnModulePath();
-
 }  // namespace kv

@@ -100,27 +100,4 @@ void Win32UpdateSystem::StartUpdater(const std::wstring& path) {
     }
 }
 
-namespace {
-
-std::wstring PathOfModule(HMODULE module) {
-    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
-        std::vector<wchar_t> buffer(size);
-        const DWORD n = ::GetModuleFileNameW(module, buffer.data(), size);
-        if (n == 0) return std::wstring();
-        if (n < size) return std::wstring(buffer.data(), n);
-    }
-    return std::wstring();
-}
-
-}  // namespace
-
-std::wstring OwnModulePath() {
-    HMODULE self = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCWSTR>(&OwnModulePath), &self)) {
-        return std::wstring();
-    }
-    return PathOfModule(self);
-}
-
 }  // namespace kv

@@ -9,6 +9,7 @@
 #include <mshtmhst.h>
 #include <ocidl.h>
 
+#include "addin/base/com/ComObject.h"
 #include "addin/features/webview/WebView.h"
 #include "platform/WinHandles.h"
 
@@ -28,34 +29,28 @@ class SystemBrowserView;
 
 // The sites of the hosted control. Reference counted on its own: the control may keep it a
 // little longer than the view lives, so the view detaches it when it goes away.
-class BrowserSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IDocHostUIHandler,
-                          public IDispatch {
+class BrowserSite final : public ComObject<BrowserSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
+                                            IDocHostUIHandler, IDispatch> {
 public:
     BrowserSite(SystemBrowserView* view, HWND host) : view_(view), host_(host) {}
     void Detach() { view_ = nullptr; }
     void SetHostFlags(DWORD flags) { flags_ = flags; }
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
-        else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
-        else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) *out = static_cast<IOleInPlaceFrame*>(this);
-        else if (iid == IID_IDocHostUIHandler) *out = static_cast<IDocHostUIHandler*>(this);
-        else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) *out = static_cast<IDispatch*>(this);
-        else return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+    // IUnknown is the client site; IOleWindow the in-place site's, IOleInPlaceUIWindow the
+    // frame's; the events arrive on IDispatch.
+    static const InterfaceEntry* Interfaces() {
+        static const InterfaceEntry table[] = {
+            KV_INTERFACE_AS(BrowserSite, IID_IOleClientSite, IOleClientSite),
+            KV_INTERFACE_AS(BrowserSite, IID_IOleWindow, IOleInPlaceSite),
+            KV_INTERFACE_AS(BrowserSite, IID_IOleInPlaceSite, IOleInPlaceSite),
+            KV_INTERFACE_AS(BrowserSite, IID_IOleInPlaceUIWindow, IOleInPlaceFrame),
+            KV_INTERFACE_AS(BrowserSite, IID_IOleInPlaceFrame, IOleInPlaceFrame),
+            KV_INTERFACE_AS(BrowserSite, IID_IDocHostUIHandler, IDocHostUIHandler),
+            KV_INTERFACE_AS(BrowserSite, IID_IDispatch, IDispatch),
+            KV_INTERFACE_AS(BrowserSite, DIID_DWebBrowserEvents2, IDispatch),
+            {},
+        };
+        return table;
     }
 
     // IOleClientSite
@@ -169,8 +164,7 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
 
 private:
-    ~BrowserSite() = default;
-    LONG refs_ = 1;
+    ~BrowserSite() override = default;
     SystemBrowserView* view_;
     HWND host_;
     DWORD flags_ = 0;

@@ -16,11 +16,12 @@ std::wstring g_log;
 
 void Log(const std::wstring& entry) { g_log += entry + L";"; }
 
+// The test control: the framework with every hook logged, and two members of its own.
 class CTestControl : public kv::ActiveXControl<CTestControl, ITestControl> {
 public:
     static const CLSID& ClassId() { return CLSID_TestControl; }
     static const IID& EventsIid() { return DIID__ITestControlEvents; }
-    static constexpr DWORD kMiscStatus = 131473;
+    static constexpr DWORD kMiscStatus = kv::kControlMiscStatus;
 
     HRESULT OnCreate(HWND window) {
         Log(L"create");
@@ -60,10 +61,9 @@ private:
     HWND child_ = nullptr;
 };
 
-const kv::ClassEntry kClassTable[] = {{&CLSID_TestControl, &CTestControl::CreateInstance}};
-
-const kv::ClassRegistration kClasses[] = {
-    {&CLSID_TestControl, L"TestControl Class", L"KvTest.Control.1", L"KvTest.Control", true, 130, 131473},
+const kv::ClassEntry kClasses[] = {
+    {&CLSID_TestControl, &CTestControl::CreateInstance, L"TestControl Class", L"KvTest.Control.1", L"KvTest.Control",
+     true, 130, CTestControl::kMiscStatus},
 };
 const kv::TypeLibraryRegistration kTypeLibrary = {&LIBID_KvTestControlLib, 1, 0};
 
@@ -79,7 +79,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
-    return kv::ServeClassObject(kClassTable, std::size(kClassTable), clsid, iid, object);
+    return kv::ServeClassObject(kClasses, std::size(kClasses), clsid, iid, object);
 }
 STDAPI DllRegisterServer() {
     return kv::RegisterClasses(kv::ModuleHandle(), kClasses, std::size(kClasses), kTypeLibrary);

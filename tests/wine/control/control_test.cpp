@@ -727,4 +727,176 @@ TEST_F(ControlTest, ClassInfoStatusAndDrawing) {
               DV_E_DVASPECT);
 }
 
+
+// One of the control's helper objects and the one interface it speaks besides IUnknown.
+struct HelperObject {
+    const char* what;
+    ComPtr<IUnknown> object;  // the pointer of its own interface
+    const IID* own;
+};
+
+// The connection points and the enumerators over them and over their connections: each answers
+// its own interface and IUnknown with one pointer (its identity), and nothing else.
+TEST_F(ControlTest, HelperObjectsAnswerTheirOwnInterfaceOnly) {
+    ComPtr<IDispatch> control = NewControl();
+    ASSERT_TRUE(control);
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(control.as(IID_IConnectionPointContainer, &container), S_OK);
+    ComPtr<IConnectionPoint> events;
+    ComPtr<IConnectionPoint> property;
+    ASSERT_EQ(container->FindConnectionPoint(DIID__ITestControlEvents, events.put()), S_OK);
+    ASSERT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, property.put()), S_OK);
+    PropertySink sink;
+    DWORD cookie = 0;
+    ASSERT_EQ(property->Advise(&sink, &cookie), S_OK);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+    ComPtr<IEnumConnectionPoints> pointsClone;
+    ASSERT_EQ(points->Clone(pointsClone.put()), S_OK);
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(property->EnumConnections(connections.put()), S_OK);
+    ComPtr<IEnumConnections> connectionsClone;
+    ASSERT_EQ(connections->Clone(connectionsClone.put()), S_OK);
+
+    const HelperObject objects[] = {
+        {"events point", ComPtr<IUnknown>(events.get()), &IID_IConnectionPoint},
+        {"property point", ComPtr<IUnknown>(property.get()), &IID_IConnectionPoint},
+        {"point enumerator", ComPtr<IUnknown>(points.get()), &IID_IEnumConnectionPoints},
+        {"point enumerator's clone", ComPtr<IUnknown>(pointsClone.get()), &IID_IEnumConnectionPoints},
+        {"connection enumerator", ComPtr<IUnknown>(connections.get()), &IID_IEnumConnections},
+        {"connection enumerator's clone", ComPtr<IUnknown>(connectionsClone.get()), &IID_IEnumConnections},
+    };
+    const IID* const spoken[] = {&IID_IConnectionPoint, &IID_IEnumConnectionPoints, &IID_IEnumConnections,
+                                 &IID_IDispatch, &IID_IConnectionPointContainer, &IID_IOleObject,
+                                 &IID_IPropertyNotifySink, &IID_IClassFactory};
+    for (const HelperObject& helper : objects) {
+        SCOPED_TRACE(helper.what);
+        ComPtr<IUnknown> own;
+        ASSERT_EQ(helper.object->QueryInterface(*helper.own, own.putVoid()), S_OK);
+        EXPECT_EQ(own.get(), helper.object.get());
+        ComPtr<IUnknown> identity;
+        ASSERT_EQ(helper.object->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+        EXPECT_EQ(identity.get(), helper.object.get()) << "IUnknown is the object's own interface";
+        EXPECT_EQ(helper.object->QueryInterface(*helper.own, nullptr), E_POINTER);
+        for (const IID* other : spoken) {
+            if (IsEqualIID(*other, *helper.own)) continue;
+            void* answer = reinterpret_cast<void*>(1);
+            EXPECT_EQ(helper.object->QueryInterface(*other, &answer), E_NOINTERFACE);
+            EXPECT_EQ(answer, nullptr);
+        }
+    }
+    EXPECT_EQ(property->Unadvise(cookie), S_OK);
+}
+
+// A connection point is counted as the control (it lives exactly as long as the control); an
+// enumerator is an object of its own that keeps the control alive.
+TEST_F(ControlTest, HelperObjectsKeepTheControl) {
+    ComPtr<IConnectionPoint> point;
+    ComPtr<IEnumConnectionPoints> points;
+    {
+        ComPtr<IDispatch> control = NewControl();
+        ASSERT_TRUE(control);
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(control.as(IID_IConnectionPointContainer, &container), S_OK);
+        ASSERT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, point.put()), S_OK);
+        ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+        EXPECT_EQ(ObjectCount(), 2) << "the control and the enumerator; the point is the control's";
+    }
+    EXPECT_EQ(ObjectCount(), 2) << "both references keep the control";
+    points.reset();
+    EXPECT_EQ(ObjectCount(), 1) << "the point still holds the control";
+    ComPtr<IConnectionPointContainer> back;
+    ASSERT_EQ(point->GetConnectionPointContainer(back.put()), S_OK);
+    ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(back.as(IID_IDispatch, &dispatch), S_OK) << "the control behind the point is whole";
+    dispatch.reset();
+    back.reset();
+    point.reset();
+    EXPECT_EQ(ObjectCount(), 0);
+}
+
+// IDispatch through the type library: its own answers to bad arguments, and calls by name.
+TEST_F(ControlTest, DispatchThroughTheTypeLibrary) {
+    ComPtr<IDispatch> control = NewControl();
+    ASSERT_TRUE(control);
+    UINT count = 0;
+    EXPECT_EQ(control->GetTypeInfoCount(nullptr), E_POINTER);
+    ASSERT_EQ(control->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+
+    struct InfoCase {
+        UINT index;
+        HRESULT expected;
+    };
+    for (const InfoCase& c : {InfoCase{1, DISP_E_BADINDEX}, InfoCase{7, DISP_E_BADINDEX}, InfoCase{0, S_OK}}) {
+        SCOPED_TRACE(c.index);
+        ITypeInfo* raw = reinterpret_cast<ITypeInfo*>(1);
+        ASSERT_EQ(control->GetTypeInfo(c.index, LOCALE_USER_DEFAULT, &raw), c.expected);
+        ComPtr<ITypeInfo> info = ComPtr<ITypeInfo>::adopt(raw);
+        if (FAILED(c.expected)) {
+            EXPECT_EQ(raw, nullptr);
+            continue;
+        }
+        ASSERT_TRUE(info);
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_TRUE(IsEqualGUID(attr->guid, IID_ITestControl));
+        info->ReleaseTypeAttr(attr);
+    }
+    EXPECT_EQ(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+
+    LPOLESTR add[] = {const_cast<LPOLESTR>(L"Add")};
+    LPOLESTR missing[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(control->GetIDsOfNames(IID_IDispatch, add, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(control->GetIDsOfNames(IID_NULL, missing, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+    ASSERT_EQ(control->GetIDsOfNames(IID_NULL, add, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 2);
+
+    VARIANT args[2];
+    args[0].vt = VT_I4;
+    args[0].lVal = 40;  // b (the arguments come last first)
+    args[1].vt = VT_I4;
+    args[1].lVal = 2;   // a
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    Variant sum;
+    EXPECT_EQ(control->Invoke(id, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
+                              nullptr),
+              DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(control->Invoke(777, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
+                              nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    ASSERT_EQ(control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
+                              nullptr),
+              S_OK);
+    EXPECT_EQ(Text(sum.v()), L"42");
+}
+
+// The module's class table serves the class it lists and no other.
+TEST_F(ControlTest, ClassObjectsFromTheTable) {
+    using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = Export<GetClassObjectFunction>(g_control, "DllGetClassObject");
+    ASSERT_NE(getClassObject, nullptr);
+    struct ClassCase {
+        const char* what;
+        const CLSID* clsid;
+        HRESULT expected;
+    };
+    const ClassCase cases[] = {
+        {"the test control", &CLSID_TestControl, S_OK},
+        {"its type library's id", &LIBID_KvTestControlLib, CLASS_E_CLASSNOTAVAILABLE},
+        {"the null class", &CLSID_NULL, CLASS_E_CLASSNOTAVAILABLE},
+    };
+    for (const ClassCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        void* raw = reinterpret_cast<void*>(1);
+        ASSERT_EQ(getClassObject(*c.clsid, IID_IClassFactory, &raw), c.expected);
+        ComPtr<IClassFactory> factory = ComPtr<IClassFactory>::adopt(static_cast<IClassFactory*>(raw));
+        EXPECT_EQ(factory.get() != nullptr, SUCCEEDED(c.expected));
+        if (!factory) continue;
+        ComPtr<IDispatch> made;
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, made.putVoid()), S_OK);
+    }
+}
+
 }  // namespace

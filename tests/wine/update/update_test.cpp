@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/base/com/ComRegistration.h"
 #include "addin/base/shared/SharedState.h"
 #include "addin/features/update/LibraryUpdate.h"
 #include "addin/features/update/PeImage.h"
@@ -23,6 +24,9 @@
 
 namespace kv {
 namespace {
+
+// This test program's own file (the null module is the program).
+std::wstring ProgramPath() { return ModulePath(nullptr); }
 
 std::wstring g_library, g_updater, g_fixtures;
 
@@ -205,7 +209,7 @@ TEST(Replacement, RefusedDownloadsLeaveTheLibraryIntactAndLoadable) {
 // Runs a copy of this program under name with "--newer-system"; its exit code, or 99.
 DWORD RunVersionProbe(const Scratch& scratch, const std::wstring& name) {
     const std::wstring copy = scratch.At(name);
-    if (!::CopyFileW(OwnModulePath().c_str(), copy.c_str(), FALSE)) return 99;
+    if (!::CopyFileW(ProgramPath().c_str(), copy.c_str(), FALSE)) return 99;
     std::wstring command = L"\"" + copy + L"\" --newer-system";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -243,7 +247,7 @@ TEST(SharedStateClaim, TwoProcessesStartingTogetherClaimOnce) {
         ASSERT_TRUE(go);
         std::vector<UniqueKernelHandle> children;
         for (int i = 0; i < 2; ++i) {
-            std::wstring command = L"\"" + OwnModulePath() + L"\" --claim " + eventName;
+            std::wstring command = L"\"" + ProgramPath() + L"\" --claim " + eventName;
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION started{};
