@@ -58,11 +58,14 @@ void AddinController::Disconnect() {
     // The first of this and the shut-down takes the process off the host count.
     if (connected_) s_.actions.Leaving();
     connected_ = false;
+    factory_ = nullptr;
+}
+
+void AddinController::DeletePanes() {
     for (auto& entry : panes_) {
         if (entry.second) entry.second->Delete();
     }
     panes_.clear();
-    factory_ = nullptr;
 }
 
 void AddinController::StartupComplete() {

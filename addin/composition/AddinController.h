@@ -130,8 +130,10 @@ public:
     // The host connected the add-in: settings, the version, the start log. Ignored while
     // connected.
     void Connect(ProgramKind program, const std::string& hostVersionText);
-    // Deletes the panes and forgets the factory; nothing reaches the host after this.
+    // Leaves the host count and forgets the factory; after this only DeletePanes reaches the host.
     void Disconnect();
+    // Takes every pane out of the host, once the host's events can no longer arrive.
+    void DeletePanes();
     // The update check, with the control of the active window's pane.
     void StartupComplete();
     // Stores the visibility of the active window's pane.

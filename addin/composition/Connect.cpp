@@ -299,6 +299,7 @@ STDMETHODIMP CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
         // Unloaded while the host runs, nothing may be left that calls back into this object.
         controller_.Disconnect();
         DisconnectSinks();
+        controller_.DeletePanes();
         ribbon_.reset();
         paneFactory_.reset();
         application_.reset();

@@ -167,6 +167,7 @@ TEST(AddinController, NothingReachesTheHostAfterDisconnection) {
     Rig rig(FakeHostKind::Word);
     FakeAddinPane& pane = rig.ClickIn(1);
     rig.controller.Disconnect();
+    rig.controller.DeletePanes();
     EXPECT_TRUE(pane.deleted);
     const Calls paneCalls = pane.calls;
     const size_t logs = rig.log.targets.size();
