@@ -1,7 +1,8 @@
 // CConnect: the add-in object ("Tarnwick.Connect") that Word, Excel and PowerPoint load. It
 // takes the connection and shutdown calls, hands out the ribbon and answers its callbacks,
 // keeps one task pane per host window with CSimTaskPane inside, and hands the host's
-// document-open events to HostEventHandler. Everything about templates is asked of the control.
+// document-open events on. The decisions are AddinController's; this object adapts the host's
+// COM calls to it and implements its host, pane and action interfaces over the real host.
 //
 // Each dispatch interface answers IDispatch from its own type information (DispatchPart). The
 // ribbon's IDispatch is ICallbackInterface, whose Invoke falls back to _IDTExtensibility2's;
@@ -13,67 +14,32 @@
 #include <ocidl.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "OfficeAddin_h.h"
 #include "TarnwickLib_h.h"
+#include "addin/base/com/ComObject.h"
+#include "addin/base/com/TypeInfoDispatch.h"
+#include "addin/base/host/ApplicationEventSink.h"
+#include "addin/composition/AddinController.h"
 #include "addin/composition/AddinServices.h"
-#include "addin/features/service/Addresses.h"
-#include "addin/features/service/Identity.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
 
-class ApplicationEventSink;
-
-// A dispatch interface whose IDispatch half is answered from the type information of I (the
-// dispatch description of the dual interface). The final class supplies the type information
-// and the invocation once for all its parts.
-template <class I>
-class DispatchPart : public I {
-protected:
-    virtual HRESULT TypeInfoFor(REFIID iid, ITypeInfo** info) = 0;
-    virtual HRESULT InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
-                              EXCEPINFO* exception, UINT* argumentError) = 0;
-
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        if (!info) return E_POINTER;
-        *info = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        return TypeInfoFor(__uuidof(I), info);
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ComPtr<ITypeInfo> info;
-        const HRESULT hr = TypeInfoFor(__uuidof(I), info.put());
-        if (FAILED(hr)) return hr;
-        return DispGetIDsOfNames(info.get(), names, count, ids);
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) override {
-        return InvokeFor(__uuidof(I), id, flags, params, result, exception, argumentError);
-    }
-};
-
-class CConnect final : public DispatchPart<IRibbonExtensibility>,
-                       public DispatchPart<ICustomTaskPaneConsumer>,
-                       public DispatchPart<_IDTExtensibility2>,
-                       public DispatchPart<ICallbackInterface> {
+// The COM add-in object: the host's entry point into the library.
+class CConnect final : public ComObject<CConnect, DispatchPart<IRibbonExtensibility>,
+                                        DispatchPart<ICustomTaskPaneConsumer>, DispatchPart<_IDTExtensibility2>,
+                                        DispatchPart<ICallbackInterface>>,
+                       private ApplicationEventReceiver,
+                       private AddinHost,
+                       private AddinActions,
+                       private PaneFactory {
 public:
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
+    static const InterfaceEntry* Interfaces();
 
     CConnect(UpdateTrigger& updates, MembershipUi& membership);
-
-    // ---- IUnknown ----------------------------------------------------------------------------
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // ---- IRibbonExtensibility ------------------------------------------------------------------
     STDMETHODIMP GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) override;
@@ -89,7 +55,7 @@ public:
     STDMETHODIMP OnStartupComplete(SAFEARRAY** custom) override;
     STDMETHODIMP OnBeginShutdown(SAFEARRAY** custom) override;
 
-    // ---- ICallbackInterface (the ribbon callbacks) -------------------------------------------
+    // ---- ICallbackInterface (the ribbon callbacks, RibbonCallbacks.cpp) -------------------------
     STDMETHODIMP changeSearchText(IDispatch* RibbonControl, BSTR strSearchText) override;
     STDMETHODIMP ButtonClicked(IDispatch* RibbonControl) override;
     STDMETHODIMP putVisiblePane(IDispatch* RibbonControl) override;
@@ -110,57 +76,54 @@ public:
     STDMETHODIMP GetImageSearchButton(IDispatch* RibbonControl, IPictureDisp** ppdispImage) override;
     STDMETHODIMP CheckBoxVisible(IDispatch* RibbonControl, BOOL bPressed) override;
 
-    // A document-open event of the running host, from its sink (Part of the host events).
-    void HostEventHandler(DISPID eventId);
+    // Text in the thread's code page, cut to the 249 bytes of a 250-byte buffer on a whole
+    // character.
+    static std::string NarrowText(const wchar_t* text, UINT length);
 
 private:
-    ~CConnect();
+    ~CConnect() override;
 
     HRESULT TypeInfoFor(REFIID iid, ITypeInfo** info) override;
     HRESULT InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argumentError) override;
 
-    using PaneTable = std::map<int32_t, ComPtr<_CustomTaskPane>>;
-
     void ConnectSinks();
     void DisconnectSinks();
-    // OnBeginShutdown: the "visible" value from the pane of the active window.
-    void SavePaneVisibility();
-    // The key of the thread's active window; of PowerPoint's application window where noted.
-    static int32_t ActiveWindowKey();
-    bool PowerPointWindowKey(IDispatch* application, int32_t* key);
-    // FindPane: whether the key has an entry; *pane is its pane (null for an empty entry).
-    bool FindPane(int32_t key, ComPtr<_CustomTaskPane>* pane) const;
-    HRESULT CreatePane(int32_t key, ComPtr<_CustomTaskPane>* pane);
-    // The pane's control through its content control, or null.
-    static ComPtr<ISimTaskPane> ControlOf(_CustomTaskPane* pane);
-    // Width 300 and shown unless already visible.
-    static void ShowPane(_CustomTaskPane* pane);
-    ComPtr<_CustomTaskPane> ActivePane() const;
-    void SearchRibbonText(ISimTaskPane* control);
-    void OpenServicePage(int uflag);
-    void SendFileNameLog(ProgramKind program);
-    void ReturnFocus(HWND window);
-    // Reads the caption (UTF-16, null counts as empty) into OpenedDocumentName-sized text.
-    static bool ReadCaption(IDispatch* object, std::string* caption);
 
-    LONG refs_ = 1;
-    bool connected_ = false;  // between OnConnection and OnDisconnection
+    // ---- ApplicationEventReceiver: the document-open event of the sink's own host ---------------
+    void OnApplicationEvent(REFIID eventInterface, DISPID id, const DISPPARAMS* params) override;
+
+    // ---- AddinHost -----------------------------------------------------------------------------
+    int32_t ActiveWindowKey() override;
+    bool ApplicationWindowKey(int32_t* key) override;
+    HostStatus ProbeApplicationWindow(int32_t* key) override;
+    bool ReadOpenedDocument(ProgramKind program, OpenedDocument* document) override;
+    void ReturnFocus(int32_t windowKey) override;
+
+    // ---- AddinActions --------------------------------------------------------------------------
+    void ShowLogin(int16_t loginLevel) override;
+    void ShowAbout() override;
+    void OpenServicePage(int uflag, const Identity& identity) override;
+    void Connected() override;
+    void Leaving() override;
+
+    // ---- PaneFactory ---------------------------------------------------------------------------
+    HostStatus CreatePane(std::shared_ptr<AddinPane>* pane) override;
+
     UpdateTrigger& updates_;
     MembershipUi& membership_;
+    LibraryLogSender log_;
     ComPtr<IRibbonUI> ribbon_;
     ComPtr<ICTPFactory> paneFactory_;
     ComPtr<IDispatch> application_;
     ComPtr<IDispatch> addinInstance_;
     ComPtr<ApplicationEventSink> sinks_[3];  // Word, Excel, PowerPoint: the order they are connected in
-    ProgramKind programKind_ = ProgramKind::None;
-    int32_t hostMajorVersion_ = 0;
-    Identity identity_;
-    PaneTable panes_;
-    std::string openedDocumentName_;
-    std::string ribbonSearchText_;
+    // The type information of the four dispatch interfaces, loaded at first use.
     ComPtr<ITypeInfo> callbackInfo_;
-    ComPtr<ITypeLib> officeLib_;
+    ComPtr<ITypeInfo> extensibilityInfo_;
+    ComPtr<ITypeInfo> ribbonInfo_;
+    ComPtr<ITypeInfo> paneConsumerInfo_;
+    AddinController controller_;
 };
 
 }  // namespace kv

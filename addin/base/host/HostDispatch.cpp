@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "addin/base/host/ApplicationEventSink.h"
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
 
@@ -84,75 +85,37 @@ bool ToVariant(const HostValue& value, VARIANT* v) {
     }
 }
 
-// The event sink handed to a connection point: an IDispatch that also answers the event
-// interface's id, and forwards each call to the portable sink.
-class EventSink final : public IDispatch {
+// Hands the events of one connection to the portable sink, arguments converted to host values.
+class DispatchConnection final : public HostEventConnection, private ApplicationEventReceiver {
 public:
-    EventSink(const IID& iid, HostEventSink& sink) : iid_(iid), sink_(&sink) {}
-    void Detach() { sink_ = nullptr; }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, iid_)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        return Guard([&]() -> HRESULT {
-            if (!sink_) return S_OK;
-            std::vector<HostValue> args;
-            if (params && params->rgvarg) {
-                // rgvarg holds the arguments last first.
-                for (UINT i = params->cArgs; i > 0; --i) {
-                    VARIANT* a = &params->rgvarg[i - 1];
-                    if (a->vt == (VT_VARIANT | VT_BYREF) && a->pvarVal) a = a->pvarVal;
-                    // An argument text without an ANSI form reaches the sink as Empty.
-                    HostValue value;
-                    if (!FromVariant(*a, &value)) value = HostValue();
-                    args.push_back(std::move(value));
-                }
-            }
-            sink_->OnHostEvent(static_cast<int32_t>(id), args);
-            return S_OK;
-        });
-    }
-
-private:
-    ~EventSink() = default;
-    IID iid_;
-    HostEventSink* sink_;
-    LONG refs_ = 1;
-};
-
-class DispatchConnection : public HostEventConnection {
-public:
-    DispatchConnection(ComPtr<IConnectionPoint> point, ComPtr<EventSink> sink, DWORD cookie)
-        : point_(std::move(point)), sink_(std::move(sink)), cookie_(cookie) {}
+    DispatchConnection(const IID& iid, HostEventSink& sink)
+        : sink_(sink),
+          eventSink_(ComPtr<ApplicationEventSink>::adopt(new (std::nothrow) ApplicationEventSink(iid, *this))) {}
     ~DispatchConnection() override {
-        sink_->Detach();  // the host may still hold the sink for a while
-        point_->Unadvise(cookie_);
+        if (eventSink_) eventSink_->Disconnect();  // the host may still hold the sink for a while
     }
 
+    HRESULT Connect(IDispatch* source) { return eventSink_ ? eventSink_->Connect(source) : E_OUTOFMEMORY; }
+
 private:
-    ComPtr<IConnectionPoint> point_;
-    ComPtr<EventSink> sink_;
-    DWORD cookie_;
+    void OnApplicationEvent(REFIID, DISPID id, const DISPPARAMS* params) override {
+        std::vector<HostValue> args;
+        if (params && params->rgvarg) {
+            // rgvarg holds the arguments last first.
+            for (UINT i = params->cArgs; i > 0; --i) {
+                const VARIANT* a = &params->rgvarg[i - 1];
+                if (a->vt == (VT_VARIANT | VT_BYREF) && a->pvarVal) a = a->pvarVal;
+                // An argument text without an ANSI form reaches the sink as Empty.
+                HostValue value;
+                if (!FromVariant(*a, &value)) value = HostValue();
+                args.push_back(std::move(value));
+            }
+        }
+        sink_.OnHostEvent(static_cast<int32_t>(id), args);
+    }
+
+    HostEventSink& sink_;
+    ComPtr<ApplicationEventSink> eventSink_;
 };
 
 class DispatchObject : public HostObject {
@@ -227,20 +190,8 @@ public:
         std::wstring text = WideName(interfaceId);
         IID iid;
         if (text.empty() || FAILED(IIDFromString(&text[0], &iid))) return nullptr;
-        ComPtr<IConnectionPointContainer> container;
-        if (FAILED(d_.as(IID_IConnectionPointContainer, &container))) return nullptr;
-        ComPtr<IConnectionPoint> point;
-        if (FAILED(container->FindConnectionPoint(iid, point.put())) || !point) return nullptr;
-        auto eventSink = ComPtr<EventSink>::adopt(new (std::nothrow) EventSink(iid, sink));
-        if (!eventSink) return nullptr;
-        DWORD cookie = 0;
-        if (FAILED(point->Advise(eventSink.get(), &cookie))) return nullptr;
-        auto connection = std::unique_ptr<HostEventConnection>(
-            new (std::nothrow) DispatchConnection(point, eventSink, cookie));
-        if (!connection) {
-            eventSink->Detach();
-            point->Unadvise(cookie);
-        }
+        auto connection = std::unique_ptr<DispatchConnection>(new (std::nothrow) DispatchConnection(iid, sink));
+        if (!connection || FAILED(connection->Connect(d_.get()))) return nullptr;
         return connection;
     }
 
