@@ -1,6 +1,5 @@
 // Calls through this module's type information, for every class that answers IDispatch from
-// it: DispatchPart (TypeInfoDispatch.h) and the control framework (ActiveXControl.h), which
-// keeps its own IDispatch because it is aggregatable and delegates its IUnknown.
+// it through DispatchPart (TypeInfoDispatch.h): the add-in object and the control framework.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>

@@ -1,6 +1,5 @@
 // IDispatch answered from type information, written once for every dual or dispatch
-// interface of this module (the control framework, aggregatable, makes the same calls from
-// its own IDispatch: TypeInfoCalls.h).
+// interface of this module: the add-in object's four and the controls' own.
 //
 // DispatchPart<I> implements IDispatch for interface I. The final class says where I's type
 // information comes from (TypeInfoFor); Invoke calls through it on the object unless the

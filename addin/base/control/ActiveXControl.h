@@ -73,14 +73,14 @@
 #include <vector>
 
 #include "addin/base/com/ComServer.h"
-#include "addin/base/com/TypeInfoCalls.h"
+#include "addin/base/com/TypeInfoDispatch.h"
 #include "addin/base/control/ControlSupport.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
 
 template <class Derived, class DualInterface>
-class ActiveXControl : public DualInterface,
+class ActiveXControl : public DispatchPart<DualInterface>,
                        public IOleObject,
                        public IOleInPlaceObject,
                        public IOleInPlaceActiveObject,
@@ -119,23 +119,6 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override { return outer_->QueryInterface(iid, object); }
     STDMETHODIMP_(ULONG) AddRef() override { return outer_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return outer_->Release(); }
-
-    // ---- IDispatch through the type library (TypeInfoCalls.h, as DispatchPart) ------------
-    // Not on DispatchPart itself: the IUnknown is the delegating one above, and the type
-    // information is kept for the object's life.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return AnswerTypeInfoCount(count); }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        return AnswerTypeInfo(index, info, [this](ITypeInfo** out) { return DualTypeInfo(out); });
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        return AnswerIDsOfNames(iid, names, count, ids, [this](ITypeInfo** out) { return DualTypeInfo(out); });
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argError) override {
-        if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        return InvokeLoaded(static_cast<DualInterface*>(this), id, flags, params, result, exception, argError,
-                            [this](ITypeInfo** out) { return DualTypeInfo(out); });
-    }
 
     // ---- Stock properties (the first part of DualInterface) -----------------------------
 #define KV_STOCK_VALUE(Name, Type, member, dispid)                                   \
@@ -794,8 +777,9 @@ private:
     }
 
     // DualInterface's type information (its dispatch side) with a reference for the caller,
-    // loaded once from the module's first type library; calls go through its vtable side
-    // (InvokeThroughTypeInfo).
+    // loaded once from the module's first type library; IDispatch (DispatchPart) calls go
+    // through its vtable side.
+    HRESULT TypeInfoFor(REFIID, ITypeInfo** info) override { return DualTypeInfo(info); }
     HRESULT DualTypeInfo(ITypeInfo** info) {
         if (!dispatchInfo_) {
             const HRESULT hr = ModuleTypeInfo(1, __uuidof(DualInterface), dispatchInfo_.put());
