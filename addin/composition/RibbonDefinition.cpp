@@ -3,6 +3,7 @@
 #include <array>
 
 #include "addin/base/com/ComServer.h"
+#include "addin/resources/resource.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
@@ -54,13 +55,13 @@ struct ImageResource {
 
 // In the order of RibbonImage.
 constexpr std::array<ImageResource, 7> kImages{{
-    {277, true, 32},   // Cert
-    {249, false, 20},  // CustomButton
-    {281, true, 32},   // Pay
-    {279, true, 32},   // Homepage
-    {278, true, 32},   // Help
-    {280, true, 32},   // Info
-    {254, false, 16},  // SearchButton
+    {IDI_RIBBON_CERT, true, 32},
+    {IDB_RIBBON_CUSTOM_BUTTON, false, 20},
+    {IDI_RIBBON_PAY, true, 32},
+    {IDI_RIBBON_HOMEPAGE, true, 32},
+    {IDI_RIBBON_HELP, true, 32},
+    {IDI_RIBBON_INFO, true, 32},
+    {IDB_RIBBON_SEARCH_BUTTON, false, 16},
 }};
 
 // The loaded handles, kept until the library is unloaded.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "addin/base/ui/ResourceModule.h"
 #include "platform/WinText.h"
 
 namespace kv {
@@ -18,16 +19,6 @@ constexpr wchar_t kCaptionFace[] = L"굴림";
 // subclass (window properties: the subclass look-up call is not exported by name everywhere).
 constexpr wchar_t kButtonProp[] = L"kv.CButtonST";
 constexpr wchar_t kParentCountProp[] = L"kv.CButtonST.parent";
-
-// The module this code is linked into: resources are looked up there unless a caller says.
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
-
-HMODULE OrThisModule(HMODULE module) { return module ? module : ThisModule(); }
 
 void FillSolid(HDC dc, int x, int y, int width, int height, COLORREF colour) {
     if (width <= 0 || height <= 0) return;
@@ -101,7 +92,7 @@ bool CButtonST::Create(HWND parent, const RECT& rect, const wchar_t* caption, DW
     if (hwnd_ || !parent) return false;
     UniqueWindow w(::CreateWindowExW(0, L"BUTTON", caption ? caption : L"", style | WS_CHILD, rect.left, rect.top,
                                      rect.right - rect.left, rect.bottom - rect.top, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr));
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr));
     if (!w || !Attach(w.get())) return false;
     owned_ = std::move(w);
     return true;
@@ -153,7 +144,7 @@ bool CButtonST::LoadBitmapImage(Image* image, int id, COLORREF transparent, HMOD
     image->reset();
     if (id == 0) return true;
     UniqueBitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(OrThisModule(module), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        ::LoadImageW(ResourceModule(module), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP info{};
     if (!bitmap || !::GetObjectW(bitmap.get(), sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight == 0)
         return false;
@@ -182,7 +173,7 @@ bool CButtonST::LoadBitmapImage(Image* image, int id, COLORREF transparent, HMOD
 }
 
 bool CButtonST::SetIcon(int inId, int outId, HMODULE module) {
-    const HMODULE from = OrThisModule(module);
+    const HMODULE from = ResourceModule(module);
     bool ok = true;
     auto load = [&](Image* image, int id) {
         image->reset();
@@ -238,7 +229,8 @@ bool CButtonST::SetAlign(int align, bool repaint) {
 bool CButtonST::SetBtnCursor(int id, HMODULE module) {
     cursor_.reset();
     if (id == 0) return true;
-    cursor_.reset(static_cast<HICON>(::LoadImageW(OrThisModule(module), MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, 0)));
+    cursor_.reset(
+        static_cast<HICON>(::LoadImageW(ResourceModule(module), MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, 0)));
     return static_cast<bool>(cursor_);
 }
 
@@ -259,7 +251,7 @@ void CButtonST::SetTooltipText(const wchar_t* text) {
         ::InitCommonControlsEx(&icc);
         tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                         ThisModule(), nullptr));
+                                         ResourceModule(), nullptr));
         if (!tooltip_) return;
         ::SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
         ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));

@@ -5,17 +5,17 @@
 //
 // Typical use in a dialog:
 //     kv::CShadeButtonST header;
-//     header.SubclassDlgItem(232, dialog);                 // the template's push button
+//     header.SubclassDlgItem(IDC_LIST_PICKS_HEADER, dialog); // the template's push button
 //     header.SetAlign(kv::CButtonST::kAlignRight);
-//     header.SetIcon(223);                                 // icon resource of the add-in
+//     header.SetIcon(IDI_SECTION_CLOSED);                  // icon resource of the add-in
 //     header.SetShade(kv::kShadeBlue, 3, 40, 5, 0);        // after every resize
 //     header.SetTooltipText(L"...");
 //
 //     kv::CShadeButtonST entry;
-//     entry.SubclassDlgItem(259, dialog);
-//     entry.SetBtnCursor(218);
-//     entry.SetBitmaps(236, kv::kListTransparent);        // 0x808000
-//     entry.SetDimmedBitmap(239, kv::kListTransparent);
+//     entry.SubclassDlgItem(IDC_LIST_DAILY_1, dialog);
+//     entry.SetBtnCursor(IDCUR_HAND);
+//     entry.SetBitmaps(IDB_FILE_DOCUMENT, kv::kListTransparent);  // 0x808000
+//     entry.SetDimmedBitmap(IDB_FILE_DOCUMENT_DIMMED, kv::kListTransparent);
 //     entry.SetDimmedStyle(true);
 //     entry.SetCaptionA(ansiTitle);
 //     entry.Move(rect); entry.Show(true);
@@ -103,7 +103,7 @@ public:
 
     // --- Behaviour and look ----------------------------------------------------------------
 
-    // Cursor resource (the system uses 218, the hand) shown over the button; the previous one
+    // Cursor resource (the pane uses IDCUR_HAND, the hand) shown over the button; the previous one
     // is destroyed. 0 goes back to the class cursor. False when the resource cannot be loaded.
     bool SetBtnCursor(int id, HMODULE module = nullptr);
     // A tooltip shown over the button; an empty text or null removes it.

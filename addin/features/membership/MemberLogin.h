@@ -1,32 +1,29 @@
-// The member login and logout of the preview popup, without windows: what button 215 (log in)
-// and button 226 (log out) do with the hidden browser's login page, and how the hidden
-// browser's document completions are judged. MembershipWin.h puts these steps behind the
-// popup's LoginSubmitter; the tests drive them through a scripted LoginPopupPort.
+// The member login and logout of the preview popup, without windows: what its log-in and
+// log-out buttons do with the hidden browser's login page, and how the hidden browser's
+// document completions are judged. MembershipWin.h puts these steps behind the popup's
+// LoginSubmitter; the tests drive them through a scripted LoginPopupPort.
 //
 // The pending action only ever says what the next completion of the hidden browser answers:
-//   - it becomes 1 once "login_submit" has really been clicked (an unloaded page, or one
-//     without the element, sends nothing and leaves it 0), and 2 once the logout page's load
-//     has started;
-//   - it goes back to 0 before any message box or dialog is shown, so a completion that
-//     arrives inside that box's modal loop (the login page's reload) is ignored.
+//   - it becomes pending::kLogin once "login_submit" has really been clicked (an unloaded
+//     page, or one without the element, sends nothing and leaves it pending::kNone), and
+//     pending::kLogout once the logout page's load has started;
+//   - it goes back to pending::kNone before any message box or dialog is shown, so a
+//     completion that arrives inside that box's modal loop (the login page's reload) is ignored.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "addin/features/popup/PreviewPlan.h"
 #include "addin/features/service/Identity.h"
+#include "addin/resources/resource.h"
 
 namespace kv {
 
+// The popup's two login fields (dialog IDD_PREVIEW_POPUP).
 namespace login_field {
-constexpr int kId = 211;
-constexpr int kPassword = 212;
+constexpr int kId = IDC_POPUP_ID;
+constexpr int kPassword = IDC_POPUP_PASSWORD;
 }  // namespace login_field
-
-namespace pending {
-constexpr int kNone = 0;
-constexpr int kLogin = 1;
-constexpr int kLogout = 2;
-}  // namespace pending
 
 // Element ids of the service's login page.
 constexpr char kPageId[] = "id";

@@ -1,5 +1,6 @@
 #include "addin/features/membership/MembershipDialogs.h"
 
+#include "addin/base/ui/ResourceModule.h"
 #include "addin/features/service/Identity.h"
 #include "platform/WinText.h"
 
@@ -9,63 +10,41 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr size_t kVersionTextMax = 15;
 
-// Runs a dialog method; nothing leaves a dialog procedure.
-template <typename F>
-INT_PTR Guarded(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return FALSE;
+// Both boxes end alike: OK and Cancel with their own ids, the close box as Cancel. True for
+// those messages (any command counts as handled).
+bool EndsTheBox(HWND dialog, UINT message, WPARAM wp) {
+    if (message == WM_COMMAND) {
+        if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) ::EndDialog(dialog, LOWORD(wp));
+        return true;
     }
+    if (message == WM_CLOSE) {
+        ::EndDialog(dialog, IDCANCEL);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
 
-HMODULE MembershipModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&MembershipModule), &module);
-    return module;
-}
-
 // ---- CLogoutDlg ---------------------------------------------------------------------------
 
 CLogoutDlg::CLogoutDlg(HMODULE resources, WebViewOptions::Choice browser)
-    : resources_(resources ? resources : MembershipModule()), choice_(browser) {}
+    : resources_(ResourceModule(resources)), choice_(browser) {}
 
 CLogoutDlg::~CLogoutDlg() = default;
 
 int CLogoutDlg::Run(HWND owner) {
-    const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(kDialog), owner, DialogProc,
-                                             reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    const INT_PTR result = RunModal(resources_, kDialog, owner);
     browser_.reset();
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
-INT_PTR CALLBACK CLogoutDlg::DialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CLogoutDlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CLogoutDlg*>(lp);
-        ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        if (!self) return TRUE;
-        self->dialog_ = dialog;
-    }
-    if (!self) return FALSE;
-    return Guarded([&] { return self->OnMessage(message, wp, lp); });
-}
-
 INT_PTR CLogoutDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
+    if (EndsTheBox(dialog_, message, wp)) return TRUE;
     switch (message) {
         case WM_INITDIALOG:
             OnInit();
             // The default focus goes to the OK button.
-            return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) ::EndDialog(dialog_, LOWORD(wp));
-            return TRUE;
-        case WM_CLOSE:
-            ::EndDialog(dialog_, IDCANCEL);
             return TRUE;
         case WM_DESTROY:
             browser_.reset();
@@ -98,29 +77,16 @@ void CLogoutDlg::OnInit() {
 // ---- CAboutDlg ----------------------------------------------------------------------------
 
 CAboutDlg::CAboutDlg(const std::string& newestVersion, HMODULE resources)
-    : newestVersion_(newestVersion.substr(0, kVersionTextMax)), resources_(resources ? resources : MembershipModule()) {}
+    : newestVersion_(newestVersion.substr(0, kVersionTextMax)), resources_(ResourceModule(resources)) {}
 
 int CAboutDlg::Run(HWND owner) {
-    const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(kDialog), owner, DialogProc,
-                                             reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    const INT_PTR result = RunModal(resources_, kDialog, owner);
     white_.reset();
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
-INT_PTR CALLBACK CAboutDlg::DialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CAboutDlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CAboutDlg*>(lp);
-        ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        if (!self) return TRUE;
-        self->dialog_ = dialog;
-    }
-    if (!self) return FALSE;
-    return Guarded([&] { return self->OnMessage(message, wp, lp); });
-}
-
 INT_PTR CAboutDlg::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
+    if (EndsTheBox(dialog_, message, wp)) return TRUE;
     switch (message) {
         case WM_INITDIALOG:
             OnInit();
@@ -136,12 +102,6 @@ INT_PTR CAboutDlg::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
             ::SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH));
         }
-        case WM_COMMAND:
-            if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) ::EndDialog(dialog_, LOWORD(wp));
-            return TRUE;
-        case WM_CLOSE:
-            ::EndDialog(dialog_, IDCANCEL);
-            return TRUE;
         default:
             return FALSE;
     }

@@ -2,17 +2,9 @@
 
 #include <cstdlib>
 
+#include "addin/base/ui/ResourceModule.h"
+
 namespace kv {
-namespace {
-
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
-
-}  // namespace
 
 void CentreWindowOver(HWND window, HWND owner) {
     RECT mine{}, over{};
@@ -24,13 +16,12 @@ void CentreWindowOver(HWND window, HWND owner) {
     ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-CCertDlg::CCertDlg(HMODULE resources) : resources_(resources ? resources : ThisModule()) {}
+CCertDlg::CCertDlg(HMODULE resources) : resources_(ResourceModule(resources)) {}
 
 bool CCertDlg::Show(HWND owner) {
     Destroy();
     owner_ = owner;
-    window_.reset(::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kDialog), owner, DialogProc,
-                                       reinterpret_cast<LPARAM>(this)));
+    window_.reset(CreateModeless(resources_, kDialog, owner));
     if (!window_) return false;
     ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
     // The fetch that follows keeps the thread busy: paint now.
@@ -43,8 +34,8 @@ void CCertDlg::Destroy() {
     brush_.reset();
 }
 
-void CCertDlg::OnInit(HWND dialog) {
-    CentreWindowOver(dialog, owner_);
+void CCertDlg::OnInit() {
+    CentreWindowOver(dialog_, owner_);
     UniqueBitmap bitmap(static_cast<HBITMAP>(::LoadImageW(resources_, MAKEINTRESOURCEW(kBitmap), IMAGE_BITMAP, 0, 0, 0)));
     int width = kFallbackWidth, height = kFallbackHeight;
     BITMAP info{};
@@ -54,25 +45,22 @@ void CCertDlg::OnInit(HWND dialog) {
     }
     // The picture is the dialog's background; the brush keeps its own copy of the pixels.
     if (bitmap) brush_.reset(::CreatePatternBrush(bitmap.get()));
-    ::SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(dialog_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-INT_PTR CALLBACK CCertDlg::DialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CCertDlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+INT_PTR CCertDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            self = reinterpret_cast<CCertDlg*>(lp);
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-            if (self) self->OnInit(dialog);
+            OnInit();
             return TRUE;
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
-            if (self && self->brush_) return reinterpret_cast<INT_PTR>(self->brush_.get());
+            if (brush_) return reinterpret_cast<INT_PTR>(brush_.get());
             return FALSE;
         case WM_COMMAND:
-            if (self && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
-                self->Destroy();
+            if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+                Destroy();
                 return TRUE;
             }
             return FALSE;

@@ -1,9 +1,11 @@
-// CCertDlg: the loading splash (dialog 135), a borderless picture window shown over the task
-// pane while a template is fetched and opened on the same thread. It is painted once when it
-// is shown, since the fetch that follows blocks the thread's messages.
+// CCertDlg is the loading splash: a borderless picture window shown over the task pane while a
+// template is fetched and opened on the same thread (dialog IDD_LOADING_SPLASH). It is painted
+// once when it is shown, since the fetch that follows blocks the thread's messages.
 #pragma once
 #include <windows.h>
 
+#include "addin/base/ui/DialogBase.h"
+#include "addin/resources/resource.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
@@ -11,19 +13,18 @@ namespace kv {
 // Centres window over owner (over the work area when owner is null or gone).
 void CentreWindowOver(HWND window, HWND owner);
 
-class CCertDlg {
+// The loading splash.
+class CCertDlg : private DialogBase {
 public:
-    static constexpr int kDialog = 135;
-    static constexpr int kBitmap = 273;
+    static constexpr int kDialog = IDD_LOADING_SPLASH;
+    static constexpr int kBitmap = IDB_LOADING_SPLASH;
     // The size used when the bitmap's size cannot be read.
     static constexpr int kFallbackWidth = 255;
     static constexpr int kFallbackHeight = 180;
 
-    // resources: the module holding dialog 135 and bitmap 273 (null: this library).
+    // resources: the module holding the dialog and its bitmap (null: this library).
     explicit CCertDlg(HMODULE resources = nullptr);
-    ~CCertDlg() { Destroy(); }
-    CCertDlg(const CCertDlg&) = delete;
-    CCertDlg& operator=(const CCertDlg&) = delete;
+    ~CCertDlg() override { Destroy(); }
 
     // Creates the splash modeless over owner, shows it and paints it before returning.
     bool Show(HWND owner);
@@ -31,8 +32,8 @@ public:
     HWND hwnd() const { return window_.get(); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    void OnInit(HWND dialog);
+    INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp) override;
+    void OnInit();
 
     HMODULE resources_;
     HWND owner_ = nullptr;

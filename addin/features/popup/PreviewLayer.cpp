@@ -5,21 +5,14 @@
 #include "addin/features/service/Addresses.h"
 #include "addin/features/popup/CertDlg.h"
 #include "addin/base/shared/TextCut.h"
+#include "addin/base/ui/ResourceModule.h"
 #include "platform/WinText.h"
 
 namespace kv {
 namespace {
 
-constexpr int kHandCursor = 218;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kLabelGrey = 0xAAAAAA;
-
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
 
 // "돋움" at a pixel height, Hangul character set.
 HFONT DotumFont(int height, int weight) {
@@ -27,7 +20,7 @@ HFONT DotumFont(int height, int weight) {
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"돋움");
 }
 
-// Every push button of dialog 136 is a CButtonST.
+// Every push button of the popup is a CButtonST.
 constexpr int kButtons[] = {popup::kTemplatePage, popup::kWeekUpdate, popup::kLogIn,   popup::kUpgrade,
                             popup::kSignUp,       popup::kFindId,     popup::kFindPassword, popup::kLogOut,
                             popup::kClose};
@@ -42,36 +35,15 @@ bool DimmedButton(int id) {
 const wchar_t kPopupBitmapProperty[] = L"KvPopupBitmap";
 
 CPreviewLayer::CPreviewLayer(const PopupContext& context, const PreviewRequest& request)
-    : c_(context), request_(request), resources_(context.resources ? context.resources : ThisModule()) {}
+    : c_(context), request_(request), resources_(ResourceModule(context.resources)) {}
 
 CPreviewLayer::~CPreviewLayer() = default;
 
 int CPreviewLayer::Run(HWND owner) {
     owner_ = owner;
-    pending_ = 0;
-    const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(kDialog), owner, DialogProc,
-                                             reinterpret_cast<LPARAM>(this));
-    dialog_ = nullptr;
+    pending_ = pending::kNone;
+    const INT_PTR result = RunModal(resources_, kDialog, owner);
     return result == 1 ? 1 : 2;
-}
-
-INT_PTR CALLBACK CPreviewLayer::DialogProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CPreviewLayer*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CPreviewLayer*>(lp);
-        ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        if (!self) return TRUE;
-        self->dialog_ = dialog;
-    }
-    if (!self) return FALSE;
-    INT_PTR result = FALSE;
-    try {
-        result = self->OnMessage(message, wp, lp);
-    } catch (...) {
-        // Nothing leaves a window procedure; a failed step leaves the popup as far as it got.
-        result = FALSE;
-    }
-    return result;
 }
 
 INT_PTR CPreviewLayer::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
@@ -163,7 +135,7 @@ void CPreviewLayer::OnInit() {
     for (int id : kButtons) {
         auto button = std::make_unique<CButtonST>();
         if (!button->SubclassDlgItem(id, dialog_)) continue;
-        button->SetBtnCursor(kHandCursor, resources_);
+        button->SetBtnCursor(IDCUR_HAND, resources_);
         button->SetColors(kWhite, kWhite, RGB(0, 0, 0));
         if (DimmedButton(id)) button->SetDimmedStyle(true);
         buttons_[id] = std::move(button);
@@ -211,11 +183,11 @@ void CPreviewLayer::OpenPage(const std::string& address) {
 void CPreviewLayer::OnCommand(int id) {
     switch (id) {
         case popup::kLogIn:
-            if (pending_ == 0) c_.login.Submit(*this);
+            if (pending_ == pending::kNone) c_.login.Submit(*this);
             break;
         case popup::kLogOut:
-            if (pending_ != 0 || c_.login.StartLogout(*this)) break;
-            pending_ = 2;
+            if (pending_ != pending::kNone || c_.login.StartLogout(*this)) break;
+            pending_ = pending::kLogout;
             if (login_) login_->Navigate(CodePageToWideLossy(CP_ACP, FullAddress(c_.config, LogoutPagePath())));
             break;
         case popup::kTemplatePage:
@@ -241,12 +213,12 @@ void CPreviewLayer::OnCommand(int id) {
 
 void CPreviewLayer::DocumentComplete(WebView& view) {
     if (&view != login_.get()) return;
-    if (pending_ == 1) {
+    if (pending_ == pending::kLogin) {
         c_.login.AnswerLoaded(*this);
-    } else if (pending_ == 2) {
+    } else if (pending_ == pending::kLogout) {
         if (c_.login.LogoutLoaded(*this)) return;
         // The service has ended the member's login.
-        pending_ = 0;
+        pending_ = pending::kNone;
         ::MessageBoxW(dialog_, L"로그아웃 되었습니다", L"로그아웃", MB_OK | MB_ICONINFORMATION);
         End(1);
     }

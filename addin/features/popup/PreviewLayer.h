@@ -1,6 +1,6 @@
-// CPreviewLayer: the preview-and-login popup (dialog 136). A modal dialog with the template's
-// preview picture (browser 223) beside the member login form, which also serves as the plain
-// login of the ribbon (template class -1). A hidden browser (213) holds the service's login
+// CPreviewLayer is the login-and-preview popup (dialog IDD_PREVIEW_POPUP): a modal dialog with
+// the template's preview picture (a browser) beside the member login form, which also serves as
+// the plain login of the ribbon (template class -1). A hidden browser holds the service's login
 // page for the whole run; the login submission itself belongs to a LoginSubmitter.
 //
 //     CPreviewLayer popup(context, request);   // on the caller's stack for one run
@@ -15,8 +15,10 @@
 #include "addin/features/service/Identity.h"
 #include "addin/features/service/ServiceConfig.h"
 #include "addin/base/ui/ButtonST.h"
+#include "addin/base/ui/DialogBase.h"
 #include "addin/features/popup/PreviewPlan.h"
 #include "addin/features/webview/WebView.h"
+#include "addin/resources/resource.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
 
@@ -27,11 +29,11 @@ class PopupLogin {
 public:
     virtual ~PopupLogin() = default;
     virtual HWND dialog() const = 0;
-    // Field 211 (id) or 212 (password), narrow, at most 249 bytes on whole characters.
+    // Field popup::kId or popup::kPassword, narrow, at most 249 bytes on whole characters.
     virtual std::string FieldText(int id) const = 0;
     // The hidden browser holding the service's login page (null if none could be made).
     virtual WebView* loginBrowser() = 0;
-    // 0 none, 1 login submitted, 2 logout submitted.
+    // pending::kNone, kLogin (login submitted) or kLogout (logout submitted).
     virtual int pendingAction() const = 0;
     virtual void SetPendingAction(int action) = 0;
     // Navigates the hidden browser to the login page again.
@@ -41,18 +43,18 @@ public:
     virtual const Identity& identity() const = 0;
 };
 
-// Button 215 and the answer page of a submitted login.
+// The log-in button and the answer page of a submitted login.
 class LoginSubmitter {
 public:
     enum class Outcome { Submitted, NotYet };
     virtual ~LoginSubmitter() = default;
     // Submits the login form (reads the fields, fills and clicks the hidden page); Submitted
-    // once the page's form has been sent, with the pending action set to 1.
+    // once the page's form has been sent, with the pending action set to pending::kLogin.
     virtual Outcome Submit(PopupLogin& popup) = 0;
-    // The hidden browser completed a document while the pending action is 1.
+    // The hidden browser completed a document while the pending action is pending::kLogin.
     virtual void AnswerLoaded(PopupLogin& popup) = 0;
-    // Button 226, and a completion while the pending action is 2: true when handled by the
-    // submitter, false to leave them to the popup's own steps.
+    // The log-out button, and a completion while the pending action is pending::kLogout: true
+    // when handled by the submitter, false to leave them to the popup's own steps.
     virtual bool StartLogout(PopupLogin&) { return false; }
     virtual bool LogoutLoaded(PopupLogin&) { return false; }
 };
@@ -62,7 +64,7 @@ struct PopupContext {
     const Identity& identity;
     Shell& shell;
     LoginSubmitter& login;
-    // The module holding dialog 136, its bitmaps and cursor 218 (null: this library).
+    // The module holding the popup's dialog, its bitmaps and the hand cursor (null: this library).
     HMODULE resources = nullptr;
     WebViewOptions::Choice browser = WebViewOptions::Choice::Automatic;
 };
@@ -71,14 +73,13 @@ struct PopupContext {
 // tests reading the window tree).
 extern const wchar_t kPopupBitmapProperty[];
 
-class CPreviewLayer : public PopupLogin, private WebViewEvents {
+// The login-and-preview popup.
+class CPreviewLayer : public PopupLogin, private DialogBase, private WebViewEvents {
 public:
-    static constexpr int kDialog = 136;
+    static constexpr int kDialog = IDD_PREVIEW_POPUP;
 
     CPreviewLayer(const PopupContext& context, const PreviewRequest& request);
     ~CPreviewLayer() override;
-    CPreviewLayer(const CPreviewLayer&) = delete;
-    CPreviewLayer& operator=(const CPreviewLayer&) = delete;
 
     // Runs the dialog modally; 1 or 2 (2 also when the dialog cannot be created).
     int Run(HWND owner);
@@ -96,8 +97,7 @@ public:
     WebView* previewBrowser() { return preview_.get(); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp);
+    INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp) override;
     void OnInit();
     void OnCommand(int id);
     void DocumentComplete(WebView& view) override;
@@ -110,14 +110,13 @@ private:
     PreviewRequest request_;
     HMODULE resources_;
     HWND owner_ = nullptr;
-    HWND dialog_ = nullptr;
     UniqueBrush white_;
     UniqueFont titleFont_;
     UniqueFont messageFont_;
     std::unique_ptr<WebView> preview_;
     std::unique_ptr<WebView> login_;
     std::map<int, std::unique_ptr<CButtonST>> buttons_;
-    int pending_ = 0;
+    int pending_ = pending::kNone;
 };
 
 // The popup for the ribbon's login button: template class -1, no image, no link, the title

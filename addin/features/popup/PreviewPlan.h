@@ -1,4 +1,4 @@
-// What the preview popup (CPreviewLayer, dialog 136) shows for a login level and a template
+// What the preview popup (CPreviewLayer, dialog IDD_PREVIEW_POPUP) shows for a login level and a template
 // class, and where its page buttons lead; decided here without windows so that the rules can
 // be tested natively. CPreviewLayer (PreviewLayer.h) applies the plan to the dialog.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "addin/features/service/Identity.h"
 #include "addin/features/service/ServiceConfig.h"
+#include "addin/resources/resource.h"
 
 namespace kv {
 
@@ -21,39 +22,47 @@ struct PreviewRequest {
     std::string title;
 };
 
-// Control ids of dialog 136.
+// Control ids of dialog IDD_PREVIEW_POPUP.
 namespace popup {
-constexpr int kLeftPicture = 234;
-constexpr int kPreview = 223;
-constexpr int kPreviewFrame = 236;
-constexpr int kTemplatePage = 219;
-constexpr int kTitle = 216;
-constexpr int kMessage = 225;
-constexpr int kWeekUpdate = 230;
-constexpr int kIdFrame = 228;
-constexpr int kPasswordFrame = 229;
-constexpr int kId = 211;
-constexpr int kPassword = 212;
-constexpr int kLogIn = 215;
-constexpr int kUpgrade = 235;
-constexpr int kSignUp = 231;
-constexpr int kFindId = 232;
-constexpr int kFindPassword = 233;
-constexpr int kLogOut = 226;
-constexpr int kClose = 2;
-constexpr int kLoginBrowser = 213;
+constexpr int kLeftPicture = IDC_POPUP_LEFT_PICTURE;
+constexpr int kPreview = IDC_POPUP_PREVIEW;
+constexpr int kPreviewFrame = IDC_POPUP_PREVIEW_FRAME;
+constexpr int kTemplatePage = IDC_POPUP_TEMPLATE_PAGE;
+constexpr int kTitle = IDC_POPUP_TITLE;
+constexpr int kMessage = IDC_POPUP_MESSAGE;
+constexpr int kWeekUpdate = IDC_POPUP_WEEK_UPDATE;
+constexpr int kIdFrame = IDC_POPUP_ID_FRAME;
+constexpr int kPasswordFrame = IDC_POPUP_PASSWORD_FRAME;
+constexpr int kId = IDC_POPUP_ID;
+constexpr int kPassword = IDC_POPUP_PASSWORD;
+constexpr int kLogIn = IDC_POPUP_LOG_IN;
+constexpr int kUpgrade = IDC_POPUP_UPGRADE;
+constexpr int kSignUp = IDC_POPUP_SIGN_UP;
+constexpr int kFindId = IDC_POPUP_FIND_ID;
+constexpr int kFindPassword = IDC_POPUP_FIND_PASSWORD;
+constexpr int kLogOut = IDC_POPUP_LOG_OUT;
+constexpr int kClose = IDC_POPUP_CLOSE;
+constexpr int kLoginBrowser = IDC_POPUP_LOGIN_BROWSER;
 }  // namespace popup
+
+// The popup's pending action: what the next completion of its hidden login browser answers
+// (MemberLogin.h says when it changes).
+namespace pending {
+constexpr int kNone = 0;
+constexpr int kLogin = 1;
+constexpr int kLogout = 2;
+}  // namespace pending
 
 // Bitmap resources of the popup.
 namespace popup_bitmap {
-constexpr int kClose = 256;
-constexpr int kTemplatePage = 257;
-constexpr int kLogIn = 258;
-constexpr int kLogOut = 259;
-constexpr int kWeekUpdate = 260;
-constexpr int kPremiumWeekUpdate = 266;
-constexpr int kUpgrade = 267;
-constexpr int kPremiumUpgrade = 268;
+constexpr int kClose = IDB_POPUP_CLOSE;
+constexpr int kTemplatePage = IDB_POPUP_TEMPLATE_PAGE;
+constexpr int kLogIn = IDB_POPUP_LOG_IN;
+constexpr int kLogOut = IDB_POPUP_LOG_OUT;
+constexpr int kWeekUpdate = IDB_POPUP_WEEK_UPDATE;
+constexpr int kPremiumWeekUpdate = IDB_POPUP_PREMIUM_WEEK_UPDATE;
+constexpr int kUpgrade = IDB_POPUP_UPGRADE;
+constexpr int kPremiumUpgrade = IDB_POPUP_PREMIUM_UPGRADE;
 }  // namespace popup_bitmap
 
 struct PreviewPlan {

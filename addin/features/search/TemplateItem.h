@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "addin/resources/resource.h"
+
 namespace kv {
 
 // Bitmap resource ids of the file-type images.
-constexpr int32_t kImageWord1 = 236, kImageWord2 = 239;
-constexpr int32_t kImageExcel1 = 226, kImageExcel2 = 240;
-constexpr int32_t kImagePowerPoint1 = 237, kImagePowerPoint2 = 238;
+constexpr int32_t kImageWord1 = IDB_FILE_DOCUMENT, kImageWord2 = IDB_FILE_DOCUMENT_DIMMED;
+constexpr int32_t kImageExcel1 = IDB_FILE_SPREADSHEET, kImageExcel2 = IDB_FILE_SPREADSHEET_DIMMED;
+constexpr int32_t kImagePowerPoint1 = IDB_FILE_PRESENTATION, kImagePowerPoint2 = IDB_FILE_PRESENTATION_DIMMED;
 
 struct TemplateItem {
     int32_t visible = 0;

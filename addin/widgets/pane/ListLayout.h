@@ -7,24 +7,25 @@
 #include <string>
 
 #include "addin/features/search/TemplateItem.h"
+#include "addin/resources/resource.h"
 
 namespace kv {
 
-// Control ids of the result list (dialog template 140).
-constexpr int kIdPicksHeader = 232;
-constexpr int kIdResultsHeader = 236;
-constexpr int kIdDailyFirst = 259;    // 259-261
-constexpr int kIdWeeklyFirst = 262;   // 262-264
-constexpr int kIdFreeFirst = 233;     // 233-235
-constexpr int kIdMemberFirst = 237;   // 237-256
-constexpr int kIdMoreResults = 257;
-constexpr int kIdMessageBox = 258;
-constexpr int kIdPicksSeparator = 266;
-constexpr int kIdResultsSeparator = 267;
+// Control ids of the result list (dialog template IDD_RESULT_LIST).
+constexpr int kIdPicksHeader = IDC_LIST_PICKS_HEADER;
+constexpr int kIdResultsHeader = IDC_LIST_RESULTS_HEADER;
+constexpr int kIdDailyFirst = IDC_LIST_DAILY_1;    // to IDC_LIST_DAILY_3
+constexpr int kIdWeeklyFirst = IDC_LIST_WEEKLY_1;  // to IDC_LIST_WEEKLY_3
+constexpr int kIdFreeFirst = IDC_LIST_FREE_1;      // to IDC_LIST_FREE_3
+constexpr int kIdMemberFirst = IDC_LIST_MEMBER_1;  // to IDC_LIST_MEMBER_20
+constexpr int kIdMoreResults = IDC_LIST_MORE_RESULTS;
+constexpr int kIdMessageBox = IDC_LIST_MESSAGE;
+constexpr int kIdPicksSeparator = IDC_LIST_PICKS_SEPARATOR;
+constexpr int kIdResultsSeparator = IDC_LIST_RESULTS_SEPARATOR;
 
 // Bitmap and icon resources the layout names.
-constexpr int kIconSectionOpen = 221;
-constexpr int kIconSectionClosed = 223;
+constexpr int kIconSectionOpen = IDI_SECTION_OPEN;
+constexpr int kIconSectionClosed = IDI_SECTION_CLOSED;
 constexpr uint32_t kImageTransparent = 0x808000;
 
 // Shade styles of the skinned buttons.

@@ -4,17 +4,11 @@
 
 #include "addin/widgets/pane/PaneWindows.h"
 #include "addin/base/shared/TextCut.h"
+#include "addin/base/ui/ResourceModule.h"
 #include "platform/WinText.h"
 
 namespace kv {
 namespace {
-
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
 
 // The superclass: the system EDIT's procedure under our class name. Registered while a box
 // exists, so an unloaded library leaves no class pointing into it.
@@ -33,7 +27,7 @@ bool RegisterMyEdit() {
     g_editProc = system.lpfnWndProc;
     WNDCLASSEXW mine = system;
     mine.lpfnWndProc = MyEditProc;
-    mine.hInstance = ThisModule();
+    mine.hInstance = ResourceModule();
     mine.lpszClassName = CMyEdit::kClassName;
     mine.style &= ~CS_GLOBALCLASS;
     if (!::RegisterClassExW(&mine) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
@@ -41,7 +35,7 @@ bool RegisterMyEdit() {
 }
 
 void UnregisterMyEdit() {
-    if (g_liveBoxes == 0) ::UnregisterClassW(CMyEdit::kClassName, ThisModule());
+    if (g_liveBoxes == 0) ::UnregisterClassW(CMyEdit::kClassName, ResourceModule());
 }
 
 // "굴림", height 12, Hangul character set.
@@ -63,7 +57,7 @@ bool CMyEdit::Create(HWND parent, int id, const RECT& rect) {
     if (!RegisterMyEdit()) return false;
     edit_.reset(::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr));
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ResourceModule(), nullptr));
     if (!edit_) {
         UnregisterMyEdit();
         return false;

@@ -15,6 +15,7 @@
 
 namespace kv {
 
+// The task pane's search box.
 class CMyEdit : public PaneSearchBox {
 public:
     static const wchar_t kClassName[];

@@ -12,13 +12,14 @@
 #include "addin/widgets/pane/ListLayout.h"
 #include "addin/base/shared/SharedState.h"
 #include "addin/features/popup/PreviewPlan.h"
+#include "addin/resources/resource.h"
 
 namespace kv {
 
 // Control ids of the pane's own children.
-constexpr int kIdSearchBox = 1001;
-constexpr int kIdSearchButton = 1002;
-constexpr int kIdBanner = 1118;
+constexpr int kIdSearchBox = IDC_PANE_SEARCH_BOX;
+constexpr int kIdSearchButton = IDC_PANE_SEARCH_BUTTON;
+constexpr int kIdBanner = IDC_PANE_BANNER;
 
 // The search box as the pane drives it.
 class PaneSearchBox : public SearchBox {

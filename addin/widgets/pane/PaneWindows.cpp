@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "addin/features/service/Settings.h"
+#include "addin/resources/resource.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
@@ -10,10 +11,6 @@
 
 namespace kv {
 namespace {
-
-constexpr int kHandCursor = 218;
-constexpr int kSearchButtonBitmap = 245;
-constexpr int kAlignRight = 2;
 
 std::wstring& DocumentsFolder() {
     static std::wstring folder;
@@ -51,15 +48,15 @@ void CPaneWindows::OnCreate(HWND control) {
     box_.Create(control, kIdSearchBox, boxRect);
     const RECT provisional{0, 0, 40, 20};
     if (searchButton_.Create(control, provisional, nullptr, WS_VISIBLE | BS_PUSHBUTTON, kIdSearchButton)) {
-        searchButton_.SetBitmaps(kSearchButtonBitmap, kWhiteTransparent);
-        searchButton_.SetBtnCursor(kHandCursor);
+        searchButton_.SetBitmaps(IDB_SEARCH_BUTTON, kWhiteTransparent);
+        searchButton_.SetBtnCursor(IDCUR_HAND);
     }
     // 5. The banner button, captioned with the banner text (empty when the banner failed).
     const RECT bannerRect{0, 0, 100, 30};
     if (banner_.Create(control, bannerRect, nullptr, WS_VISIBLE | BS_PUSHBUTTON, kIdBanner)) {
         banner_.SetCaptionA(controller_.bannerText());
-        banner_.SetAlign(kAlignRight);
-        banner_.SetBtnCursor(kHandCursor);
+        banner_.SetAlign(CButtonST::kAlignRight);
+        banner_.SetBtnCursor(IDCUR_HAND);
     }
     // 6. The login level.
     controller_.RefreshLoginLevel();

@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
+#include "addin/base/ui/ResourceModule.h"
+
 namespace kv {
 namespace {
 
-constexpr int kHandCursor = 218;
-constexpr int kSeparatorBitmap = 275;
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
-
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
 
 // Index of a button among the 33, in the order of kListChildIds without the separators.
 int ButtonIndex(int id) {
@@ -32,41 +25,15 @@ int ButtonIndex(int id) {
 CTaskPaneListWnd::~CTaskPaneListWnd() {
     // The window goes first, while the button objects that subclass its children still live.
     owned_.reset();
-    hwnd_ = nullptr;
 }
 
 bool CTaskPaneListWnd::Create(HWND parent, HMODULE module) {
-    if (hwnd_ || !parent) return false;
+    if (dialog_ || !parent) return false;
     parent_ = parent;
-    HWND dialog = ::CreateDialogParamW(module ? module : ThisModule(), MAKEINTRESOURCEW(kListDialogTemplate), parent,
-                                       &DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND dialog = CreateModeless(ResourceModule(module), kListDialogTemplate, parent);
     if (!dialog) return false;
     owned_.reset(dialog);
     return true;
-}
-
-INT_PTR CALLBACK CTaskPaneListWnd::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    CTaskPaneListWnd* self = nullptr;
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<CTaskPaneListWnd*>(lp);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, lp);
-        self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<CTaskPaneListWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return FALSE;
-    try {
-        const INT_PTR result = self->OnMessage(msg, wp, lp);
-        if (msg == WM_NCDESTROY) {
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            self->hwnd_ = nullptr;
-            self->owned_.release();
-        }
-        return result;
-    } catch (...) {
-        // Nothing may leave a window procedure; the message counts as not handled.
-        return FALSE;
-    }
 }
 
 CShadeButtonST* CTaskPaneListWnd::Button(int id) {
@@ -80,13 +47,13 @@ void CTaskPaneListWnd::OnInitDialog() {
     {
         // The pattern brush keeps its own copy of the pixels; the bitmap can go at once.
         UniqueBitmap pattern(static_cast<HBITMAP>(
-            ::LoadImageW(ThisModule(), MAKEINTRESOURCEW(kSeparatorBitmap), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+            ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDB_LIST_SEPARATOR), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
         if (pattern) dotted_.reset(::CreatePatternBrush(pattern.get()));
     }
     for (int id : kListChildIds) {
         if (id == kIdPicksSeparator || id == kIdResultsSeparator) continue;
         CShadeButtonST& button = *Button(id);
-        button.SubclassDlgItem(id, hwnd_);
+        button.SubclassDlgItem(id, dialog_);
         if (id == kIdPicksHeader || id == kIdResultsHeader) {
             const bool picks = id == kIdPicksHeader;
             button.SetCaptionA(picks ? kPicksHeaderCaption : kResultsHeaderCaption);
@@ -95,7 +62,7 @@ void CTaskPaneListWnd::OnInitDialog() {
             button.SetIcon(kIconSectionClosed);
             button.SetShade(kShadeHeader, 3, 40, 5, 0);
         } else {
-            button.SetBtnCursor(kHandCursor);
+            button.SetBtnCursor(IDCUR_HAND);
         }
     }
     contentHeight_ = 1;
@@ -105,14 +72,14 @@ void CTaskPaneListWnd::OnInitDialog() {
 
 int CTaskPaneListWnd::ViewHeight() const {
     RECT client{};
-    ::GetClientRect(hwnd_, &client);
+    ::GetClientRect(dialog_, &client);
     return client.bottom - client.top;
 }
 
 void CTaskPaneListWnd::Show(const ListState& state) {
     state_ = state;
     // Back to the top with a minimal scroll size; the layout sets the real one.
-    if (hwnd_ && scrollPos_ != 0) ::ScrollWindowEx(hwnd_, 0, scrollPos_, nullptr, nullptr, nullptr, nullptr,
+    if (dialog_ && scrollPos_ != 0) ::ScrollWindowEx(dialog_, 0, scrollPos_, nullptr, nullptr, nullptr, nullptr,
                                                    SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
     scrollPos_ = 0;
     wheelRest_ = 0;
@@ -121,33 +88,33 @@ void CTaskPaneListWnd::Show(const ListState& state) {
 }
 
 void CTaskPaneListWnd::Move(const Rect& rect) {
-    if (!hwnd_) return;
-    ::SetWindowPos(hwnd_, nullptr, rect.x, rect.y, rect.width, rect.height,
+    if (!dialog_) return;
+    ::SetWindowPos(dialog_, nullptr, rect.x, rect.y, rect.width, rect.height,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     Layout();
 }
 
 void CTaskPaneListWnd::Layout() {
-    if (!hwnd_ || inLayout_) return;
+    if (!dialog_ || inLayout_) return;
     inLayout_ = true;
     // The layout gets the window's whole size and takes the scroll bar's width off itself
     // when its estimate says the content will not fit.
     RECT window{};
-    ::GetWindowRect(hwnd_, &window);
+    ::GetWindowRect(dialog_, &window);
     layout_ = LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL),
                          state_);
     contentHeight_ = std::max(1, layout_.contentHeight);
     scrollPos_ = ClampScroll(scrollPos_, contentHeight_, ViewHeight());
     UpdateScrollBar();
     Apply(layout_);
-    ::InvalidateRect(hwnd_, nullptr, TRUE);
+    ::InvalidateRect(dialog_, nullptr, TRUE);
     inLayout_ = false;
 }
 
 void CTaskPaneListWnd::Apply(const ListLayout& layout) {
     for (const ChildLayout& child : layout.children) {
         if (child.id == kIdPicksSeparator || child.id == kIdResultsSeparator) {
-            HWND separator = ::GetDlgItem(hwnd_, child.id);
+            HWND separator = ::GetDlgItem(dialog_, child.id);
             if (!separator) continue;
             if (child.placed) {
                 ::MoveWindow(separator, child.rect.x, child.rect.y - scrollPos_, child.rect.width, child.rect.height,
@@ -201,7 +168,7 @@ void CTaskPaneListWnd::UpdateScrollBar() {
     info.nMax = contentHeight_ - 1;
     info.nPage = static_cast<UINT>(std::max(0, ViewHeight()));
     info.nPos = scrollPos_;
-    ::SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+    ::SetScrollInfo(dialog_, SB_VERT, &info, TRUE);
 }
 
 void CTaskPaneListWnd::ScrollTo(int position) {
@@ -209,9 +176,9 @@ void CTaskPaneListWnd::ScrollTo(int position) {
     const int delta = scrollPos_ - target;
     if (delta == 0) return;
     scrollPos_ = target;
-    ::ScrollWindowEx(hwnd_, 0, delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
-    ::SetScrollPos(hwnd_, SB_VERT, scrollPos_, TRUE);
-    ::UpdateWindow(hwnd_);
+    ::ScrollWindowEx(dialog_, 0, delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    ::SetScrollPos(dialog_, SB_VERT, scrollPos_, TRUE);
+    ::UpdateWindow(dialog_);
 }
 
 void CTaskPaneListWnd::OnVScroll(int code) {
@@ -229,7 +196,7 @@ void CTaskPaneListWnd::OnVScroll(int code) {
             SCROLLINFO info{};
             info.cbSize = sizeof info;
             info.fMask = SIF_TRACKPOS;
-            if (::GetScrollInfo(hwnd_, SB_VERT, &info)) ScrollTo(info.nTrackPos);
+            if (::GetScrollInfo(dialog_, SB_VERT, &info)) ScrollTo(info.nTrackPos);
             break;
         }
         default: break;
@@ -271,9 +238,9 @@ INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return reinterpret_cast<INT_PTR>(dotted_ ? dotted_.get() : white_.get());
         case WM_ERASEBKGND: {
             RECT client{};
-            ::GetClientRect(hwnd_, &client);
+            ::GetClientRect(dialog_, &client);
             ::FillRect(reinterpret_cast<HDC>(wp), &client, white_.get());
-            ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, 1);
+            ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 1);
             return TRUE;
         }
         case WM_COMMAND:
@@ -283,7 +250,7 @@ INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // The control owns the click handlers and answers the rest.
             const LRESULT result = parent_ ? ::SendMessageW(parent_, msg, wp, lp) : 0;
             if (msg == WM_CTLCOLORBTN) return static_cast<INT_PTR>(result);
-            ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
             return TRUE;
         }
         default:

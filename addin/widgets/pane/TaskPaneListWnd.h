@@ -1,5 +1,5 @@
 // CTaskPaneListWnd: the scrolling result list between the search box and the banner. A
-// modeless child dialog (template 140) whose 33 push buttons are skinned buttons for the
+// modeless child dialog (template IDD_RESULT_LIST) whose 33 push buttons are skinned buttons for the
 // window's whole life; each layout only moves, re-captions, shows and hides them
 // (LayoutList decides, this class applies). Commands and notifications of the children go on
 // to the parent window, the control.
@@ -11,25 +11,25 @@
 
 #include "addin/widgets/pane/ListLayout.h"
 #include "addin/widgets/pane/PaneController.h"
+#include "addin/base/ui/DialogBase.h"
 #include "addin/base/ui/ShadeButtonST.h"
+#include "addin/resources/resource.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
 
-constexpr int kListDialogTemplate = 140;
+constexpr int kListDialogTemplate = IDD_RESULT_LIST;
 constexpr int kListButtonCount = 33;
 
-class CTaskPaneListWnd : public ResultListView {
+class CTaskPaneListWnd : public ResultListView, private DialogBase {
 public:
     CTaskPaneListWnd() = default;
     ~CTaskPaneListWnd() override;
-    CTaskPaneListWnd(const CTaskPaneListWnd&) = delete;
-    CTaskPaneListWnd& operator=(const CTaskPaneListWnd&) = delete;
 
-    // Creates the dialog as a hidden child of parent; module holds template 140 (null: the
+    // Creates the dialog as a hidden child of parent; module holds its template (null: the
     // library of this code). False when the dialog cannot be made.
     bool Create(HWND parent, HMODULE module = nullptr);
-    HWND hwnd() const { return hwnd_; }
+    HWND hwnd() const { return dialog_; }
 
     // ResultListView: copy of the state, scroll position and size reset, laid out.
     void Show(const ListState& state) override;
@@ -52,8 +52,8 @@ private:
         bool dimmed = false;
     };
 
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnFinalMessage() override { owned_.release(); }
     void OnInitDialog();
     void Apply(const ListLayout& layout);
     void ApplyButton(CShadeButtonST& button, Applied& applied, const ChildLayout& child);
@@ -64,7 +64,6 @@ private:
     int ViewHeight() const;
     CShadeButtonST* Button(int id);
 
-    HWND hwnd_ = nullptr;
     HWND parent_ = nullptr;
     UniqueWindow owned_;
     std::array<CShadeButtonST, kListButtonCount> buttons_;

@@ -10,3 +10,6 @@
 #define IDC_POPUP 900
 #define IDC_RAISED 901
 #define IDC_BANNER 1118
+// A plain top-level dialog for the dialog base's test, and its one edit box.
+#define IDD_PLAIN 501
+#define IDC_PLAIN_EDIT 510
