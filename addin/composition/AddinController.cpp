@@ -71,8 +71,8 @@ void AddinController::DeletePanes() {
 void AddinController::StartupComplete() {
     if (!connected_ || hostMajorVersion_ <= 11) return;
     // Another host has started the update already.
-    if (s_.shared.UpdateState() != 0) {
-        s_.shared.SetUpdateState(1);
+    if (s_.shared.UpdateState() != kUpdateNotStarted) {
+        s_.shared.SetUpdateState(kUpdateElsewhere);
         return;
     }
     std::shared_ptr<AddinPane> pane = ActivePane();

@@ -8,12 +8,13 @@
 #include "TarnwickLib_h.h"
 #include "addin/composition/Connect.h"
 #include "addin/composition/SimTaskPane.h"
+#include "addin/resources/resource.h"
 #include "platform/WinText.h"
 
 namespace kv {
 namespace {
 
-constexpr int kToolboxBitmap = 130;
+constexpr int kToolboxBitmap = IDB_TOOLBOX;
 
 // The creatable classes, in this order: the add-in object and the task-pane control.
 const ClassEntry kClasses[] = {

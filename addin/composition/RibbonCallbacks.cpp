@@ -30,21 +30,21 @@ STDMETHODIMP CConnect::ButtonCert(IDispatch*) {
 
 STDMETHODIMP CConnect::ButtonPremium(IDispatch*) {
     return Guard([&] {
-        controller_.OpenServicePage(3);
+        controller_.OpenServicePage(kPagePremium);
         return S_OK;
     });
 }
 
 STDMETHODIMP CConnect::ButtonHome(IDispatch*) {
     return Guard([&] {
-        controller_.OpenServicePage(4);
+        controller_.OpenServicePage(kPageHome);
         return S_OK;
     });
 }
 
 STDMETHODIMP CConnect::ButtonHelp(IDispatch*) {
     return Guard([&] {
-        controller_.OpenServicePage(5);
+        controller_.OpenServicePage(kPageHelp);
         return S_OK;
     });
 }

@@ -12,6 +12,14 @@
 
 namespace kv {
 
+// The update state of SharedState.
+enum UpdateStateValue : int32_t {
+    kUpdateNotStarted = 0,
+    kUpdateElsewhere = 1,   // another host process found an update already under way
+    kUpdateLeftBeside = 2,  // the new library waits beside the old one for the updater
+    kUpdateReplaced = 3,    // replaced in place: the updater must not run
+};
+
 class SharedState {
 public:
     virtual ~SharedState() = default;

@@ -99,10 +99,10 @@ std::string PopupPageAddress(int controlId, const ServiceConfig& config, const I
         case popup::kUpgrade:
             return FullAddress(config, MemberPagePath());
         case popup::kSignUp:
-            return FullAddress(config, ServicePagePath(1, identity));
+            return FullAddress(config, ServicePagePath(kPageSignUp, identity));
         case popup::kFindId:
         case popup::kFindPassword:
-            return FullAddress(config, ServicePagePath(2, identity));
+            return FullAddress(config, ServicePagePath(kPageFindId, identity));
         default:
             return std::string();
     }

@@ -38,7 +38,15 @@ std::string UninstallReportPath(const std::string& installId);
 
 // Browser pages. The identity suffix is "&code=" + code + "&PID=" + id.
 std::string IdentitySuffix(const Identity& identity);
-std::string ServicePagePath(int32_t uflag, const Identity& identity);  // uflag 1..5
+// The pages PageProcessing.asp opens, by its uflag.
+enum ServicePage : int32_t {
+    kPageSignUp = 1,
+    kPageFindId = 2,
+    kPagePremium = 3,
+    kPageHome = 4,
+    kPageHelp = 5,
+};
+std::string ServicePagePath(int32_t uflag, const Identity& identity);  // uflag: a ServicePage
 std::string MoreResultsPagePath(const std::string& searchText, const Identity& identity);
 std::string BannerPagePath(const std::string& bannerUrl, const Identity& identity);
 std::string MemberPagePath();

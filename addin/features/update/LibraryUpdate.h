@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "addin/base/shared/SharedState.h"
+
 namespace kv {
 
 class DownloadRecord;
@@ -21,14 +23,6 @@ class SharedState;
 class SignatureCheck;
 class UpdateFileSystem;
 class UpdateSystem;
-
-// The update state of SharedState.
-enum UpdateStateValue : int32_t {
-    kUpdateNotStarted = 0,
-    kUpdateElsewhere = 1,   // another host process found an update already under way
-    kUpdateLeftBeside = 2,  // the new library waits beside the old one for the updater
-    kUpdateReplaced = 3,    // replaced in place: the updater must not run
-};
 
 struct LibraryPaths {
     std::wstring folder;           // the module path cut at its last '\' or '/'
