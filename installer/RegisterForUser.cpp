@@ -37,7 +37,8 @@ void FollowOverrideInTypeLibraries() {
     using Enable = void(WINAPI*)();
     HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
     if (!oleaut) return;
-    auto enable = reinterpret_cast<Enable>(reinterpret_cast<void*>(GetProcAddress(oleaut, "OaEnablePerUserTLibRegistration")));
+    auto enable =
+        reinterpret_cast<Enable>(reinterpret_cast<void*>(GetProcAddress(oleaut, "OaEnablePerUserTLibRegistration")));
     if (enable) enable();
 }
 

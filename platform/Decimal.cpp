@@ -5,8 +5,12 @@
 namespace kv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Magnitude of the digits from text[i] on, stopping at the first non-digit; *i ends past
 // them. Anything above limit comes out as limit + 1, however many digits follow, so the
@@ -35,8 +39,7 @@ int32_t ReadDecimal(std::string_view text, DecimalStart start) {
     bool anyDigit = false;
     const uint64_t magnitude = ReadMagnitude(text, &i, kMaxMagnitude, &anyDigit);
     if (negative) {
-        return magnitude >= kMaxMagnitude ? std::numeric_limits<int32_t>::min()
-                                          : -static_cast<int32_t>(magnitude);
+        return magnitude >= kMaxMagnitude ? std::numeric_limits<int32_t>::min() : -static_cast<int32_t>(magnitude);
     }
     return magnitude >= kMaxMagnitude ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(magnitude);
 }

@@ -15,15 +15,13 @@ public:
     virtual ~SettingsStore() = default;
     // Reads a string value into at most capacity bytes (NUL included). False when the key or
     // value is missing, is not a string, or does not fit.
-    virtual bool ReadString(SettingsRoot root, const std::string& key, const std::string& name,
-                            std::string* value, size_t capacity) = 0;
-    virtual bool ReadNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                            uint32_t* value) = 0;
+    virtual bool ReadString(SettingsRoot root, const std::string& key, const std::string& name, std::string* value,
+                            size_t capacity) = 0;
+    virtual bool ReadNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t* value) = 0;
     // Create the key when missing.
     virtual bool WriteString(SettingsRoot root, const std::string& key, const std::string& name,
                              const std::string& value) = 0;
-    virtual bool WriteNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                             uint32_t value) = 0;
+    virtual bool WriteNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t value) = 0;
 };
 
 // The registry (Windows) or a process-wide memory store (elsewhere).
@@ -32,14 +30,12 @@ SettingsStore& SystemSettings();
 // A store held in memory; what the native tests and tools use.
 class MemorySettings : public SettingsStore {
 public:
-    bool ReadString(SettingsRoot root, const std::string& key, const std::string& name,
-                    std::string* value, size_t capacity) override;
-    bool ReadNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                    uint32_t* value) override;
+    bool ReadString(SettingsRoot root, const std::string& key, const std::string& name, std::string* value,
+                    size_t capacity) override;
+    bool ReadNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t* value) override;
     bool WriteString(SettingsRoot root, const std::string& key, const std::string& name,
                      const std::string& value) override;
-    bool WriteNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                     uint32_t value) override;
+    bool WriteNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t value) override;
 
 private:
     struct Value {

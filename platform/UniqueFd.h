@@ -8,7 +8,9 @@
 namespace kv {
 
 namespace handle_close {
-inline void Descriptor(int fd) { ::close(fd); }
+inline void Descriptor(int fd) {
+    ::close(fd);
+}
 }  // namespace handle_close
 
 using UniqueFd = UniqueResource<int, decltype(&handle_close::Descriptor), &handle_close::Descriptor, -1>;

@@ -31,25 +31,55 @@ HRESULT Guard(F&& body) noexcept {
 }
 
 namespace handle_close {
-inline void Kernel(HANDLE h) { ::CloseHandle(h); }
-inline void Key(HKEY h) { ::RegCloseKey(h); }
-inline void Module(HMODULE h) { ::FreeLibrary(h); }
+inline void Kernel(HANDLE h) {
+    ::CloseHandle(h);
+}
+inline void Key(HKEY h) {
+    ::RegCloseKey(h);
+}
+inline void Module(HMODULE h) {
+    ::FreeLibrary(h);
+}
 inline void Window(HWND h) {
     if (::IsWindow(h)) ::DestroyWindow(h);
 }
-inline void Gdi(HGDIOBJ h) { ::DeleteObject(h); }
-inline void Font(HFONT h) { ::DeleteObject(h); }
-inline void Brush(HBRUSH h) { ::DeleteObject(h); }
-inline void Bitmap(HBITMAP h) { ::DeleteObject(h); }
-inline void Pen(HPEN h) { ::DeleteObject(h); }
-inline void Region(HRGN h) { ::DeleteObject(h); }
-inline void Icon(HICON h) { ::DestroyIcon(h); }
-inline void MemoryDc(HDC h) { ::DeleteDC(h); }
-inline void Local(HLOCAL h) { ::LocalFree(h); }
-inline void Menu(HMENU h) { ::DestroyMenu(h); }
-inline void View(void* v) { ::UnmapViewOfFile(v); }
+inline void Gdi(HGDIOBJ h) {
+    ::DeleteObject(h);
+}
+inline void Font(HFONT h) {
+    ::DeleteObject(h);
+}
+inline void Brush(HBRUSH h) {
+    ::DeleteObject(h);
+}
+inline void Bitmap(HBITMAP h) {
+    ::DeleteObject(h);
+}
+inline void Pen(HPEN h) {
+    ::DeleteObject(h);
+}
+inline void Region(HRGN h) {
+    ::DeleteObject(h);
+}
+inline void Icon(HICON h) {
+    ::DestroyIcon(h);
+}
+inline void MemoryDc(HDC h) {
+    ::DeleteDC(h);
+}
+inline void Local(HLOCAL h) {
+    ::LocalFree(h);
+}
+inline void Menu(HMENU h) {
+    ::DestroyMenu(h);
+}
+inline void View(void* v) {
+    ::UnmapViewOfFile(v);
+}
 // Only programs that use sockets call this, and they link ws2_32.
-inline void Socket(SOCKET s) { ::closesocket(s); }
+inline void Socket(SOCKET s) {
+    ::closesocket(s);
+}
 }  // namespace handle_close
 
 // Kernel handles come in two flavours of "none": most calls give NULL, files and mappings

@@ -45,8 +45,7 @@ bool WideToCodePage(UINT codePage, std::wstring_view in, std::string* out) {
     const int n = ::WideCharToMultiByte(codePage, flags, in.data(), inLength, nullptr, 0, nullptr, used);
     if (n <= 0 || usedDefault) return false;
     out->resize(static_cast<size_t>(n));
-    if (::WideCharToMultiByte(codePage, flags, in.data(), inLength, &(*out)[0], n, nullptr, used) != n ||
-        usedDefault) {
+    if (::WideCharToMultiByte(codePage, flags, in.data(), inLength, &(*out)[0], n, nullptr, used) != n || usedDefault) {
         out->clear();
         return false;
     }
@@ -75,9 +74,17 @@ std::wstring CodePageToWideLossy(UINT codePage, std::string_view in) {
     return out;
 }
 
-bool Utf8ToWide(std::string_view utf8, std::wstring* out) { return CodePageToWide(CP_UTF8, utf8, out); }
-bool WideToUtf8(std::wstring_view wide, std::string* out) { return WideToCodePage(CP_UTF8, wide, out); }
-bool AnsiToWide(std::string_view ansi, std::wstring* out) { return CodePageToWide(CP_ACP, ansi, out); }
-bool WideToAnsi(std::wstring_view wide, std::string* out) { return WideToCodePage(CP_ACP, wide, out); }
+bool Utf8ToWide(std::string_view utf8, std::wstring* out) {
+    return CodePageToWide(CP_UTF8, utf8, out);
+}
+bool WideToUtf8(std::wstring_view wide, std::string* out) {
+    return WideToCodePage(CP_UTF8, wide, out);
+}
+bool AnsiToWide(std::string_view ansi, std::wstring* out) {
+    return CodePageToWide(CP_ACP, ansi, out);
+}
+bool WideToAnsi(std::wstring_view wide, std::string* out) {
+    return WideToCodePage(CP_ACP, wide, out);
+}
 
 }  // namespace kv

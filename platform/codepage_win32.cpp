@@ -19,7 +19,11 @@ bool Convert(UINT from, UINT to, const std::string& in, std::string* out) {
 
 }  // namespace
 
-bool Utf8ToCp949(const std::string& utf8, std::string* out) { return Convert(CP_UTF8, kKorean, utf8, out); }
-bool Cp949ToUtf8(const std::string& cp949, std::string* out) { return Convert(kKorean, CP_UTF8, cp949, out); }
+bool Utf8ToCp949(const std::string& utf8, std::string* out) {
+    return Convert(CP_UTF8, kKorean, utf8, out);
+}
+bool Cp949ToUtf8(const std::string& cp949, std::string* out) {
+    return Convert(kKorean, CP_UTF8, cp949, out);
+}
 
 }  // namespace kv

@@ -133,7 +133,8 @@ public:
             std::string bare = line;
             if (!bare.empty() && bare.back() == '\r') bare.pop_back();
             size_t tab = bare.find('\t');
-            if (tab != std::string::npos && Lower(bare.substr(0, tab)) == host && bare.compare(tab + 1, name.size(), name) == 0)
+            if (tab != std::string::npos && Lower(bare.substr(0, tab)) == host &&
+                bare.compare(tab + 1, name.size(), name) == 0)
                 continue;
             out += line + "\n";
         }

@@ -15,8 +15,8 @@ std::string MemorySettings::Path(SettingsRoot root, const std::string& key, cons
     return path;
 }
 
-bool MemorySettings::ReadString(SettingsRoot root, const std::string& key, const std::string& name,
-                                std::string* value, size_t capacity) {
+bool MemorySettings::ReadString(SettingsRoot root, const std::string& key, const std::string& name, std::string* value,
+                                size_t capacity) {
     auto it = values_.find(Path(root, key, name));
     if (it == values_.end() || it->second.isNumber) return false;
     if (it->second.text.size() + 1 > capacity) return false;
@@ -24,8 +24,7 @@ bool MemorySettings::ReadString(SettingsRoot root, const std::string& key, const
     return true;
 }
 
-bool MemorySettings::ReadNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                                uint32_t* value) {
+bool MemorySettings::ReadNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t* value) {
     auto it = values_.find(Path(root, key, name));
     if (it == values_.end() || !it->second.isNumber) return false;
     *value = it->second.number;
@@ -40,8 +39,7 @@ bool MemorySettings::WriteString(SettingsRoot root, const std::string& key, cons
     return true;
 }
 
-bool MemorySettings::WriteNumber(SettingsRoot root, const std::string& key, const std::string& name,
-                                 uint32_t value) {
+bool MemorySettings::WriteNumber(SettingsRoot root, const std::string& key, const std::string& name, uint32_t value) {
     Value& v = values_[Path(root, key, name)];
     v.isNumber = true;
     v.number = value;

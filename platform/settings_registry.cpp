@@ -8,7 +8,9 @@
 namespace kv {
 namespace {
 
-HKEY RootKey(SettingsRoot root) { return root == SettingsRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+HKEY RootKey(SettingsRoot root) {
+    return root == SettingsRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
 
 UniqueKey OpenForReading(SettingsRoot root, const std::string& key) {
     UniqueKey opened;

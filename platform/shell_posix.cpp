@@ -8,9 +8,7 @@ namespace {
 
 class PrintingShell : public Shell {
 public:
-    void Open(const std::string& address) override {
-        std::fprintf(stderr, "shell open: %s\n", address.c_str());
-    }
+    void Open(const std::string& address) override { std::fprintf(stderr, "shell open: %s\n", address.c_str()); }
 };
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <iterator>
 
 #include "PresenceLib_h.h"
-#include "addin/base/com/ComRegistration.h"
 #include "addin/base/com/ComObject.h"
+#include "addin/base/com/ComRegistration.h"
 #include "addin/base/com/ComServer.h"
 #include "addin/base/control/ActiveXControl.h"
 #include "addin/base/control/ControlSupport.h"
@@ -48,8 +48,8 @@ public:
 
 // The class table, in this order: created from by DllGetClassObject, written by DllRegisterServer.
 const ClassEntry kClasses[] = {
-    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false,
-     0, 0},
+    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0,
+     0},
     {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1",
      L"KestrovaSE.SimTaskPane", true, 130, CSimTaskPane::kMiscStatus},
 };
@@ -67,7 +67,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
+STDAPI DllCanUnloadNow() {
+    return kv::CanUnloadModule();
+}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return kv::ServeClassObject(kv::kClasses, std::size(kv::kClasses), clsid, iid, object);

@@ -13,7 +13,9 @@ bool Win32SwapSystem::Exists(const std::wstring& path) {
     return search && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32SwapSystem::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool Win32SwapSystem::Delete(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 // MoveFileW never replaces an existing target; a file another process holds open without
 // delete sharing cannot be renamed, which is what makes the swap wait.

@@ -101,7 +101,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The exit code is 0 in every case, a failure of any kind included.
     try {
         Run(instance);
-    } catch (...) {
-    }
+    } catch (...) {}
     return 0;
 }

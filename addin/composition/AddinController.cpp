@@ -14,8 +14,8 @@ struct DocumentOpenRule {
     ProgramKind program;
     bool applicationWindow;  // the pane of the application's window, not of the active one
     bool createsPane;
-    bool preparesPane;       // width, and shown when the setting says so
-    bool returnsFocus;       // creating a pane takes the focus from the document's window
+    bool preparesPane;  // width, and shown when the setting says so
+    bool returnsFocus;  // creating a pane takes the focus from the document's window
 };
 
 constexpr DocumentOpenRule kDocumentOpenRules[] = {

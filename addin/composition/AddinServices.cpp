@@ -11,8 +11,7 @@ namespace kv {
 void LibraryLogSender::Send(const std::string& target, const std::string& userAgentLine) {
     try {
         ServiceLogSender(SystemNetwork(), LoadServiceConfig(SystemSettings())).Send(target, userAgentLine);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // The membership part's; its about box shows this process's NewestVersion.

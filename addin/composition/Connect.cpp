@@ -165,12 +165,9 @@ const InterfaceEntry* CConnect::Interfaces() {
     // IUnknown and IDispatch are the callbacks', so the host resolves the ribbon's names
     // against TarnwickLib.
     static const InterfaceEntry table[] = {
-        KV_INTERFACE(CConnect, ICallbackInterface),
-        KV_INTERFACE_AS(CConnect, IID_IDispatch, ICallbackInterface),
-        KV_INTERFACE(CConnect, IRibbonExtensibility),
-        KV_INTERFACE(CConnect, ICustomTaskPaneConsumer),
-        KV_INTERFACE(CConnect, _IDTExtensibility2),
-        {},
+        KV_INTERFACE(CConnect, ICallbackInterface),   KV_INTERFACE_AS(CConnect, IID_IDispatch, ICallbackInterface),
+        KV_INTERFACE(CConnect, IRibbonExtensibility), KV_INTERFACE(CConnect, ICustomTaskPaneConsumer),
+        KV_INTERFACE(CConnect, _IDTExtensibility2),   {},
     };
     return table;
 }
@@ -180,7 +177,9 @@ CConnect::CConnect(UpdateTrigger& updates, MembershipUi& membership)
       membership_(membership),
       controller_(AddinControllerServices{*this, *this, SystemSettings(), log_, SystemSharedState()}) {}
 
-CConnect::~CConnect() { DisconnectSinks(); }
+CConnect::~CConnect() {
+    DisconnectSinks();
+}
 
 std::string CConnect::NarrowText(const wchar_t* text, UINT length) {
     // Characters the code page lacks become its default character, as the host's own narrow
@@ -232,8 +231,8 @@ HRESULT CConnect::InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* param
     // The ribbon callbacks, then the connection interface.
     HRESULT hr = TypeInfoFor(IID_ICallbackInterface, info.put());
     if (FAILED(hr)) return hr;
-    hr = InvokeThroughTypeInfo(info.get(), static_cast<ICallbackInterface*>(this), id, flags, params, result,
-                               exception, argumentError);
+    hr = InvokeThroughTypeInfo(info.get(), static_cast<ICallbackInterface*>(this), id, flags, params, result, exception,
+                               argumentError);
     if (hr != DISP_E_MEMBERNOTFOUND) return hr;
     hr = TypeInfoFor(IID__IDTExtensibility2, info.put());
     if (FAILED(hr)) return hr;
@@ -249,9 +248,9 @@ STDMETHODIMP CConnect::OnConnection(IDispatch* Application, ext_ConnectMode, IDi
         if (Application) Application->QueryInterface(IID_IDispatch, application_.putVoid());
         if (AddInInst) AddInInst->QueryInterface(IID_IDispatch, addinInstance_.putVoid());
         ConnectSinks();
-        const ProgramKind program = ProgramKindFromEvents(sinks_[0] && sinks_[0]->connected(),
-                                                          sinks_[1] && sinks_[1]->connected(),
-                                                          sinks_[2] && sinks_[2]->connected());
+        const ProgramKind program =
+            ProgramKindFromEvents(sinks_[0] && sinks_[0]->connected(), sinks_[1] && sinks_[1]->connected(),
+                                  sinks_[2] && sinks_[2]->connected());
         std::string version;
         Variant value;
         if (SUCCEEDED(GetNamedProperty(application_.get(), L"Version", value.put())) &&
@@ -266,8 +265,8 @@ STDMETHODIMP CConnect::OnConnection(IDispatch* Application, ext_ConnectMode, IDi
 void CConnect::ConnectSinks() {
     // Word's, Excel's, PowerPoint's: only the running host's own interface connects.
     for (int i = 0; i < 3; ++i) {
-        auto sink = ComPtr<ApplicationEventSink>::adopt(
-            new (std::nothrow) ApplicationEventSink(*kEventInterfaces[i].iid, *this));
+        auto sink = ComPtr<ApplicationEventSink>::adopt(new (std::nothrow)
+                                                            ApplicationEventSink(*kEventInterfaces[i].iid, *this));
         if (!sink) continue;
         if (SUCCEEDED(sink->Connect(application_.get()))) {
             sinks_[i] = std::move(sink);
@@ -308,7 +307,9 @@ STDMETHODIMP CConnect::OnDisconnection(ext_DisconnectMode, SAFEARRAY**) {
     });
 }
 
-STDMETHODIMP CConnect::OnAddInsUpdate(SAFEARRAY**) { return S_OK; }
+STDMETHODIMP CConnect::OnAddInsUpdate(SAFEARRAY**) {
+    return S_OK;
+}
 
 STDMETHODIMP CConnect::OnStartupComplete(SAFEARRAY**) {
     return Guard([&] {
@@ -362,7 +363,9 @@ int32_t CConnect::ActiveWindowKey() {
     return static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetActiveWindow())));
 }
 
-bool CConnect::ApplicationWindowKey(int32_t* key) { return PowerPointWindowKey(application_.get(), key); }
+bool CConnect::ApplicationWindowKey(int32_t* key) {
+    return PowerPointWindowKey(application_.get(), key);
+}
 
 HostStatus CConnect::ProbeApplicationWindow(int32_t* key) {
     CLSID powerPoint = {};
@@ -419,17 +422,25 @@ void CConnect::ReturnFocus(int32_t windowKey) {
 
 // ---- Actions ------------------------------------------------------------------------------------
 
-void CConnect::ShowLogin(int16_t loginLevel) { membership_.ShowLogin(GetActiveWindow(), loginLevel); }
+void CConnect::ShowLogin(int16_t loginLevel) {
+    membership_.ShowLogin(GetActiveWindow(), loginLevel);
+}
 
-void CConnect::ShowAbout() { membership_.ShowAbout(GetActiveWindow()); }
+void CConnect::ShowAbout() {
+    membership_.ShowAbout(GetActiveWindow());
+}
 
 void CConnect::OpenServicePage(int uflag, const Identity& identity) {
     OpenBrowserPage(SystemShell(), LoadServiceConfig(SystemSettings()), ServicePagePath(uflag, identity));
 }
 
-void CConnect::Connected() { AddinConnected(); }
+void CConnect::Connected() {
+    AddinConnected();
+}
 
 // At the last host the templates clean-up and the updater start run there.
-void CConnect::Leaving() { AddinLeaving(PaneDocumentsFolder()); }
+void CConnect::Leaving() {
+    AddinLeaving(PaneDocumentsFolder());
+}
 
 }  // namespace kv

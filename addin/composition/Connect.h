@@ -28,13 +28,13 @@
 namespace kv {
 
 // The COM add-in object: the host's entry point into the library.
-class CConnect final : public ComObject<CConnect, DispatchPart<IRibbonExtensibility>,
-                                        DispatchPart<ICustomTaskPaneConsumer>, DispatchPart<_IDTExtensibility2>,
-                                        DispatchPart<ICallbackInterface>>,
-                       private ApplicationEventReceiver,
-                       private AddinHost,
-                       private AddinActions,
-                       private PaneFactory {
+class CConnect final
+    : public ComObject<CConnect, DispatchPart<IRibbonExtensibility>, DispatchPart<ICustomTaskPaneConsumer>,
+                       DispatchPart<_IDTExtensibility2>, DispatchPart<ICallbackInterface>>,
+      private ApplicationEventReceiver,
+      private AddinHost,
+      private AddinActions,
+      private PaneFactory {
 public:
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
     static const InterfaceEntry* Interfaces();
@@ -84,8 +84,8 @@ private:
     ~CConnect() override;
 
     HRESULT TypeInfoFor(REFIID iid, ITypeInfo** info) override;
-    HRESULT InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeFor(REFIID iid, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                      UINT* argumentError) override;
 
     void ConnectSinks();
     void DisconnectSinks();

@@ -22,7 +22,6 @@ namespace {
 // NewestVersion: zero-filled at load; the reply fills at most its first 10 bytes.
 char g_newestVersion[kNewestVersionSize] = {};
 
-
 // The control as the replacement's library source.
 class ControlSource final : public LibrarySource {
 public:
@@ -67,6 +66,8 @@ UpdateTrigger& DefaultUpdateTrigger() {
     return updates;
 }
 
-std::string NewestVersionText() { return std::string(g_newestVersion); }
+std::string NewestVersionText() {
+    return std::string(g_newestVersion);
+}
 
 }  // namespace kv

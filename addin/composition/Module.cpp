@@ -13,8 +13,8 @@
 #include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Settings.h"
 #include "addin/features/service/UsageLog.h"
-#include "addin/widgets/pane/PaneWindows.h"
 #include "addin/features/update/LibraryEntry.h"
+#include "addin/widgets/pane/PaneWindows.h"
 #include "platform/Network.h"
 #include "platform/SettingsStore.h"
 #include "platform/WinHandles.h"
@@ -70,8 +70,7 @@ extern "C" UINT WINAPI RecordRemoval(MSIHANDLE) {
     try {
         kv::LibraryLogSender reports;
         kv::UnregisterInstallation(kv::SystemSettings(), reports, [] { return static_cast<int32_t>(S_OK); });
-    } catch (...) {
-    }
+    } catch (...) {}
     return ERROR_SUCCESS;
 }
 
@@ -91,13 +90,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     } else if (reason == DLL_PROCESS_DETACH) {
         try {
             kv::LibraryDetached(kv::PaneDocumentsFolder());
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
+STDAPI DllCanUnloadNow() {
+    return kv::CanUnloadModule();
+}
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return kv::GetComClassObject(clsid, iid, object);
@@ -107,9 +107,8 @@ STDAPI DllRegisterServer() {
     return kv::Guard([] {
         kv::SystemUuidSource uuids;
         kv::LibraryLogSender reports;
-        return kv::RegisterInstallation(kv::SystemSettings(), uuids, reports, [] {
-            return static_cast<int32_t>(kv::RegisterComServer(kv::ModuleHandle()));
-        });
+        return kv::RegisterInstallation(kv::SystemSettings(), uuids, reports,
+                                        [] { return static_cast<int32_t>(kv::RegisterComServer(kv::ModuleHandle())); });
     });
 }
 

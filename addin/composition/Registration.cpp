@@ -18,8 +18,8 @@ constexpr int kToolboxBitmap = IDB_TOOLBOX;
 
 // The creatable classes, in this order: the add-in object and the task-pane control.
 const ClassEntry kClasses[] = {
-    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false,
-     0, 0},
+    {&CLSID_Connect, &CConnect::CreateInstance, L"Connect Class", L"Tarnwick.Connect.1", L"Tarnwick.Connect", false, 0,
+     0},
     {&CLSID_SimTaskPane, &CSimTaskPane::CreateInstance, L"SimTaskPane Class", L"KestrovaSE.SimTaskPane.1",
      L"KestrovaSE.SimTaskPane", true, kToolboxBitmap, CSimTaskPane::kMiscStatus},
 };
@@ -36,7 +36,9 @@ HRESULT RegisterComServer(HMODULE module) {
     return RegisterClasses(module, kClasses, std::size(kClasses), kTypeLibrary);
 }
 
-HRESULT UnregisterComServer() { return UnregisterClasses(kClasses, std::size(kClasses), kTypeLibrary); }
+HRESULT UnregisterComServer() {
+    return UnregisterClasses(kClasses, std::size(kClasses), kTypeLibrary);
+}
 
 bool SystemUuidSource::NewUuidText(std::string* text) {
     UUID uuid;

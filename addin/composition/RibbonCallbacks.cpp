@@ -61,7 +61,9 @@ STDMETHODIMP CConnect::ButtonInfo(IDispatch*) {
     });
 }
 
-STDMETHODIMP CConnect::ButtonLogout(IDispatch*) { return S_OK; }
+STDMETHODIMP CConnect::ButtonLogout(IDispatch*) {
+    return S_OK;
+}
 
 STDMETHODIMP CConnect::GetImageCert(IDispatch*, IPictureDisp** ppdispImage) {
     return NewRibbonPicture(RibbonImage::Cert, ppdispImage);
@@ -86,6 +88,8 @@ STDMETHODIMP CConnect::GetImageSearchButton(IDispatch*, IPictureDisp** ppdispIma
 }
 
 // The check box "항상보이기" has no effect: the visibility at start comes from shutdown alone.
-STDMETHODIMP CConnect::CheckBoxVisible(IDispatch*, BOOL) { return S_OK; }
+STDMETHODIMP CConnect::CheckBoxVisible(IDispatch*, BOOL) {
+    return S_OK;
+}
 
 }  // namespace kv

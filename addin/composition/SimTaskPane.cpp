@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "addin/features/open/TemplateOpenWin.h"
-#include "addin/widgets/pane/PaneKeys.h"
 #include "addin/base/shared/TextCut.h"
+#include "addin/features/open/TemplateOpenWin.h"
 #include "addin/features/update/LibraryEntry.h"
 #include "addin/features/update/LibraryService.h"
+#include "addin/widgets/pane/PaneKeys.h"
 #include "platform/WinText.h"
 
 namespace kv {
@@ -55,13 +55,9 @@ STDMETHODIMP CSimTaskPane::TranslateAccelerator(LPMSG message) {
     if (!message) return E_POINTER;
     return Guard([&]() -> HRESULT {
         switch (DecidePaneKey(message->message, message->wParam)) {
-            case PaneKey::Search:
-                panes_.SearchFromKey();
-                return S_FALSE;
-            case PaneKey::KeepInPane:
-                return S_FALSE;
-            case PaneKey::OfferToHost:
-                break;
+            case PaneKey::Search: panes_.SearchFromKey(); return S_FALSE;
+            case PaneKey::KeepInPane: return S_FALSE;
+            case PaneKey::OfferToHost: break;
         }
         return ControlSiteTranslateAccelerator(message);
     });
@@ -117,7 +113,9 @@ STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR* szLocalPath) {
 }
 
 // Kept for the interface's layout; lReturn stays as the caller set it.
-STDMETHODIMP CSimTaskPane::get_NewVersion(CHAR*, LONG*) { return S_OK; }
+STDMETHODIMP CSimTaskPane::get_NewVersion(CHAR*, LONG*) {
+    return S_OK;
+}
 
 STDMETHODIMP CSimTaskPane::get_LoginStatus(SHORT* nLoginStatus) {
     if (!nLoginStatus) return E_POINTER;

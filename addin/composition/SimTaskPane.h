@@ -8,8 +8,8 @@
 #include "addin/base/control/ActiveXControl.h"
 #include "addin/features/membership/MembershipWin.h"
 #include "addin/features/popup/CertDlg.h"
-#include "addin/widgets/pane/PaneWindows.h"
 #include "addin/features/popup/PreviewLayer.h"
+#include "addin/widgets/pane/PaneWindows.h"
 
 namespace kv {
 

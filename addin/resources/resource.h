@@ -14,16 +14,16 @@
 #define IDR_TYPELIB_OFFICE_ADDIN 2
 
 // ---- Dialog templates ----------------------------------------------------------------------------
-#define IDD_LOADING_SPLASH 135   // CCertDlg
-#define IDD_PREVIEW_POPUP 136    // CPreviewLayer
-#define IDD_LOGIN_COMPLETE 137   // CLogoutDlg
-#define IDD_RESULT_LIST 140      // CTaskPaneListWnd
-#define IDD_ABOUT 242            // CAboutDlg
+#define IDD_LOADING_SPLASH 135  // CCertDlg
+#define IDD_PREVIEW_POPUP 136   // CPreviewLayer
+#define IDD_LOGIN_COMPLETE 137  // CLogoutDlg
+#define IDD_RESULT_LIST 140     // CTaskPaneListWnd
+#define IDD_ABOUT 242           // CAboutDlg
 
 // ---- Cursor and icons ----------------------------------------------------------------------------
-#define IDCUR_HAND 218                 // over every skinned button
-#define IDI_SECTION_OPEN 221           // result-list header, section open
-#define IDI_SECTION_CLOSED 223         // result-list header, section closed
+#define IDCUR_HAND 218          // over every skinned button
+#define IDI_SECTION_OPEN 221    // result-list header, section open
+#define IDI_SECTION_CLOSED 223  // result-list header, section closed
 #define IDI_RIBBON_CERT 277
 #define IDI_RIBBON_HELP 278
 #define IDI_RIBBON_HOMEPAGE 279
@@ -31,7 +31,7 @@
 #define IDI_RIBBON_PAY 281
 
 // ---- Bitmaps -------------------------------------------------------------------------------------
-#define IDB_TOOLBOX 130                // the control's toolbox picture (ToolboxBitmap32)
+#define IDB_TOOLBOX 130  // the control's toolbox picture (ToolboxBitmap32)
 // File-type images of the list entries, and their dimmed forms.
 #define IDB_FILE_SPREADSHEET 226
 #define IDB_FILE_DOCUMENT 236
@@ -131,7 +131,7 @@
 #define IDC_POPUP_FIND_ID 232
 #define IDC_POPUP_FIND_PASSWORD 233
 #define IDC_POPUP_LOG_OUT 226
-#define IDC_POPUP_CLOSE 2                // the dialog's cancel id (IDCANCEL)
+#define IDC_POPUP_CLOSE 2  // the dialog's cancel id (IDCANCEL)
 #define IDC_POPUP_LOGIN_BROWSER 213
 
 // The login-complete dialog (IDD_LOGIN_COMPLETE): its hidden browser's placeholder.

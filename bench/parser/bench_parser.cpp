@@ -71,7 +71,8 @@ double ParserSeconds(const std::string& reply, const std::string& expected) {
         }
     });
     if (parser.phase() != kv::Idle || parser.malformed() || parser.body() != expected) {
-        std::fprintf(stderr, "parser result is wrong: phase %d, body %zu bytes\n", parser.phase(), parser.body().size());
+        std::fprintf(stderr, "parser result is wrong: phase %d, body %zu bytes\n", parser.phase(),
+                     parser.body().size());
         std::exit(1);
     }
     return t;

@@ -82,6 +82,8 @@ void FakeAddinHost::SetCaption(const std::string& caption) {
     }
 }
 
-void FakeAddinHost::SetApplicationWindow(int32_t key) { host->application->PutProperty("HWND", HostValue::Int(key)); }
+void FakeAddinHost::SetApplicationWindow(int32_t key) {
+    host->application->PutProperty("HWND", HostValue::Int(key));
+}
 
 }  // namespace kv

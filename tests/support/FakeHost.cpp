@@ -31,10 +31,14 @@ std::string Describe(const HostValue& v) {
 }  // namespace
 
 bool ParseFakeHostKind(const std::string& name, FakeHostKind* kind) {
-    if (name == "word") *kind = FakeHostKind::Word;
-    else if (name == "excel") *kind = FakeHostKind::Excel;
-    else if (name == "powerpoint") *kind = FakeHostKind::PowerPoint;
-    else return false;
+    if (name == "word")
+        *kind = FakeHostKind::Word;
+    else if (name == "excel")
+        *kind = FakeHostKind::Excel;
+    else if (name == "powerpoint")
+        *kind = FakeHostKind::PowerPoint;
+    else
+        return false;
     return true;
 }
 
@@ -80,7 +84,9 @@ void FakeHostObject::Raise(int32_t dispId, const std::vector<HostValue>& args) {
     }
 }
 
-size_t FakeHostObject::connectionCount() const { return connections_->sinks.size(); }
+size_t FakeHostObject::connectionCount() const {
+    return connections_->sinks.size();
+}
 
 std::shared_ptr<FakeApplication> MakeFakeApplication(FakeHostKind kind, const std::string& caption) {
     auto fake = std::make_shared<FakeApplication>();
@@ -119,8 +125,7 @@ std::shared_ptr<FakeApplication> MakeFakeApplication(FakeHostKind kind, const st
 
     // Weak references: the application holds the collection, and the fake holds both.
     std::weak_ptr<FakeApplication> weakFake = fake;
-    fake->collection->methods["Open"] = [weakFake, openEvent](const std::vector<NamedArg>& args,
-                                                              HostValue* result) {
+    fake->collection->methods["Open"] = [weakFake, openEvent](const std::vector<NamedArg>& args, HostValue* result) {
         auto self = weakFake.lock();
         if (!self) return false;
         for (const NamedArg& arg : args) {

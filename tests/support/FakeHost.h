@@ -20,8 +20,7 @@ public:
     bool GetProperty(const std::string& name, HostValue* value) override;
     bool PutProperty(const std::string& name, const HostValue& value) override;
     bool Call(const std::string& name, const std::vector<NamedArg>& args, HostValue* result) override;
-    std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId,
-                                                       HostEventSink& sink) override;
+    std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId, HostEventSink& sink) override;
 
     // Delivers an event to every sink connected now.
     void Raise(int32_t dispId, const std::vector<HostValue>& args);
@@ -57,8 +56,8 @@ public:
     bool ClassExists(const std::string& progId) override;
     HostObjectPtr CreateLocalServer(const std::string& progId) override;
 
-    std::map<std::string, HostObjectPtr> running;                       // by ProgID
-    std::map<std::string, std::function<HostObjectPtr()>> classes;     // creatable, by ProgID
+    std::map<std::string, HostObjectPtr> running;                   // by ProgID
+    std::map<std::string, std::function<HostObjectPtr()>> classes;  // creatable, by ProgID
     std::vector<std::string> calls;
 };
 

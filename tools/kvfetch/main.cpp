@@ -63,12 +63,14 @@ int Run(int argc, char** argv) {
         } else if (arg == "--time") {
             time = true;
         } else if (arg == "--slot") {
-            if (!hasValue || !kv::ParseReplySlot(argv[++i], &slot)) return Usage("--slot needs cert, week, free, template or update");
+            if (!hasValue || !kv::ParseReplySlot(argv[++i], &slot))
+                return Usage("--slot needs cert, week, free, template or update");
         } else if (arg == "--cookie-address") {
             if (!hasValue) return Usage("--cookie-address needs a URL");
             cookieAddress = argv[++i];
         } else if (arg == "--deadline") {
-            if (!hasValue || !ReadCount(argv[++i], 24ull * 3600 * 1000, &deadlineMs)) return Usage("--deadline needs milliseconds");
+            if (!hasValue || !ReadCount(argv[++i], 24ull * 3600 * 1000, &deadlineMs))
+                return Usage("--deadline needs milliseconds");
         } else if (arg == "--max-body") {
             if (!hasValue || !ReadCount(argv[++i], 1ull << 40, &maxBody)) return Usage("--max-body needs a byte count");
         } else if (arg.size() > 1 && arg[0] == '-') {

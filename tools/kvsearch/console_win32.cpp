@@ -1,7 +1,7 @@
 #include <windows.h>
-#include <shellapi.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 #include <stdio.h>
 
 #include "Console.h"
@@ -30,6 +30,8 @@ bool Utf8Arguments(int, char**, std::vector<std::string>* args) {
 }
 
 // UTF-8 lines go out as they are: no LF to CR LF.
-void SetBinaryStdout() { _setmode(_fileno(stdout), _O_BINARY); }
+void SetBinaryStdout() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace kv

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "Console.h"
-#include "tests/support/FakeHost.h"
 #include "addin/features/search/TemplateSearch.h"
 #include "addin/features/service/UsageLog.h"
 #include "platform/CodePage.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"
+#include "tests/support/FakeHost.h"
 
 namespace {
 
@@ -83,14 +83,22 @@ int main(int argc, char** argv) {
             return true;
         };
         bool ok = true;
-        if (a == "--service") ok = value(&service);
-        else if (a == "--host") ok = value(&host);
-        else if (a == "--pid") ok = value(&pid);
-        else if (a == "--code") ok = value(&code);
-        else if (a == "--selected") ok = value(&selected);
-        else if (a == "--file") ok = haveFile = value(&file);
-        else if (a.rfind("--", 0) == 0) return Usage(("unknown option " + a).c_str());
-        else if (haveKeyword) return Usage("more than one keyword");
+        if (a == "--service")
+            ok = value(&service);
+        else if (a == "--host")
+            ok = value(&host);
+        else if (a == "--pid")
+            ok = value(&pid);
+        else if (a == "--code")
+            ok = value(&code);
+        else if (a == "--selected")
+            ok = value(&selected);
+        else if (a == "--file")
+            ok = haveFile = value(&file);
+        else if (a.rfind("--", 0) == 0)
+            return Usage(("unknown option " + a).c_str());
+        else if (haveKeyword)
+            return Usage("more than one keyword");
         else {
             keyword = a;
             haveKeyword = true;
@@ -129,8 +137,8 @@ int main(int argc, char** argv) {
 
     for (int slot = 0; slot < kItemCount; ++slot) {
         const TemplateItem& it = list.items[slot];
-        std::printf("%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\t%s\t%s\t%s\t%s\n", slot, it.visible, it.enabled, it.index,
-                    it.flag, it.image1, it.image2, Printable(it.fileName).c_str(), Printable(it.title).c_str(),
+        std::printf("%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\t%s\t%s\t%s\t%s\n", slot, it.visible, it.enabled, it.index, it.flag,
+                    it.image1, it.image2, Printable(it.fileName).c_str(), Printable(it.title).c_str(),
                     Printable(it.url).c_str(), Printable(it.image).c_str(), Printable(it.link).c_str());
     }
     const ResultSummary& s = list.summary;

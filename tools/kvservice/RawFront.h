@@ -23,8 +23,8 @@ namespace kvservice {
 constexpr const char* kRawTargetHeader = "X-Kv-Raw-Target";
 
 struct RequestHead {
-  std::string method, target, version;
-  std::vector<std::pair<std::string, std::string>> headers;
+    std::string method, target, version;
+    std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // Splits a request head (without the final empty line). The request line is split at its
@@ -39,47 +39,47 @@ std::string RequestLogLine(const RequestHead& parsed, const std::string& rawHead
 std::string SafeTarget(const std::string& target);
 
 class RawFront {
- public:
-  RawFront() = default;
-  RawFront(const RawFront&) = delete;
-  RawFront& operator=(const RawFront&) = delete;
-  ~RawFront();
+public:
+    RawFront() = default;
+    RawFront(const RawFront&) = delete;
+    RawFront& operator=(const RawFront&) = delete;
+    ~RawFront();
 
-  // Binds and listens; port 0 picks a free one. `logPath` may be empty (no log).
-  bool Open(const std::string& bindAddress, int port, int backendPort, const std::string& logPath,
-            std::string& error);
-  int Port() const { return port_; }
+    // Binds and listens; port 0 picks a free one. `logPath` may be empty (no log).
+    bool Open(const std::string& bindAddress, int port, int backendPort, const std::string& logPath,
+              std::string& error);
+    int Port() const { return port_; }
 
-  // No byte moved either way for this long ends a connection, also in the middle of a send to
-  // a client that stopped reading. Set before Run().
-  void SetIdleTimeout(int ms) { idleTimeoutMs_ = ms; }
+    // No byte moved either way for this long ends a connection, also in the middle of a send to
+    // a client that stopped reading. Set before Run().
+    void SetIdleTimeout(int ms) { idleTimeoutMs_ = ms; }
 
-  // Accepts until Stop(); returns when every connection thread has been joined.
-  void Run();
-  // Safe to call from another thread (the signal waiter).
-  void Stop();
-  // Connections being served now.
-  int ActiveConnections();
+    // Accepts until Stop(); returns when every connection thread has been joined.
+    void Run();
+    // Safe to call from another thread (the signal waiter).
+    void Stop();
+    // Connections being served now.
+    int ActiveConnections();
 
- private:
-  struct Connection {
-    std::thread thread;
-    bool done = false;  // under activeMutex_
-  };
-  void Serve(int client);
-  void Log(const std::string& line);
-  // Joins the finished connection threads, or every one when `all`.
-  void JoinConnections(bool all);
+private:
+    struct Connection {
+        std::thread thread;
+        bool done = false;  // under activeMutex_
+    };
+    void Serve(int client);
+    void Log(const std::string& line);
+    // Joins the finished connection threads, or every one when `all`.
+    void JoinConnections(bool all);
 
-  kv::UniqueFd listen_;
-  int port_ = 0;
-  int backendPort_ = 0;
-  std::FILE* log_ = nullptr;
-  std::mutex logMutex_;
-  int idleTimeoutMs_ = 30000;
-  std::atomic<bool> stopping_{false};
-  std::mutex activeMutex_;
-  std::list<Connection> connections_;
+    kv::UniqueFd listen_;
+    int port_ = 0;
+    int backendPort_ = 0;
+    std::FILE* log_ = nullptr;
+    std::mutex logMutex_;
+    int idleTimeoutMs_ = 30000;
+    std::atomic<bool> stopping_{false};
+    std::mutex activeMutex_;
+    std::list<Connection> connections_;
 };
 
 }  // namespace kvservice

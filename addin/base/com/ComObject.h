@@ -29,7 +29,7 @@
 namespace kv {
 
 struct InterfaceEntry {
-    const IID* iid;       // null ends the table
+    const IID* iid;         // null ends the table
     std::ptrdiff_t offset;  // from the object's start to the interface's
 };
 
@@ -42,9 +42,15 @@ std::ptrdiff_t InterfaceOffset() {
 }
 
 // An entry answering the interface's own id.
-#define KV_INTERFACE(Class, Interface) ::kv::InterfaceEntry{&__uuidof(Interface), ::kv::InterfaceOffset<Class, Interface>()}
+#define KV_INTERFACE(Class, Interface)                                  \
+    ::kv::InterfaceEntry {                                              \
+        &__uuidof(Interface), ::kv::InterfaceOffset<Class, Interface>() \
+    }
 // An entry answering iid with the given base (an IDispatch reached through one dual interface).
-#define KV_INTERFACE_AS(Class, iid, Interface) ::kv::InterfaceEntry{&(iid), ::kv::InterfaceOffset<Class, Interface>()}
+#define KV_INTERFACE_AS(Class, iid, Interface)            \
+    ::kv::InterfaceEntry {                                \
+        &(iid), ::kv::InterfaceOffset<Class, Interface>() \
+    }
 
 // The table lookup: E_POINTER for a null out pointer, E_NOINTERFACE (and null) for an id the
 // table lacks; otherwise the interface with a reference added.

@@ -7,7 +7,9 @@
 namespace kv {
 namespace {
 
-HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
+HRESULT FromStatus(LSTATUS status) {
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
 
 // Creates root\path and sets its value name (nullptr: the default value) when value is given.
 HRESULT SetKey(const std::wstring& path, const wchar_t* name, const wchar_t* value) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "addin/base/com/ComServer.h"  // ClassEntry
-#include "platform/WinText.h"            // GuidText
+#include "platform/WinText.h"          // GuidText
 
 namespace kv {
 

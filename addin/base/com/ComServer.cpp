@@ -45,11 +45,21 @@ private:
 
 }  // namespace
 
-void SetModuleHandle(HMODULE module) { g_module = module; }
-HMODULE ModuleHandle() { return g_module; }
-void ModuleAddRef() { InterlockedIncrement(&g_objects); }
-void ModuleRelease() { InterlockedDecrement(&g_objects); }
-LONG ModuleCount() { return InterlockedCompareExchange(&g_objects, 0, 0); }
+void SetModuleHandle(HMODULE module) {
+    g_module = module;
+}
+HMODULE ModuleHandle() {
+    return g_module;
+}
+void ModuleAddRef() {
+    InterlockedIncrement(&g_objects);
+}
+void ModuleRelease() {
+    InterlockedDecrement(&g_objects);
+}
+LONG ModuleCount() {
+    return InterlockedCompareExchange(&g_objects, 0, 0);
+}
 
 HRESULT ServeClassObject(const ClassEntry* table, size_t count, REFCLSID clsid, REFIID iid, void** object) noexcept {
     if (!object) return E_POINTER;
@@ -63,6 +73,8 @@ HRESULT ServeClassObject(const ClassEntry* table, size_t count, REFCLSID clsid, 
     });
 }
 
-HRESULT CanUnloadModule() noexcept { return ModuleCount() == 0 ? S_OK : S_FALSE; }
+HRESULT CanUnloadModule() noexcept {
+    return ModuleCount() == 0 ? S_OK : S_FALSE;
+}
 
 }  // namespace kv

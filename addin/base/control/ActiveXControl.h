@@ -121,52 +121,54 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return outer_->Release(); }
 
     // ---- Stock properties (the first part of DualInterface) -----------------------------
-#define KV_STOCK_VALUE(Name, Type, member, dispid)                                   \
-    STDMETHODIMP put_##Name(Type value) override {                                   \
-        return PutStock(dispid, [&] {                                                \
-            stock_.member = value;                                                   \
-            return S_OK;                                                             \
-        });                                                                          \
-    }                                                                                \
-    STDMETHODIMP get_##Name(Type* value) override {                                  \
-        if (!value) return E_POINTER;                                                \
-        *value = stock_.member;                                                      \
-        return S_OK;                                                                 \
+#define KV_STOCK_VALUE(Name, Type, member, dispid)  \
+    STDMETHODIMP put_##Name(Type value) override {  \
+        return PutStock(dispid, [&] {               \
+            stock_.member = value;                  \
+            return S_OK;                            \
+        });                                         \
+    }                                               \
+    STDMETHODIMP get_##Name(Type* value) override { \
+        if (!value) return E_POINTER;               \
+        *value = stock_.member;                     \
+        return S_OK;                                \
     }
-#define KV_STOCK_BOOL(Name, member, dispid)                                          \
-    STDMETHODIMP put_##Name(VARIANT_BOOL value) override {                           \
-        return PutStock(dispid, [&] {                                                \
-            stock_.member = value ? VARIANT_TRUE : VARIANT_FALSE;                    \
-            return S_OK;                                                             \
-        });                                                                          \
-    }                                                                                \
-    STDMETHODIMP get_##Name(VARIANT_BOOL* value) override {                          \
-        if (!value) return E_POINTER;                                                \
-        *value = stock_.member;                                                      \
-        return S_OK;                                                                 \
+#define KV_STOCK_BOOL(Name, member, dispid)                       \
+    STDMETHODIMP put_##Name(VARIANT_BOOL value) override {        \
+        return PutStock(dispid, [&] {                             \
+            stock_.member = value ? VARIANT_TRUE : VARIANT_FALSE; \
+            return S_OK;                                          \
+        });                                                       \
+    }                                                             \
+    STDMETHODIMP get_##Name(VARIANT_BOOL* value) override {       \
+        if (!value) return E_POINTER;                             \
+        *value = stock_.member;                                   \
+        return S_OK;                                              \
     }
-#define KV_STOCK_TEXT(Name, member, dispid)                                          \
-    STDMETHODIMP put_##Name(BSTR value) override {                                   \
-        return PutStock(dispid, [&] {                                                \
+#define KV_STOCK_TEXT(Name, member, dispid)                                             \
+    STDMETHODIMP put_##Name(BSTR value) override {                                      \
+        return PutStock(dispid, [&] {                                                   \
             stock_.member.assign(value ? value : L"", value ? SysStringLen(value) : 0); \
-            return S_OK;                                                             \
-        });                                                                          \
-    }                                                                                \
-    STDMETHODIMP get_##Name(BSTR* value) override { return GetText(stock_.member, value); }
-#define KV_STOCK_OBJECT(Name, Type, member, dispid, clone)                           \
-    STDMETHODIMP putref_##Name(Type* value) override {                               \
-        return PutStock(dispid, [&] {                                                \
-            stock_.member = ComPtr<Type>(value);                                     \
-            return S_OK;                                                             \
-        });                                                                          \
-    }                                                                                \
-    STDMETHODIMP put_##Name(Type* value) override {                                  \
-        return PutStock(dispid, [&] { return clone(value, &stock_.member); });       \
-    }                                                                                \
-    STDMETHODIMP get_##Name(Type** value) override {                                 \
-        if (!value) return E_POINTER;                                                \
-        *value = ComPtr<Type>(stock_.member).release();                              \
-        return S_OK;                                                                 \
+            return S_OK;                                                                \
+        });                                                                             \
+    }                                                                                   \
+    STDMETHODIMP get_##Name(BSTR* value) override {                                     \
+        return GetText(stock_.member, value);                                           \
+    }
+#define KV_STOCK_OBJECT(Name, Type, member, dispid, clone)                     \
+    STDMETHODIMP putref_##Name(Type* value) override {                         \
+        return PutStock(dispid, [&] {                                          \
+            stock_.member = ComPtr<Type>(value);                               \
+            return S_OK;                                                       \
+        });                                                                    \
+    }                                                                          \
+    STDMETHODIMP put_##Name(Type* value) override {                            \
+        return PutStock(dispid, [&] { return clone(value, &stock_.member); }); \
+    }                                                                          \
+    STDMETHODIMP get_##Name(Type** value) override {                           \
+        if (!value) return E_POINTER;                                          \
+        *value = ComPtr<Type>(stock_.member).release();                        \
+        return S_OK;                                                           \
     }
 
     KV_STOCK_BOOL(AutoSize, autoSize, DISPID_AUTOSIZE)
@@ -225,18 +227,24 @@ public:
         *site = ComPtr<IOleClientSite>(clientSite_).release();
         return S_OK;
     }
-    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override {
+        return S_OK;
+    }
     STDMETHODIMP Close(DWORD) override {
         InPlaceDeactivate();
         if (adviseHolder_) adviseHolder_->SendOnClose();
         return S_OK;
     }
-    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
         if (moniker) *moniker = nullptr;
         return E_NOTIMPL;
     }
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP GetClipboardData(DWORD, IDataObject** data) override {
         if (data) *data = nullptr;
         return E_NOTIMPL;
@@ -247,18 +255,14 @@ public:
             switch (verb) {
                 case OLEIVERB_PRIMARY:
                 case OLEIVERB_SHOW:
-                case OLEIVERB_INPLACEACTIVATE:
-                    return InPlaceActivate(OLEIVERB_INPLACEACTIVATE);
-                case OLEIVERB_UIACTIVATE:
-                    return InPlaceActivate(OLEIVERB_UIACTIVATE);
+                case OLEIVERB_INPLACEACTIVATE: return InPlaceActivate(OLEIVERB_INPLACEACTIVATE);
+                case OLEIVERB_UIACTIVATE: return InPlaceActivate(OLEIVERB_UIACTIVATE);
                 case OLEIVERB_HIDE:
                     UIDeactivate();
                     if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
                     return S_OK;
-                case OLEIVERB_DISCARDUNDOSTATE:
-                    return S_OK;
-                default:
-                    return E_NOTIMPL;  // no separate window, no property pages
+                case OLEIVERB_DISCARDUNDOSTATE: return S_OK;
+                default: return E_NOTIMPL;  // no separate window, no property pages
             }
         });
     }
@@ -266,8 +270,12 @@ public:
         if (!verbs) return E_POINTER;
         return OleRegEnumVerbs(Derived::ClassId(), verbs);
     }
-    STDMETHODIMP Update() override { return S_OK; }
-    STDMETHODIMP IsUpToDate() override { return S_OK; }
+    STDMETHODIMP Update() override {
+        return S_OK;
+    }
+    STDMETHODIMP IsUpToDate() override {
+        return S_OK;
+    }
     STDMETHODIMP GetUserClassID(CLSID* clsid) override {
         if (!clsid) return E_POINTER;
         *clsid = Derived::ClassId();
@@ -313,7 +321,9 @@ public:
         *status = aspect == DVASPECT_CONTENT ? Derived::kMiscStatus : 0;
         return S_OK;
     }
-    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetColorScheme(LOGPALETTE*) override {
+        return E_NOTIMPL;
+    }
 
     // ---- IOleWindow, IOleInPlaceObject ----------------------------------------------------
     STDMETHODIMP GetWindow(HWND* window) override {
@@ -321,7 +331,9 @@ public:
         *window = hwnd_;
         return hwnd_ ? S_OK : E_FAIL;
     }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP InPlaceDeactivate() override {
         return Guard([&]() -> HRESULT {
             if (!inPlaceActive_) return S_OK;
@@ -362,13 +374,15 @@ public:
                 SetWindowRgn(hwnd_, nullptr, TRUE);
                 clipped_ = false;
             }
-            SetWindowPos(hwnd_, nullptr, position->left, position->top, width > 0 ? width : 0,
-                         height > 0 ? height : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(hwnd_, nullptr, position->left, position->top, width > 0 ? width : 0, height > 0 ? height : 0,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
             derived().OnPositionChanged(position_);
             return S_OK;
         });
     }
-    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP ReactivateAndUndo() override {
+        return E_NOTIMPL;
+    }
 
     // ---- IOleInPlaceActiveObject ----------------------------------------------------------
     STDMETHODIMP TranslateAccelerator(LPMSG message) override {
@@ -378,10 +392,18 @@ public:
             return ControlSiteTranslateAccelerator(message);
         });
     }
-    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override {
+        return S_OK;
+    }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override {
+        return S_OK;
+    }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override {
+        return S_OK;
+    }
+    STDMETHODIMP EnableModeless(BOOL) override {
+        return S_OK;
+    }
 
     // ---- IOleControl ----------------------------------------------------------------------
     STDMETHODIMP GetControlInfo(CONTROLINFO* info) override {
@@ -392,8 +414,12 @@ public:
         info->dwFlags = 0;
         return S_OK;
     }
-    STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
-    STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
+    STDMETHODIMP OnMnemonic(MSG*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP OnAmbientPropertyChange(DISPID) override {
+        return S_OK;
+    }
     STDMETHODIMP FreezeEvents(BOOL freeze) override {
         frozenEvents_ += freeze ? 1 : (frozenEvents_ > 0 ? -1 : 0);
         return S_OK;
@@ -421,8 +447,12 @@ public:
         if (colors) *colors = nullptr;
         return E_NOTIMPL;
     }
-    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Unfreeze(DWORD) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP SetAdvise(DWORD, DWORD flags, IAdviseSink* sink) override {
         viewSink_ = ComPtr<IAdviseSink>(sink);
         viewAdviseFlags_ = flags;
@@ -444,8 +474,12 @@ public:
         *clsid = Derived::ClassId();
         return S_OK;
     }
-    STDMETHODIMP IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
-    STDMETHODIMP InitNew() override { return S_OK; }
+    STDMETHODIMP IsDirty() override {
+        return dirty_ ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP InitNew() override {
+        return S_OK;
+    }
     STDMETHODIMP Load(LPSTREAM stream) override {
         if (!stream) return E_POINTER;
         return Guard([&]() -> HRESULT { return Loaded(LoadStockFromStream(stream, &stock_, &extent_)); });
@@ -459,13 +493,15 @@ public:
         size->QuadPart = StockStreamSize(stock_);
         return S_OK;
     }
-    STDMETHODIMP InitNew(IStorage*) override { return S_OK; }
+    STDMETHODIMP InitNew(IStorage*) override {
+        return S_OK;
+    }
     STDMETHODIMP Load(IStorage* storage) override {
         if (!storage) return E_POINTER;
         return Guard([&]() -> HRESULT {
             ComPtr<IStream> stream;
-            const HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                                                   stream.put());
+            const HRESULT hr =
+                storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put());
             if (FAILED(hr)) return hr;
             return Load(stream.get());
         });
@@ -474,14 +510,18 @@ public:
         if (!storage) return E_POINTER;
         return Guard([&]() -> HRESULT {
             ComPtr<IStream> stream;
-            const HRESULT hr = storage->CreateStream(
-                kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.put());
+            const HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
+                                                     0, 0, stream.put());
             if (FAILED(hr)) return hr;
             return Save(stream.get(), TRUE);
         });
     }
-    STDMETHODIMP SaveCompleted(IStorage*) override { return S_OK; }
-    STDMETHODIMP HandsOffStorage() override { return S_OK; }
+    STDMETHODIMP SaveCompleted(IStorage*) override {
+        return S_OK;
+    }
+    STDMETHODIMP HandsOffStorage() override {
+        return S_OK;
+    }
     STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override {
         if (!bag) return E_POINTER;
         return Guard([&]() -> HRESULT { return Loaded(LoadStockFromBag(bag, log, &stock_)); });
@@ -517,8 +557,12 @@ public:
             return S_OK;
         });
     }
-    STDMETHODIMP SetContentExtent(LPSIZEL size) override { return SetExtent(DVASPECT_CONTENT, size); }
-    STDMETHODIMP GetContentExtent(LPSIZEL size) override { return GetExtent(DVASPECT_CONTENT, size); }
+    STDMETHODIMP SetContentExtent(LPSIZEL size) override {
+        return SetExtent(DVASPECT_CONTENT, size);
+    }
+    STDMETHODIMP GetContentExtent(LPSIZEL size) override {
+        return GetExtent(DVASPECT_CONTENT, size);
+    }
 
     // ---- IProvideClassInfo2 ---------------------------------------------------------------
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override {
@@ -594,30 +638,62 @@ protected:
           propertyPoint_(static_cast<IConnectionPointContainer*>(this), IID_IPropertyNotifySink) {
         ModuleAddRef();
     }
-    virtual ~ActiveXControl() { ModuleRelease(); }
+    virtual ~ActiveXControl() {
+        ModuleRelease();
+    }
     ActiveXControl(const ActiveXControl&) = delete;
     ActiveXControl& operator=(const ActiveXControl&) = delete;
 
     // ---- Default hooks ---------------------------------------------------------------------
-    HRESULT OnCreate(HWND) { return S_OK; }
+    HRESULT OnCreate(HWND) {
+        return S_OK;
+    }
     void OnDestroy() {}
     void OnPositionChanged(const RECT&) {}
-    bool ProcessMessage(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
-    void OnDraw(HDC dc, const RECT& bounds) { DrawDefaultFace(dc, bounds, kControlFrameworkVersionText); }
-    HRESULT PreTranslateAccelerator(MSG*) { return S_FALSE; }
-    void* FindInterface(REFIID) { return nullptr; }
+    bool ProcessMessage(UINT, WPARAM, LPARAM, LRESULT*) {
+        return false;
+    }
+    void OnDraw(HDC dc, const RECT& bounds) {
+        DrawDefaultFace(dc, bounds, kControlFrameworkVersionText);
+    }
+    HRESULT PreTranslateAccelerator(MSG*) {
+        return S_FALSE;
+    }
+    void* FindInterface(REFIID) {
+        return nullptr;
+    }
 
     // ---- Helpers ---------------------------------------------------------------------------
-    IOleClientSite* ClientSite() const { return clientSite_.get(); }
-    IOleInPlaceSite* InPlaceSite() const { return inPlaceSite_.get(); }
-    const RECT& PositionRect() const { return position_; }
-    StockProperties& Stock() { return stock_; }
-    const StockProperties& Stock() const { return stock_; }
-    ConnectionPoint& EventsPoint() { return eventsPoint_; }
-    IUnknown* ControllingUnknown() const { return outer_; }
-    bool IsInPlaceActive() const { return inPlaceActive_; }
-    bool IsUIActive() const { return uiActive_; }
-    void SetDirty(bool dirty = true) { dirty_ = dirty; }
+    IOleClientSite* ClientSite() const {
+        return clientSite_.get();
+    }
+    IOleInPlaceSite* InPlaceSite() const {
+        return inPlaceSite_.get();
+    }
+    const RECT& PositionRect() const {
+        return position_;
+    }
+    StockProperties& Stock() {
+        return stock_;
+    }
+    const StockProperties& Stock() const {
+        return stock_;
+    }
+    ConnectionPoint& EventsPoint() {
+        return eventsPoint_;
+    }
+    IUnknown* ControllingUnknown() const {
+        return outer_;
+    }
+    bool IsInPlaceActive() const {
+        return inPlaceActive_;
+    }
+    bool IsUIActive() const {
+        return uiActive_;
+    }
+    void SetDirty(bool dirty = true) {
+        dirty_ = dirty;
+    }
 
     // Activates in place (creating the window as a child of the site's window, positioned by
     // the site's window context) and, for OLEIVERB_UIACTIVATE, in the user interface too.
@@ -720,7 +796,9 @@ private:
     struct InnerUnknown final : IUnknown {
         ActiveXControl* owner;
         explicit InnerUnknown(ActiveXControl* o) : owner(o) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** object) override { return owner->InnerQueryInterface(iid, object); }
+        STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+            return owner->InnerQueryInterface(iid, object);
+        }
         STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&owner->refs_)); }
         STDMETHODIMP_(ULONG) Release() override {
             const LONG left = InterlockedDecrement(&owner->refs_);
@@ -729,7 +807,9 @@ private:
         }
     };
 
-    Derived& derived() { return static_cast<Derived&>(*this); }
+    Derived& derived() {
+        return static_cast<Derived&>(*this);
+    }
 
     HRESULT InnerQueryInterface(REFIID iid, void** object) {
         if (!object) return E_POINTER;
@@ -751,7 +831,8 @@ private:
         if (iid == IID_IPersistStorage) return static_cast<IPersistStorage*>(this);
         if (iid == IID_IPersistPropertyBag) return static_cast<IPersistPropertyBag*>(this);
         if (iid == IID_IQuickActivate) return static_cast<IQuickActivate*>(this);
-        if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) return static_cast<IProvideClassInfo2*>(this);
+        if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2)
+            return static_cast<IProvideClassInfo2*>(this);
         if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
         if (iid == IID_IObjectSafety) return static_cast<IObjectSafety*>(this);
         if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
@@ -759,7 +840,9 @@ private:
     }
 
     // Whether the object itself (not an aggregating outer object) answers iid.
-    HRESULT Answers(REFIID iid) { return FindOwnInterface(iid) ? S_OK : E_NOINTERFACE; }
+    HRESULT Answers(REFIID iid) {
+        return FindOwnInterface(iid) ? S_OK : E_NOINTERFACE;
+    }
 
     // The last reference went: the window, the sites and the sinks go while the whole object
     // still exists (the window's messages reach Derived's hooks), then the object.
@@ -779,7 +862,9 @@ private:
     // DualInterface's type information (its dispatch side) with a reference for the caller,
     // loaded once from the module's first type library; IDispatch (DispatchPart) calls go
     // through its vtable side.
-    HRESULT TypeInfoFor(REFIID, ITypeInfo** info) override { return DualTypeInfo(info); }
+    HRESULT TypeInfoFor(REFIID, ITypeInfo** info) override {
+        return DualTypeInfo(info);
+    }
     HRESULT DualTypeInfo(ITypeInfo** info) {
         if (!dispatchInfo_) {
             const HRESULT hr = ModuleTypeInfo(1, __uuidof(DualInterface), dispatchInfo_.put());
@@ -863,14 +948,11 @@ private:
                 NotifyFocus(TRUE);
                 if (inPlaceActive_ && !uiActive_) UIActivate();
                 break;
-            case WM_KILLFOCUS:
-                NotifyFocus(FALSE);
-                break;
+            case WM_KILLFOCUS: NotifyFocus(FALSE); break;
             case WM_MOUSEACTIVATE:
                 if (inPlaceActive_ && !uiActive_) UIActivate();
                 break;
-            default:
-                break;
+            default: break;
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }

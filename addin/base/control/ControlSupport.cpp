@@ -22,14 +22,16 @@ const Field<VARIANT_BOOL> kBoolFields[] = {
     {L"Valid", &StockProperties::valid},
 };
 const Field<OLE_COLOR> kColorFields[] = {
-    {L"BackColor", &StockProperties::backColor}, {L"BorderColor", &StockProperties::borderColor},
-    {L"FillColor", &StockProperties::fillColor}, {L"ForeColor", &StockProperties::foreColor},
+    {L"BackColor", &StockProperties::backColor},
+    {L"BorderColor", &StockProperties::borderColor},
+    {L"FillColor", &StockProperties::fillColor},
+    {L"ForeColor", &StockProperties::foreColor},
 };
 const Field<long> kLongFields[] = {
-    {L"BackStyle", &StockProperties::backStyle},   {L"BorderStyle", &StockProperties::borderStyle},
+    {L"BackStyle", &StockProperties::backStyle},     {L"BorderStyle", &StockProperties::borderStyle},
     {L"BorderWidth", &StockProperties::borderWidth}, {L"DrawMode", &StockProperties::drawMode},
-    {L"DrawStyle", &StockProperties::drawStyle},   {L"DrawWidth", &StockProperties::drawWidth},
-    {L"FillStyle", &StockProperties::fillStyle},   {L"MousePointer", &StockProperties::mousePointer},
+    {L"DrawStyle", &StockProperties::drawStyle},     {L"DrawWidth", &StockProperties::drawWidth},
+    {L"FillStyle", &StockProperties::fillStyle},     {L"MousePointer", &StockProperties::mousePointer},
     {L"ReadyState", &StockProperties::readyState},
 };
 const Field<short> kShortFields[] = {{L"Appearance", &StockProperties::appearance}};
@@ -64,10 +66,10 @@ HRESULT ReadValue(IStream* stream, T* value) {
     return ReadBytes(stream, value, sizeof *value);
 }
 
-#define KV_TRY(expr)                    \
-    do {                                \
-        const HRESULT hr_ = (expr);     \
-        if (FAILED(hr_)) return hr_;    \
+#define KV_TRY(expr)                 \
+    do {                             \
+        const HRESULT hr_ = (expr);  \
+        if (FAILED(hr_)) return hr_; \
     } while (0)
 
 HRESULT ToVariantBool(const VARIANT& in, VARIANT_BOOL* out) {
@@ -81,9 +83,11 @@ HRESULT ToVariantBool(const VARIANT& in, VARIANT_BOOL* out) {
 
 ULONG StockStreamSize(const StockProperties& props) {
     ULONG size = 2 * sizeof(DWORD) + sizeof(SIZEL);
-    size += static_cast<ULONG>(std::size(kBoolFields) * sizeof(VARIANT_BOOL) + std::size(kColorFields) * sizeof(OLE_COLOR) +
-                               std::size(kLongFields) * sizeof(long) + std::size(kShortFields) * sizeof(short));
-    for (const auto& f : kTextFields) size += sizeof(DWORD) + static_cast<ULONG>((props.*f.member).size() * sizeof(wchar_t));
+    size +=
+        static_cast<ULONG>(std::size(kBoolFields) * sizeof(VARIANT_BOOL) + std::size(kColorFields) * sizeof(OLE_COLOR) +
+                           std::size(kLongFields) * sizeof(long) + std::size(kShortFields) * sizeof(short));
+    for (const auto& f : kTextFields)
+        size += sizeof(DWORD) + static_cast<ULONG>((props.*f.member).size() * sizeof(wchar_t));
     return size;
 }
 
@@ -138,9 +142,7 @@ HRESULT LoadStockFromStream(IStream* stream, StockProperties* props, SIZEL* exte
 }
 
 HRESULT SaveStockToBag(IPropertyBag* bag, const StockProperties& props) {
-    auto write = [bag](const wchar_t* name, VARIANT* value) {
-        return bag->Write(const_cast<LPOLESTR>(name), value);
-    };
+    auto write = [bag](const wchar_t* name, VARIANT* value) { return bag->Write(const_cast<LPOLESTR>(name), value); };
     for (const auto& f : kBoolFields) {
         Variant v;
         v.v().vt = VT_BOOL;

@@ -146,9 +146,8 @@ struct ConnectionPointCopy {
         in->AddRef();
     }
 };
-using ConnectionPointEnumerator =
-    SnapshotEnumerator<IEnumConnectionPoints, &IID_IEnumConnectionPoints, IConnectionPoint*, IConnectionPoint*,
-                       ConnectionPointCopy>;
+using ConnectionPointEnumerator = SnapshotEnumerator<IEnumConnectionPoints, &IID_IEnumConnectionPoints,
+                                                     IConnectionPoint*, IConnectionPoint*, ConnectionPointCopy>;
 
 // The window every control of this module creates on in-place activation; a child of the
 // container's window. Messages go to HandleMessage until WM_NCDESTROY.

@@ -13,7 +13,9 @@ namespace {
 
 // Host texts cross as ANSI (code page 949 here). A text that does not convert fails the call
 // that carries it rather than reaching the host or the add-in as empty or '?'-filled text.
-bool Wide(const std::string& ansi, std::wstring* out) { return AnsiToWide(ansi, out); }
+bool Wide(const std::string& ansi, std::wstring* out) {
+    return AnsiToWide(ansi, out);
+}
 
 // Names of properties, methods and classes: an empty or unconvertible name is no name.
 std::wstring WideName(const std::string& name) {
@@ -128,8 +130,8 @@ public:
         if (!DispId(name, &id)) return false;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         Variant result;
-        if (FAILED(d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(),
-                              nullptr, nullptr))) {
+        if (FAILED(d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.get(), nullptr,
+                              nullptr))) {
             return false;
         }
         HostValue got;
@@ -172,8 +174,7 @@ public:
             if (!ToVariant(args[n - 1 - i].value, &values[i])) return false;
             namedIds[i] = ids[n - i];
         }
-        DISPPARAMS params = {values.data(), n ? namedIds.data() : nullptr, static_cast<UINT>(n),
-                             static_cast<UINT>(n)};
+        DISPPARAMS params = {values.data(), n ? namedIds.data() : nullptr, static_cast<UINT>(n), static_cast<UINT>(n)};
         Variant out;
         if (FAILED(d_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, out.get(), nullptr,
                               nullptr))) {
@@ -185,8 +186,7 @@ public:
         return true;
     }
 
-    std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId,
-                                                       HostEventSink& sink) override {
+    std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId, HostEventSink& sink) override {
         std::wstring text = WideName(interfaceId);
         IID iid;
         if (text.empty() || FAILED(IIDFromString(&text[0], &iid))) return nullptr;

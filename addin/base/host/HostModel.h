@@ -22,10 +22,30 @@ struct HostValue {
     std::string text;
     HostObjectPtr object;
 
-    static HostValue Int(int64_t v) { HostValue h; h.type = Type::Int; h.number = v; return h; }
-    static HostValue Bool(bool v) { HostValue h; h.type = Type::Bool; h.number = v ? 1 : 0; return h; }
-    static HostValue Text(std::string v) { HostValue h; h.type = Type::Text; h.text = std::move(v); return h; }
-    static HostValue Object(HostObjectPtr v) { HostValue h; h.type = Type::Object; h.object = std::move(v); return h; }
+    static HostValue Int(int64_t v) {
+        HostValue h;
+        h.type = Type::Int;
+        h.number = v;
+        return h;
+    }
+    static HostValue Bool(bool v) {
+        HostValue h;
+        h.type = Type::Bool;
+        h.number = v ? 1 : 0;
+        return h;
+    }
+    static HostValue Text(std::string v) {
+        HostValue h;
+        h.type = Type::Text;
+        h.text = std::move(v);
+        return h;
+    }
+    static HostValue Object(HostObjectPtr v) {
+        HostValue h;
+        h.type = Type::Object;
+        h.object = std::move(v);
+        return h;
+    }
 };
 
 struct NamedArg {
@@ -65,8 +85,7 @@ public:
     virtual bool Call(const std::string& name, const std::vector<NamedArg>& args, HostValue* result) = 0;
     // Connects sink to the object's event interface given as braced interface id text; null
     // when the object does not offer that interface.
-    virtual std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId,
-                                                               HostEventSink& sink) = 0;
+    virtual std::unique_ptr<HostEventConnection> ConnectEvents(const std::string& interfaceId, HostEventSink& sink) = 0;
 };
 
 class HostEnvironment {

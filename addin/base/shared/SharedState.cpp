@@ -10,8 +10,12 @@ namespace {
 // Field reads and writes go through the compiler's atomic built-ins (GCC and Clang, for every
 // target): on x86 they are the interlocked instructions, and they work on memory that other
 // processes map too.
-int32_t Load(const int32_t* p) { return __atomic_load_n(p, __ATOMIC_SEQ_CST); }
-void Store(int32_t* p, int32_t v) { __atomic_store_n(p, v, __ATOMIC_SEQ_CST); }
+int32_t Load(const int32_t* p) {
+    return __atomic_load_n(p, __ATOMIC_SEQ_CST);
+}
+void Store(int32_t* p, int32_t v) {
+    __atomic_store_n(p, v, __ATOMIC_SEQ_CST);
+}
 
 void InitialiseFields(SharedBlock* block) {
     Store(&block->hostProcessCount, 0);
@@ -46,9 +50,15 @@ int32_t SharedBlockState::AddHostProcess() {
 int32_t SharedBlockState::RemoveHostProcess() {
     return __atomic_sub_fetch(&block_->hostProcessCount, 1, __ATOMIC_SEQ_CST);
 }
-int32_t SharedBlockState::HostProcessCount() { return Load(&block_->hostProcessCount); }
-int32_t SharedBlockState::UpdateState() { return Load(&block_->updateState); }
-void SharedBlockState::SetUpdateState(int32_t state) { Store(&block_->updateState, state); }
+int32_t SharedBlockState::HostProcessCount() {
+    return Load(&block_->hostProcessCount);
+}
+int32_t SharedBlockState::UpdateState() {
+    return Load(&block_->updateState);
+}
+void SharedBlockState::SetUpdateState(int32_t state) {
+    Store(&block_->updateState, state);
+}
 bool SharedBlockState::CompareExchangeUpdateState(int32_t expected, int32_t desired) {
     return __atomic_compare_exchange_n(&block_->updateState, &expected, desired, false, __ATOMIC_SEQ_CST,
                                        __ATOMIC_SEQ_CST);

@@ -58,8 +58,8 @@ public:
         SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
 
         // Create-or-open in one call: there is no window in which two processes both create.
-        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
-                                          sizeof(SharedBlock), name.c_str()));
+        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, sizeof(SharedBlock),
+                                          name.c_str()));
         if (!mapping_) return;
         view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock)));
         if (!view_) return;

@@ -11,7 +11,9 @@ constexpr size_t kNarrowTextBuffer = 250;
 constexpr size_t kNarrowTextMax = kNarrowTextBuffer - 1;
 
 // A lead byte of a two-byte code-page-949 character.
-inline bool IsCp949LeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsCp949LeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 
 // The longest prefix of text of at most limit bytes that ends on a whole character. Text that
 // already fits is returned unchanged.

@@ -2,8 +2,8 @@
 
 namespace kv {
 
-ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption,
-                              int align, bool pressed) {
+ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption, int align,
+                              bool pressed) {
     ContentPlacement out;
     out.caption = item;
     if (imageWidth <= 0 || imageHeight <= 0) return out;
@@ -13,24 +13,24 @@ ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeig
     const int centreY = item.top + (item.height() - h) / 2;
     int x = centreX, y = centreY;
     switch (align) {
-    case 1:  // above the caption
-        if (hasCaption) {
-            y = item.top + 3;
-            out.caption.top += h;
-        }
-        break;
-    case 2:  // right of the caption
-        if (hasCaption) {
-            x = item.right - w - 3;
-            out.caption.right = x;
-        }
-        break;
-    default:  // left of the caption
-        if (hasCaption) {
-            x = item.left + 3;
-            out.caption.left += w + 3;
-        }
-        break;
+        case 1:  // above the caption
+            if (hasCaption) {
+                y = item.top + 3;
+                out.caption.top += h;
+            }
+            break;
+        case 2:  // right of the caption
+            if (hasCaption) {
+                x = item.right - w - 3;
+                out.caption.right = x;
+            }
+            break;
+        default:  // left of the caption
+            if (hasCaption) {
+                x = item.left + 3;
+                out.caption.left += w + 3;
+            }
+            break;
     }
     if (pressed) {
         ++x;

@@ -30,8 +30,8 @@ struct ContentPlacement {
 // Places an image of `imageWidth` x `imageHeight` (0 x 0 for none) inside `item` for
 // alignment 0 (image left of the caption), 1 (above) or 2 (right); a pressed image moves by
 // (1, 1). Any other alignment is treated as 0 (callers never store one).
-ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption,
-                              int align, bool pressed);
+ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption, int align,
+                              bool pressed);
 
 // The caption's rectangle for a text of `textWidth` x `textHeight` inside `area`: 6 pixels from
 // the left and centred vertically, 4 pixels back to the left unless disabled; a pressed caption

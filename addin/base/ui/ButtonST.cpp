@@ -63,7 +63,9 @@ CButtonST::CButtonST()
       colorOut_(::GetSysColor(COLOR_BTNFACE)),
       colorCaption_(::GetSysColor(COLOR_BTNTEXT)) {}
 
-CButtonST::~CButtonST() { Detach(); }
+CButtonST::~CButtonST() {
+    Detach();
+}
 
 bool CButtonST::SubclassDlgItem(int id, HWND parent) {
     if (!parent) return false;
@@ -124,7 +126,9 @@ void CButtonST::SetCaption(const wchar_t* text) {
     Redraw();
 }
 
-void CButtonST::SetCaptionA(const std::string& ansi) { SetCaption(CodePageToWideLossy(CP_ACP, ansi).c_str()); }
+void CButtonST::SetCaptionA(const std::string& ansi) {
+    SetCaption(CodePageToWideLossy(CP_ACP, ansi).c_str());
+}
 
 void CButtonST::Show(bool visible) {
     if (hwnd_) ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
@@ -249,9 +253,9 @@ void CButtonST::SetTooltipText(const wchar_t* text) {
     if (!tooltip_) {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&icc);
-        tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                         ResourceModule(), nullptr));
+        tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, ResourceModule(), nullptr));
         if (!tooltip_) return;
         ::SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
         ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -260,7 +264,9 @@ void CButtonST::SetTooltipText(const wchar_t* text) {
     }
 }
 
-void CButtonST::SetTooltipTextA(const std::string& ansi) { SetTooltipText(CodePageToWideLossy(CP_ACP, ansi).c_str()); }
+void CButtonST::SetTooltipTextA(const std::string& ansi) {
+    SetTooltipText(CodePageToWideLossy(CP_ACP, ansi).c_str());
+}
 
 void CButtonST::SetFlat(bool flat) {
     flat_ = flat;
@@ -326,54 +332,51 @@ LRESULT CALLBACK CButtonST::ButtonProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, U
 LRESULT CButtonST::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     const HWND w = hwnd_;
     switch (msg) {
-    case WM_SETCURSOR:
-        if (cursor_) {
-            ::SetCursor(cursor_.get());
-            return TRUE;
+        case WM_SETCURSOR:
+            if (cursor_) {
+                ::SetCursor(cursor_.get());
+                return TRUE;
+            }
+            break;
+        case WM_MOUSEMOVE: OnMouseMove(lp, wp); break;
+        case WM_LBUTTONUP: {
+            // The button's own handling releases the capture (and with it the hover mark); take
+            // both back when the pointer is still over the button after the click. Where the
+            // pointer is now, not where it was: the click may have run a modal dialog.
+            const LRESULT r = ::DefSubclassProc(w, msg, wp, lp);
+            POINT p{};
+            if (hwnd_ == w && flat_ && !mouseOver_ && ::IsWindowEnabled(w) && ::GetCursorPos(&p) &&
+                ::ScreenToClient(w, &p))
+                OnMouseMove(MAKELPARAM(p.x, p.y), 0);
+            return r;
         }
-        break;
-    case WM_MOUSEMOVE:
-        OnMouseMove(lp, wp);
-        break;
-    case WM_LBUTTONUP: {
-        // The button's own handling releases the capture (and with it the hover mark); take
-        // both back when the pointer is still over the button after the click. Where the
-        // pointer is now, not where it was: the click may have run a modal dialog.
-        const LRESULT r = ::DefSubclassProc(w, msg, wp, lp);
-        POINT p{};
-        if (hwnd_ == w && flat_ && !mouseOver_ && ::IsWindowEnabled(w) && ::GetCursorPos(&p) && ::ScreenToClient(w, &p))
-            OnMouseMove(MAKELPARAM(p.x, p.y), 0);
-        return r;
-    }
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lp) != w) CancelHover();
-        break;
-    case WM_KILLFOCUS:
-    case WM_ACTIVATE:
-        if (msg == WM_KILLFOCUS || LOWORD(wp) == WA_INACTIVE) CancelHover();
-        break;
-    case WM_ENABLE:
-        if (!wp) CancelHover();
-        break;
-    case WM_ERASEBKGND:
-        return TRUE;  // every pixel is drawn by Draw
-    case WM_GETDLGCODE: {
-        LRESULT code = ::DefSubclassProc(w, msg, wp, lp);
-        code &= ~static_cast<LRESULT>(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
-        return code | DLGC_BUTTON | (defaultButton_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-    }
-    case BM_SETSTYLE:
-        // The dialog manager moves the default-button style around; keep owner-draw.
-        defaultButton_ = (wp & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        return ::DefSubclassProc(w, msg, (wp & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lp);
-    case WM_NCDESTROY: {
-        const LRESULT r = ::DefSubclassProc(w, msg, wp, lp);
-        owned_.release();  // the window is going away on its own
-        Detach();
-        return r;
-    }
-    default:
-        break;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lp) != w) CancelHover();
+            break;
+        case WM_KILLFOCUS:
+        case WM_ACTIVATE:
+            if (msg == WM_KILLFOCUS || LOWORD(wp) == WA_INACTIVE) CancelHover();
+            break;
+        case WM_ENABLE:
+            if (!wp) CancelHover();
+            break;
+        case WM_ERASEBKGND: return TRUE;  // every pixel is drawn by Draw
+        case WM_GETDLGCODE: {
+            LRESULT code = ::DefSubclassProc(w, msg, wp, lp);
+            code &= ~static_cast<LRESULT>(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+            return code | DLGC_BUTTON | (defaultButton_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        }
+        case BM_SETSTYLE:
+            // The dialog manager moves the default-button style around; keep owner-draw.
+            defaultButton_ = (wp & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+            return ::DefSubclassProc(w, msg, (wp & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lp);
+        case WM_NCDESTROY: {
+            const LRESULT r = ::DefSubclassProc(w, msg, wp, lp);
+            owned_.release();  // the window is going away on its own
+            Detach();
+            return r;
+        }
+        default: break;
     }
     return ::DefSubclassProc(w, msg, wp, lp);
 }
@@ -471,9 +474,9 @@ void CButtonST::DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& sta
     const bool multiLine = text.find_first_of(L"\r\n") != std::wstring::npos;
     RECT measure{0, 0, area.right - area.left, 0};
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
-    const IntRect place = PlaceCaption(IntRect{area.left, area.top, area.right, area.bottom},
-                                       measure.right - measure.left, measure.bottom - measure.top, state.pressed,
-                                       state.disabled);
+    const IntRect place =
+        PlaceCaption(IntRect{area.left, area.top, area.right, area.bottom}, measure.right - measure.left,
+                     measure.bottom - measure.top, state.pressed, state.disabled);
     // A caption wider than its area ends in an ellipsis at the area's edge rather than running
     // under the image.
     RECT r{place.left, place.top, std::min<LONG>(place.right, area.right), place.bottom};

@@ -36,8 +36,7 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND dialog, UINT message, WPARAM wp, LP
         self->dialog_ = nullptr;
         try {
             self->OnFinalMessage();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     return result;
 }

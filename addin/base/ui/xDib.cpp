@@ -36,11 +36,11 @@ bool CxDib::Create(int width, int height, int bits) {
     PutLe(h + 0, kHeaderSize, 4);
     PutLe(h + 4, static_cast<uint32_t>(width), 4);
     PutLe(h + 8, static_cast<uint32_t>(height), 4);
-    PutLe(h + 12, 1, 2);                                       // planes
-    PutLe(h + 14, static_cast<uint32_t>(rounded), 2);          // bits per pixel
-    PutLe(h + 16, 0, 4);                                       // no compression
-    PutLe(h + 20, static_cast<uint32_t>(pixelBytes()), 4);     // image size
-    PutLe(h + 32, static_cast<uint32_t>(paletteSize_), 4);     // colours used
+    PutLe(h + 12, 1, 2);                                    // planes
+    PutLe(h + 14, static_cast<uint32_t>(rounded), 2);       // bits per pixel
+    PutLe(h + 16, 0, 4);                                    // no compression
+    PutLe(h + 20, static_cast<uint32_t>(pixelBytes()), 4);  // image size
+    PutLe(h + 32, static_cast<uint32_t>(paletteSize_), 4);  // colours used
     return true;
 }
 
@@ -71,7 +71,9 @@ uint8_t* CxDib::Row(int i) {
     return block_.data() + pixelOffset() + stride_ * static_cast<size_t>(i);
 }
 
-const uint8_t* CxDib::Row(int i) const { return const_cast<CxDib*>(this)->Row(i); }
+const uint8_t* CxDib::Row(int i) const {
+    return const_cast<CxDib*>(this)->Row(i);
+}
 
 void CxDib::Fill(uint8_t value) {
     if (empty()) return;

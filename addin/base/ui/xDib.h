@@ -36,7 +36,9 @@ public:
 
     // Ignored for an index beyond the palette.
     void SetPaletteIndex(int index, uint8_t red, uint8_t green, uint8_t blue);
-    void SetPaletteIndex(int index, const Rgb& colour) { SetPaletteIndex(index, colour.red, colour.green, colour.blue); }
+    void SetPaletteIndex(int index, const Rgb& colour) {
+        SetPaletteIndex(index, colour.red, colour.green, colour.blue);
+    }
     Rgb PaletteIndex(int index) const;  // black for an index beyond the palette
 
     // Row i (0 = bottom), stride() bytes; null outside 0..height-1.

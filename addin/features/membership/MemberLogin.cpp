@@ -6,18 +6,16 @@ namespace kv {
 
 NoticeText TextOf(LoginNotice notice) {
     switch (notice) {
-        case LoginNotice::MissingId:
-            return {"아이디를 입력하세요", "로그인 실패", true};
-        case LoginNotice::MissingPassword:
-            return {"비밀번호를 입력하세요", "로그인 실패", true};
+        case LoginNotice::MissingId: return {"아이디를 입력하세요", "로그인 실패", true};
+        case LoginNotice::MissingPassword: return {"비밀번호를 입력하세요", "로그인 실패", true};
         case LoginNotice::Refused:
             return {"아이디나 비밀번호가 일치하지 않습니다.\r\n다시 로그인 하시길 바랍니다", "로그인 실패", true};
-        case LoginNotice::LoggedOut:
-            return {"로그아웃 되었습니다", "로그아웃", false};
+        case LoginNotice::LoggedOut: return {"로그아웃 되었습니다", "로그아웃", false};
         case LoginNotice::LogoutUnreachable:
-            return {"서버에 접속 할 수 없어 로그아웃 하지 못했습니다.\r\n네트워크 연결상태를 확인하시거나\r\n잠시후에 다시 "
-                    "시도하시길 바랍니다",
-                    "로그아웃", true};
+            return {
+                "서버에 접속 할 수 없어 로그아웃 하지 못했습니다.\r\n네트워크 연결상태를 확인하시거나\r\n잠시후에 다시 "
+                "시도하시길 바랍니다",
+                "로그아웃", true};
     }
     return {"", "", true};
 }

@@ -46,11 +46,8 @@ INT_PTR CLogoutDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
             OnInit();
             // The default focus goes to the OK button.
             return TRUE;
-        case WM_DESTROY:
-            browser_.reset();
-            return FALSE;
-        default:
-            return FALSE;
+        case WM_DESTROY: browser_.reset(); return FALSE;
+        default: return FALSE;
     }
 }
 
@@ -88,11 +85,8 @@ int CAboutDlg::Run(HWND owner) {
 INT_PTR CAboutDlg::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
     if (EndsTheBox(dialog_, message, wp)) return TRUE;
     switch (message) {
-        case WM_INITDIALOG:
-            OnInit();
-            return TRUE;
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(white_.get());
+        case WM_INITDIALOG: OnInit(); return TRUE;
+        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(white_.get());
         case WM_CTLCOLORSTATIC: {
             const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
             if (id != kAddinVersionLabel && id != kNewestVersionLabel) return reinterpret_cast<INT_PTR>(white_.get());
@@ -102,8 +96,7 @@ INT_PTR CAboutDlg::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
             ::SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH));
         }
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "addin/features/membership/MemberLogin.h"
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/popup/PreviewLayer.h"
+#include "addin/features/service/ServiceConfig.h"
 
 namespace kv {
 

@@ -35,10 +35,16 @@ bool IsDeviceName(const std::string& name) {
 
 bool IsReplaced(unsigned char c) {
     switch (c) {
-        case '\\': case '/': case ':': case '*': case '?': case '<': case '>': case '|': case '"':
-            return true;
-        default:
-            return c < 0x20 || c == 0x7F;
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '<':
+        case '>':
+        case '|':
+        case '"': return true;
+        default: return c < 0x20 || c == 0x7F;
     }
 }
 

@@ -1,9 +1,9 @@
 #include "addin/features/open/TemplateOpen.h"
 
+#include "addin/base/shared/SharedState.h"
 #include "addin/features/open/TemplateName.h"
 #include "addin/features/service/NetSession.h"
 #include "addin/features/service/ServiceClient.h"
-#include "addin/base/shared/SharedState.h"
 #include "addin/features/update/DownloadRecord.h"
 
 namespace kv {

@@ -91,28 +91,28 @@ struct OpenRequest {
 };
 
 enum class OpenOutcome {
-    NoApplication,      // the pane holds no application object: nothing done
-    UnknownFileType,    // image1 outside the table
-    NoPath,             // documents folder unknown, or the path does not fit or convert
+    NoApplication,    // the pane holds no application object: nothing done
+    UnknownFileType,  // image1 outside the table
+    NoPath,           // documents folder unknown, or the path does not fit or convert
     DownloadFailed,
-    NothingWritten,     // no new file, and no copy exactly as downloaded to open instead
+    NothingWritten,  // no new file, and no copy exactly as downloaded to open instead
     UnknownClass,
-    NoHost,             // the application or its collection could not be had
-    OpenFailed,         // the host refused Open
+    NoHost,      // the application or its collection could not be had
+    OpenFailed,  // the host refused Open
     Opened,
 };
 
 struct OpenResult {
     OpenOutcome outcome = OpenOutcome::NoApplication;
-    std::string path;     // the file the host was asked to open (or would have been)
-    bool wrote = false;   // a new file was put in place
+    std::string path;    // the file the host was asked to open (or would have been)
+    bool wrote = false;  // a new file was put in place
 };
 
 // The host application for an image1 value of the item table.
 struct TemplateApplication {
     const char* progId;
     const char* collection;
-    bool usesPane;       // Excel and PowerPoint from a pane of their own kind
+    bool usesPane;  // Excel and PowerPoint from a pane of their own kind
     HostKind paneKind;
 };
 // False for an image1 outside the table.

@@ -1,8 +1,8 @@
 #include <shlobj.h>
 
 #include "addin/base/host/HostDispatch.h"
-#include "addin/features/open/TemplateOpenWin.h"
 #include "addin/base/shared/SharedState.h"
+#include "addin/features/open/TemplateOpenWin.h"
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
 

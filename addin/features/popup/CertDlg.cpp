@@ -36,10 +36,12 @@ void CCertDlg::Destroy() {
 
 void CCertDlg::OnInit() {
     CentreWindowOver(dialog_, owner_);
-    UniqueBitmap bitmap(static_cast<HBITMAP>(::LoadImageW(resources_, MAKEINTRESOURCEW(kBitmap), IMAGE_BITMAP, 0, 0, 0)));
+    UniqueBitmap bitmap(
+        static_cast<HBITMAP>(::LoadImageW(resources_, MAKEINTRESOURCEW(kBitmap), IMAGE_BITMAP, 0, 0, 0)));
     int width = kFallbackWidth, height = kFallbackHeight;
     BITMAP info{};
-    if (bitmap && ::GetObjectW(bitmap.get(), sizeof info, &info) == sizeof info && info.bmWidth > 0 && info.bmHeight > 0) {
+    if (bitmap && ::GetObjectW(bitmap.get(), sizeof info, &info) == sizeof info && info.bmWidth > 0 &&
+        info.bmHeight > 0) {
         width = info.bmWidth;
         height = std::abs(info.bmHeight);
     }
@@ -50,9 +52,7 @@ void CCertDlg::OnInit() {
 
 INT_PTR CCertDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
-            OnInit();
-            return TRUE;
+        case WM_INITDIALOG: OnInit(); return TRUE;
         case WM_CTLCOLORDLG:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
@@ -64,8 +64,7 @@ INT_PTR CCertDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
                 return TRUE;
             }
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 

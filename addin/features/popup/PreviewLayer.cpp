@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "addin/features/service/Addresses.h"
-#include "addin/features/popup/CertDlg.h"
 #include "addin/base/shared/TextCut.h"
 #include "addin/base/ui/ResourceModule.h"
+#include "addin/features/popup/CertDlg.h"
+#include "addin/features/service/Addresses.h"
 #include "platform/WinText.h"
 
 namespace kv {
@@ -21,9 +21,8 @@ HFONT DotumFont(int height, int weight) {
 }
 
 // Every push button of the popup is a CButtonST.
-constexpr int kButtons[] = {popup::kTemplatePage, popup::kWeekUpdate, popup::kLogIn,   popup::kUpgrade,
-                            popup::kSignUp,       popup::kFindId,     popup::kFindPassword, popup::kLogOut,
-                            popup::kClose};
+constexpr int kButtons[] = {popup::kTemplatePage, popup::kWeekUpdate,   popup::kLogIn,  popup::kUpgrade, popup::kSignUp,
+                            popup::kFindId,       popup::kFindPassword, popup::kLogOut, popup::kClose};
 // Drawn in the dimmed style: the page links that are offers rather than actions.
 bool DimmedButton(int id) {
     return id == popup::kSignUp || id == popup::kFindId || id == popup::kFindPassword || id == popup::kWeekUpdate ||
@@ -48,12 +47,9 @@ int CPreviewLayer::Run(HWND owner) {
 
 INT_PTR CPreviewLayer::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
-        case WM_INITDIALOG:
-            OnInit();
-            return TRUE;
+        case WM_INITDIALOG: OnInit(); return TRUE;
         case WM_CTLCOLORDLG:
-        case WM_CTLCOLORBTN:
-            return reinterpret_cast<INT_PTR>(white_.get());
+        case WM_CTLCOLORBTN: return reinterpret_cast<INT_PTR>(white_.get());
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wp);
             const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
@@ -64,17 +60,14 @@ INT_PTR CPreviewLayer::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (HIWORD(wp) == BN_CLICKED) OnCommand(LOWORD(wp));
             return TRUE;
-        case WM_CLOSE:
-            End(2);
-            return TRUE;
+        case WM_CLOSE: End(2); return TRUE;
         case WM_DESTROY:
             // The browsers' and buttons' windows go before the dialog's children do.
             preview_.reset();
             login_.reset();
             buttons_.clear();
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 
@@ -151,8 +144,8 @@ void CPreviewLayer::OnInit() {
     // 4 to 8. What the login level and the template class show. The preview browser exists
     // before its visibility is set.
     const PreviewPlan plan = PlanPreview(request_.loginLevel, request_.templateClass);
-    preview_ = MakeBrowser(popup::kPreview, plan.visible.count(popup::kPreview) ? plan.visible.at(popup::kPreview) : true,
-                           0, true);
+    preview_ = MakeBrowser(popup::kPreview,
+                           plan.visible.count(popup::kPreview) ? plan.visible.at(popup::kPreview) : true, 0, true);
     for (const auto& [id, shown] : plan.visible) SetVisible(id, shown);
     ::SetDlgItemTextW(dialog_, popup::kMessage, CodePageToWideLossy(CP_UTF8, plan.message).c_str());
     for (const auto& [id, bitmap] : plan.bitmaps) SetBitmap(id, bitmap);
@@ -190,24 +183,15 @@ void CPreviewLayer::OnCommand(int id) {
             pending_ = pending::kLogout;
             if (login_) login_->Navigate(CodePageToWideLossy(CP_ACP, FullAddress(c_.config, LogoutPagePath())));
             break;
-        case popup::kTemplatePage:
-            OpenPage(TemplatePageAddress(request_.link, c_.config, c_.identity));
-            break;
+        case popup::kTemplatePage: OpenPage(TemplatePageAddress(request_.link, c_.config, c_.identity)); break;
         case popup::kWeekUpdate:
         case popup::kUpgrade:
         case popup::kSignUp:
         case popup::kFindId:
-        case popup::kFindPassword:
-            OpenPage(PopupPageAddress(id, c_.config, c_.identity));
-            break;
-        case IDOK:
-            End(1);
-            break;
-        case IDCANCEL:
-            End(2);
-            break;
-        default:
-            break;
+        case popup::kFindPassword: OpenPage(PopupPageAddress(id, c_.config, c_.identity)); break;
+        case IDOK: End(1); break;
+        case IDCANCEL: End(2); break;
+        default: break;
     }
 }
 

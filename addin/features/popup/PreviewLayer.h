@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "addin/features/service/Identity.h"
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/base/ui/ButtonST.h"
 #include "addin/base/ui/DialogBase.h"
 #include "addin/features/popup/PreviewPlan.h"
+#include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/webview/WebView.h"
 #include "addin/resources/resource.h"
 #include "platform/Shell.h"

@@ -36,8 +36,7 @@ PreviewPlan PlanPreview(int32_t loginLevel, int32_t templateClass) {
             plan.bitmaps[kWeekUpdate] = popup_bitmap::kPremiumWeekUpdate;
             plan.bitmaps[kUpgrade] = popup_bitmap::kPremiumUpgrade;
             break;
-        default:
-            break;
+        default: break;
     }
     // 6. The highest level has nothing to upgrade to.
     if (loginLevel == 3) plan.visible[kWeekUpdate] = plan.visible[kUpgrade] = false;
@@ -94,17 +93,12 @@ std::string TemplatePageAddress(const std::string& link, const ServiceConfig& co
 
 std::string PopupPageAddress(int controlId, const ServiceConfig& config, const Identity& identity) {
     switch (controlId) {
-        case popup::kWeekUpdate:
-            return FullAddress(config, WeekUpdatePagePath());
-        case popup::kUpgrade:
-            return FullAddress(config, MemberPagePath());
-        case popup::kSignUp:
-            return FullAddress(config, ServicePagePath(kPageSignUp, identity));
+        case popup::kWeekUpdate: return FullAddress(config, WeekUpdatePagePath());
+        case popup::kUpgrade: return FullAddress(config, MemberPagePath());
+        case popup::kSignUp: return FullAddress(config, ServicePagePath(kPageSignUp, identity));
         case popup::kFindId:
-        case popup::kFindPassword:
-            return FullAddress(config, ServicePagePath(kPageFindId, identity));
-        default:
-            return std::string();
+        case popup::kFindPassword: return FullAddress(config, ServicePagePath(kPageFindId, identity));
+        default: return std::string();
     }
 }
 

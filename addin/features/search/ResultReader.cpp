@@ -45,8 +45,7 @@ bool ListReply::Parse(const std::string& body) {
     return root_ != nullptr;
 }
 
-void ListReply::Fill(const ReadOptions& options, ItemTable* table,
-                     const std::function<void(int slot)>& filled) const {
+void ListReply::Fill(const ReadOptions& options, ItemTable* table, const std::function<void(int slot)>& filled) const {
     if (!root_) return;
     const XMLElement* entry = root_->FirstChildElement("ITEM");
     for (int skipped = 0; entry && skipped < options.skipEntries; ++skipped) entry = entry->NextSiblingElement();

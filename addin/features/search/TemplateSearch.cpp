@@ -1,8 +1,8 @@
 #include "addin/features/search/TemplateSearch.h"
 
+#include "addin/base/shared/TextCut.h"
 #include "addin/features/service/Addresses.h"
 #include "addin/features/service/UsageLog.h"
-#include "addin/base/shared/TextCut.h"
 
 namespace kv {
 namespace {
@@ -129,8 +129,7 @@ void TemplateSearch::Search(int mode) {
         } else {
             freePath = FreeSearchPath(ext, keyword);
             memberPath = CertSearchPath(ext, keyword);
-            PaneUsageLog(s_.log, UsageEventKind::KeywordSearch, probe.program, PaneLogKeyword, keyword_,
-                         s_.identity);
+            PaneUsageLog(s_.log, UsageEventKind::KeywordSearch, probe.program, PaneLogKeyword, keyword_, s_.identity);
         }
     }
 
@@ -139,11 +138,16 @@ void TemplateSearch::Search(int mode) {
     // The best list's first three entries are the ones the free section already shows.
     const bool noKeyword = keyword.empty();
     const ListRequest requests[] = {
-        {ReplySlot::WeekSearch, WeekSearchPath(), {ListKind::Weekly, kDailyFirst, kPickSlots, 0, false},
-         &summary.freeCount, false},
+        {ReplySlot::WeekSearch,
+         WeekSearchPath(),
+         {ListKind::Weekly, kDailyFirst, kPickSlots, 0, false},
+         &summary.freeCount,
+         false},
         {ReplySlot::FreeSearch, freePath, {ListKind::Free, kFreeFirst, kFreeSlots, 0, false}, &summary.freeCount, true},
-        {ReplySlot::CertSearch, memberPath,
-         {ListKind::Member, kMemberFirst, kMemberSlots, noKeyword ? kFreeSlots : 0, noKeyword}, &summary.memberCount,
+        {ReplySlot::CertSearch,
+         memberPath,
+         {ListKind::Member, kMemberFirst, kMemberSlots, noKeyword ? kFreeSlots : 0, noKeyword},
+         &summary.memberCount,
          true},
     };
     // An empty body or one without a root element ends the search where it stands.

@@ -10,8 +10,8 @@
 #include "addin/features/search/ResultList.h"
 #include "addin/features/search/ResultReader.h"
 #include "addin/features/search/TemplateItem.h"
-#include "addin/features/service/ServiceClient.h"
 #include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceClient.h"
 
 namespace kv {
 

@@ -13,7 +13,9 @@ std::string ProgramName(ProgramKind kind) {
     }
 }
 
-std::string WeekSearchPath() { return "/k_app/search_weekform.asp"; }
+std::string WeekSearchPath() {
+    return "/k_app/search_weekform.asp";
+}
 
 std::string CertSearchPath(const std::string& program, const std::string& keyword) {
     return "/k_app/search_certform.asp?ext=" + program + "&keyword=" + keyword;
@@ -35,18 +37,26 @@ std::string BestSearchPath(const std::string& program) {
     return "/k_app/search_bestform.asp?ext=" + program;
 }
 
-std::string BannerListPath() { return "/k_app/banner_list.asp"; }
-std::string LoginStatusPath() { return "/k_app/login_status.asp"; }
-std::string LoginPagePath() { return "/k_app/login.asp"; }
-std::string LogoutPagePath() { return "/k_app/logout.asp"; }
+std::string BannerListPath() {
+    return "/k_app/banner_list.asp";
+}
+std::string LoginStatusPath() {
+    return "/k_app/login_status.asp";
+}
+std::string LoginPagePath() {
+    return "/k_app/login.asp";
+}
+std::string LogoutPagePath() {
+    return "/k_app/logout.asp";
+}
 
 std::string PreviewImagePath(const std::string& imageName) {
     return "/k_app/preview_image.asp?image=" + imageName;
 }
 
 std::string InstallReportPath(const Identity& identity) {
-    return "/k_app/DataLog.asp?logtype=install&PID=" + identity.installId +
-           "&code=" + identity.distributionCode + "&version=" + kAddinVersion;
+    return "/k_app/DataLog.asp?logtype=install&PID=" + identity.installId + "&code=" + identity.distributionCode +
+           "&version=" + kAddinVersion;
 }
 
 std::string UninstallReportPath(const std::string& installId) {
@@ -69,8 +79,12 @@ std::string BannerPagePath(const std::string& bannerUrl, const Identity& identit
     return "/k_app/PageProcessing.asp?uflag=11&url=" + bannerUrl + IdentitySuffix(identity);
 }
 
-std::string MemberPagePath() { return "/member/register_change_mypage_pay.asp"; }
-std::string WeekUpdatePagePath() { return "/weekupdate/pindex.asp"; }
+std::string MemberPagePath() {
+    return "/member/register_change_mypage_pay.asp";
+}
+std::string WeekUpdatePagePath() {
+    return "/weekupdate/pindex.asp";
+}
 
 std::string FullAddress(const ServiceConfig& config, const std::string& pathAndQuery) {
     std::string address = "http://" + config.serviceHost;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceConfig.h"
 
 namespace kv {
 

@@ -18,9 +18,15 @@ constexpr uint64_t kMaxChunkSize = 0x7FFFFFFF;
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+char ToLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char ToUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -53,11 +59,11 @@ size_t FindCrLf(const char* p, size_t from, size_t n) {
 // One chunk-size line: bytes that are not hex digits are skipped (the CR LF after the previous
 // chunk's data among them), then the digits, then everything up to and including the next LF.
 struct SizeLineScan {
-    bool complete = false;   // the LF was found
-    bool overflow = false;   // the digits do not fit 31 bits
+    bool complete = false;  // the LF was found
+    bool overflow = false;  // the digits do not fit 31 bits
     int32_t size = 0;
-    size_t firstDigit = 0;   // where the line starts for keeping it aside
-    size_t next = 0;         // position after the LF
+    size_t firstDigit = 0;  // where the line starts for keeping it aside
+    size_t next = 0;        // position after the LF
 };
 
 SizeLineScan ScanSizeLine(const char* p, size_t n) {
@@ -211,12 +217,27 @@ void HttpParser::readHeaderLine(std::string_view line) {
     Field field;
     // The first character picks the one header the line can be.
     switch (ToLower(line[0])) {
-    case 'c': name = "content-length"; field = Field::ContentLength; break;
-    case 'h': name = "host"; field = Field::Host; break;
-    case 'l': name = "location"; field = Field::Location; break;
-    case 's': name = "set-cookie"; field = Field::SetCookie; break;
-    case 't': name = "transfer-encoding"; field = Field::TransferEncoding; break;
-    default: return;
+        case 'c':
+            name = "content-length";
+            field = Field::ContentLength;
+            break;
+        case 'h':
+            name = "host";
+            field = Field::Host;
+            break;
+        case 'l':
+            name = "location";
+            field = Field::Location;
+            break;
+        case 's':
+            name = "set-cookie";
+            field = Field::SetCookie;
+            break;
+        case 't':
+            name = "transfer-encoding";
+            field = Field::TransferEncoding;
+            break;
+        default: return;
     }
     // Only the name's length is compared, so "Hostname" counts as Host.
     if (line.size() <= name.size() || !StartsWithNoCase(line, name)) return;
@@ -228,11 +249,11 @@ void HttpParser::readHeaderLine(std::string_view line) {
     const std::string_view value = line.substr(start, end - start);
 
     switch (field) {
-    case Field::ContentLength: contentLength_ = ReadDecimal(value); break;
-    case Field::Host: host_.assign(value); break;
-    case Field::Location: location_.assign(value); break;
-    case Field::SetCookie: cookies_.emplace_back(value); break;
-    case Field::TransferEncoding: chunked_ = StartsWithNoCase(value, "chunked"); break;
+        case Field::ContentLength: contentLength_ = ReadDecimal(value); break;
+        case Field::Host: host_.assign(value); break;
+        case Field::Location: location_.assign(value); break;
+        case Field::SetCookie: cookies_.emplace_back(value); break;
+        case Field::TransferEncoding: chunked_ = StartsWithNoCase(value, "chunked"); break;
     }
 }
 

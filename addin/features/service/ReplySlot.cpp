@@ -9,11 +9,8 @@ struct SlotInfo {
     const char* name;
 };
 constexpr SlotInfo kSlots[kReplySlotCount] = {
-    {ReplySlot::CertSearch, "cert"},
-    {ReplySlot::WeekSearch, "week"},
-    {ReplySlot::FreeSearch, "free"},
-    {ReplySlot::TemplateFile, "template"},
-    {ReplySlot::UpdateFile, "update"},
+    {ReplySlot::CertSearch, "cert"},       {ReplySlot::WeekSearch, "week"},   {ReplySlot::FreeSearch, "free"},
+    {ReplySlot::TemplateFile, "template"}, {ReplySlot::UpdateFile, "update"},
 };
 
 }  // namespace

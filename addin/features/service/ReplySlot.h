@@ -9,6 +9,8 @@ constexpr int kReplySlotCount = 5;
 const char* ReplySlotName(ReplySlot slot);
 bool ParseReplySlot(const std::string& name, ReplySlot* slot);  // "cert", "week", "free", "template", "update"
 // Slots that hold files (template, new library) rather than texts.
-inline bool IsFileSlot(ReplySlot slot) { return slot == ReplySlot::TemplateFile || slot == ReplySlot::UpdateFile; }
+inline bool IsFileSlot(ReplySlot slot) {
+    return slot == ReplySlot::TemplateFile || slot == ReplySlot::UpdateFile;
+}
 
 }  // namespace kv

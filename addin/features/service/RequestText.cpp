@@ -39,8 +39,8 @@ void SendRequestText(Socket& socket, const std::string& text) {
     }
 }
 
-std::string BuildGetRequest(CookieSource& cookies, const std::string& cookieAddress,
-                            const std::string& target, const std::string& host) {
+std::string BuildGetRequest(CookieSource& cookies, const std::string& cookieAddress, const std::string& target,
+                            const std::string& host) {
     std::string cookie;
     if (!cookies.GetCookie(cookieAddress, &cookie, kCookieCapacity)) cookie.clear();
     cookie = WithoutControlBytes(cookie);

@@ -8,8 +8,8 @@ namespace kv {
 class CookieSource;
 class Socket;
 
-std::string BuildGetRequest(CookieSource& cookies, const std::string& cookieAddress,
-                            const std::string& target, const std::string& host);
+std::string BuildGetRequest(CookieSource& cookies, const std::string& cookieAddress, const std::string& target,
+                            const std::string& host);
 std::string BuildLogRequest(const std::string& target, const std::string& serviceHost,
                             const std::string& userAgentLine);
 

@@ -63,7 +63,8 @@ bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url) {
     }
     cache_.MarkReachable(url.host, url.port);
 
-    SendRequestText(*socket, BuildGetRequest(cookies_, config_.cookieAddress, url.compose(ServiceUrl::RequestTarget), url.host));
+    SendRequestText(*socket,
+                    BuildGetRequest(cookies_, config_.cookieAddress, url.compose(ServiceUrl::RequestTarget), url.host));
 
     // Receive loop: each wait is bounded by the silence limit, the whole exchange by the
     // deadline, so a server that drips bytes cannot hold the caller forever.

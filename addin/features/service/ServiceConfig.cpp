@@ -11,7 +11,9 @@ constexpr char kDefaultCookieAddress[] = "http://kestrova.com";
 
 }  // namespace
 
-bool ValidPort(int32_t port) { return port > 0 && port <= 65535; }
+bool ValidPort(int32_t port) {
+    return port > 0 && port <= 65535;
+}
 
 ServiceConfig DefaultServiceConfig() {
     ServiceConfig config;
@@ -36,8 +38,10 @@ ServiceConfig ServiceConfigFrom(const std::string& serviceSetting, const std::st
                 long port = 0;
                 bool ok = !digits.empty() && digits.size() <= 5;
                 for (char c : digits) {
-                    if (c < '0' || c > '9') ok = false;
-                    else port = port * 10 + (c - '0');
+                    if (c < '0' || c > '9')
+                        ok = false;
+                    else
+                        port = port * 10 + (c - '0');
                 }
                 if (ok && ValidPort(static_cast<int32_t>(port))) config.port = static_cast<int32_t>(port);
             }

@@ -7,7 +7,12 @@ namespace kv {
 
 struct ServiceUrl {
     enum ComposeFlag : unsigned {
-        Scheme = 1, Authority = 2, Path = 4, Params = 8, Query = 16, Fragment = 32,
+        Scheme = 1,
+        Authority = 2,
+        Path = 4,
+        Params = 8,
+        Query = 16,
+        Fragment = 32,
         RequestTarget = Path | Params | Query,  // 28
     };
 

@@ -26,13 +26,12 @@ std::string ReadMachineText(SettingsStore& settings, const char* name, size_t ca
 }  // namespace
 
 std::string InstallReportTarget(const std::string& installId, const std::string& distributionCode) {
-    return std::string("/k_app/DataLog.asp?logtype=install&PID=") + installId + "&code=" +
-           distributionCode + "&version=" + kAddinVersion;
+    return std::string("/k_app/DataLog.asp?logtype=install&PID=") + installId + "&code=" + distributionCode +
+           "&version=" + kAddinVersion;
 }
 
 std::string UninstallReportTarget(const std::string& installId) {
-    return std::string("/k_app/DataLog.asp?logtype=uninstall&PID=") + installId + "&version=" +
-           kAddinVersion;
+    return std::string("/k_app/DataLog.asp?logtype=uninstall&PID=") + installId + "&version=" + kAddinVersion;
 }
 
 std::string ReadDistributionCode(SettingsStore& settings) {
@@ -67,8 +66,7 @@ int32_t RegisterInstallation(SettingsStore& settings, UuidSource& uuids, LogSend
     return registerCom ? registerCom() : 0;
 }
 
-int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send,
-                               const ComRegistrationStep& unregisterCom) {
+int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send, const ComRegistrationStep& unregisterCom) {
     const std::string installId = ReadMachineText(settings, "pid", kUninstallIdCapacity);
     send.Send(UninstallReportTarget(installId), kReportUserAgentLine);
     return unregisterCom ? unregisterCom() : 0;

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/UsageLog.h"
 #include "platform/SettingsStore.h"
 
@@ -44,8 +44,7 @@ int32_t RegisterInstallation(SettingsStore& settings, UuidSource& uuids, LogSend
 
 // The work of DllUnregisterServer: the stored "pid" (empty when none) goes out in the uninstall
 // report, then the COM unregistration runs and its result is returned. The settings key stays.
-int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send,
-                               const ComRegistrationStep& unregisterCom);
+int32_t UnregisterInstallation(SettingsStore& settings, LogSender& send, const ComRegistrationStep& unregisterCom);
 
 // A distribution code an installer may store: 1 to 15 letters, digits, '-' or '_', so that it
 // fits the 16-byte read and goes into a request line as it is.

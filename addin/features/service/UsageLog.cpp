@@ -25,7 +25,9 @@ std::string PageProcessing(int uflag) {
 }
 
 // Kinds 5 to 14 of the add-in's table: uflag 1..5, then 7..11 (6 is not used).
-int AddinUflag(int32_t kind) { return kind <= 9 ? kind - 4 : kind - 3; }
+int AddinUflag(int32_t kind) {
+    return kind <= 9 ? kind - 4 : kind - 3;
+}
 
 }  // namespace
 
@@ -56,8 +58,8 @@ std::string AddinUsageLogTarget(UsageEventKind kind, ProgramKind program, const 
     return RequestLineSafe(path);
 }
 
-std::string PaneUsageLogTarget(UsageEventKind kind, ProgramKind program, int32_t logType,
-                               const std::string& keyword, const Identity& identity) {
+std::string PaneUsageLogTarget(UsageEventKind kind, ProgramKind program, int32_t logType, const std::string& keyword,
+                               const Identity& identity) {
     if (!KnownKind(kind)) return "";
     const char* logTypeSuffix = logType == PaneLogFileName  ? "&logtype=filename"
                                 : logType == PaneLogKeyword ? "&logtype=keyword"
@@ -84,8 +86,8 @@ std::string PaneUsageLogTarget(UsageEventKind kind, ProgramKind program, int32_t
     return RequestLineSafe(path);
 }
 
-void AddinUsageLog(LogSender& sender, UsageEventKind kind, ProgramKind program,
-                   const Identity& identity, const AddinLogState& state) {
+void AddinUsageLog(LogSender& sender, UsageEventKind kind, ProgramKind program, const Identity& identity,
+                   const AddinLogState& state) {
     std::string target = AddinUsageLogTarget(kind, program, identity, state);
     if (!target.empty()) sender.Send(target, kAddinUserAgent);
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "addin/features/service/Addresses.h"
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/service/Identity.h"
+#include "addin/features/service/ServiceConfig.h"
 
 namespace kv {
 
@@ -68,11 +68,11 @@ struct AddinLogState {
 // The request targets. Empty for a kind outside 1..15: such a call sends nothing.
 std::string AddinUsageLogTarget(UsageEventKind kind, ProgramKind program, const Identity& identity,
                                 const AddinLogState& state);
-std::string PaneUsageLogTarget(UsageEventKind kind, ProgramKind program, int32_t logType,
-                               const std::string& keyword, const Identity& identity);
+std::string PaneUsageLogTarget(UsageEventKind kind, ProgramKind program, int32_t logType, const std::string& keyword,
+                               const Identity& identity);
 
-void AddinUsageLog(LogSender& sender, UsageEventKind kind, ProgramKind program,
-                   const Identity& identity, const AddinLogState& state);
+void AddinUsageLog(LogSender& sender, UsageEventKind kind, ProgramKind program, const Identity& identity,
+                   const AddinLogState& state);
 void PaneUsageLog(LogSender& sender, UsageEventKind kind, ProgramKind program, int32_t logType,
                   const std::string& keyword, const Identity& identity);
 

@@ -33,7 +33,8 @@ void AppendUtf8(uint32_t c, std::string* out) {
 bool ParseLine(const std::string& line, std::string* hash, uint64_t* size, std::string* name) {
     if (line.size() < 64 + 3 || line[64] != ' ') return false;
     *hash = line.substr(0, 64);
-    if (!std::all_of(hash->begin(), hash->end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
+    if (!std::all_of(hash->begin(), hash->end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); })) {
         return false;
     }
     size_t i = 65;

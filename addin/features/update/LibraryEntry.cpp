@@ -26,13 +26,21 @@ void Leave(const std::wstring& documentsFolder, CleanUpPlace where) {
 
 }  // namespace
 
-void LibraryAttached() { ThisProcess().Enter(); }
+void LibraryAttached() {
+    ThisProcess().Enter();
+}
 
-void AddinConnected() { ThisProcess().Enter(); }
+void AddinConnected() {
+    ThisProcess().Enter();
+}
 
-void AddinLeaving(const std::wstring& documentsFolder) { Leave(documentsFolder, CleanUpPlace::AddinShutdown); }
+void AddinLeaving(const std::wstring& documentsFolder) {
+    Leave(documentsFolder, CleanUpPlace::AddinShutdown);
+}
 
-void LibraryDetached(const std::wstring& documentsFolder) { Leave(documentsFolder, CleanUpPlace::LoaderLock); }
+void LibraryDetached(const std::wstring& documentsFolder) {
+    Leave(documentsFolder, CleanUpPlace::LoaderLock);
+}
 
 SignatureCheck& UpdateSignatureCheck() {
     static const std::unique_ptr<SignatureCheck> check = MakeP256Check(kUpdatePublicKey);

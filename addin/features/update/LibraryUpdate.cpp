@@ -55,11 +55,11 @@ LibraryVerdict CheckLibraryFile(UpdateFileSystem& files, SignatureCheck& check, 
     // The image without its trailer and certificate table: the check sees what the loader maps.
     if (CheckPeLibrary(data, parts.message.size()) != PeVerdict::Accepted) return LibraryVerdict::NotLibrary;
     return check.Verify(data, parts.message.size(), parts.signature.data()) ? LibraryVerdict::Accepted
-                                                                             : LibraryVerdict::BadSignature;
+                                                                            : LibraryVerdict::BadSignature;
 }
 
-int SaveLibraryReply(UpdateFileSystem& files, SignatureCheck& check, bool exchangeComplete,
-                     const std::string& body, const std::wstring& path) {
+int SaveLibraryReply(UpdateFileSystem& files, SignatureCheck& check, bool exchangeComplete, const std::string& body,
+                     const std::wstring& path) {
     if (!exchangeComplete || body.empty()) return 1;
     const std::wstring temporary = files.CreateTemporary(FolderOf(path));
     if (temporary.empty()) return 1;
@@ -137,8 +137,8 @@ bool HostProcessPlace::Leave() {
 }
 
 UnloadResult HostProcessLeaves(HostProcessPlace& place, UpdateFileSystem& files, UpdateSystem& system,
-                               const std::wstring& modulePath, const std::wstring& documentsFolder,
-                               CleanUpPlace where, DownloadRecord* record) {
+                               const std::wstring& modulePath, const std::wstring& documentsFolder, CleanUpPlace where,
+                               DownloadRecord* record) {
     UnloadResult result;
     if (!place.Leave()) return result;
     result.lastProcess = true;

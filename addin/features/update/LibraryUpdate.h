@@ -50,8 +50,8 @@ LibraryVerdict CheckLibraryFile(UpdateFileSystem& files, SignatureCheck& check, 
 // set_DownloadDll after its exchange: 0 when path now holds the checked library, 1 otherwise.
 // The body goes to a temporary file beside path; it takes path's name only after it passed
 // the check, and is deleted on any failure. An incomplete exchange leaves path untouched.
-int SaveLibraryReply(UpdateFileSystem& files, SignatureCheck& check, bool exchangeComplete,
-                     const std::string& body, const std::wstring& path);
+int SaveLibraryReply(UpdateFileSystem& files, SignatureCheck& check, bool exchangeComplete, const std::string& body,
+                     const std::wstring& path);
 
 // The pane's side of the replacement.
 class LibrarySource {
@@ -126,7 +126,7 @@ struct UnloadResult {
 // beside the library and the library was not replaced in place, also when there is no
 // templates folder. record may be null: the record file of the templates folder is used.
 UnloadResult HostProcessLeaves(HostProcessPlace& place, UpdateFileSystem& files, UpdateSystem& system,
-                               const std::wstring& modulePath, const std::wstring& documentsFolder,
-                               CleanUpPlace where, DownloadRecord* record = nullptr);
+                               const std::wstring& modulePath, const std::wstring& documentsFolder, CleanUpPlace where,
+                               DownloadRecord* record = nullptr);
 
 }  // namespace kv

@@ -9,7 +9,7 @@ constexpr uint16_t kMachineAmd64 = 0x8664;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint16_t kFileExecutableImage = 0x0002;
 constexpr uint16_t kFileDll = 0x2000;
-constexpr uint32_t kMaxSections = 96;      // the loader's own limit
+constexpr uint32_t kMaxSections = 96;  // the loader's own limit
 constexpr uint32_t kMaxExportNames = 65536;
 constexpr char kClassObjectName[] = "DllGetClassObject";
 
@@ -47,8 +47,8 @@ public:
 
     bool Read(uint32_t i, Section* s) const {
         const uint64_t at = table_ + uint64_t(i) * 40;
-        return r_.U32(at + 8, &s->virtualSize) && r_.U32(at + 12, &s->virtualAddress) &&
-               r_.U32(at + 16, &s->rawSize) && r_.U32(at + 20, &s->rawOffset);
+        return r_.U32(at + 8, &s->virtualSize) && r_.U32(at + 12, &s->virtualAddress) && r_.U32(at + 16, &s->rawSize) &&
+               r_.U32(at + 20, &s->rawOffset);
     }
     // The file offset of count bytes at rva, all inside one section's raw data and the file.
     bool Offset(uint32_t rva, uint64_t count, uint64_t* offset) const {

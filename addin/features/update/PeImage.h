@@ -10,13 +10,13 @@ namespace kv {
 
 enum class PeVerdict {
     Accepted,
-    NotPe,            // no MZ header, no PE signature, headers cut off
-    WrongMachine,     // not x64
-    NotPe32Plus,      // optional header magic is not 0x20B
-    NotDll,           // not an executable image with the DLL flag
-    BadSections,      // a section or the symbol table lies outside the file (a truncated file)
-    NoExports,        // no export directory, or it lies outside the file
-    NoClassObject,    // the exports do not name DllGetClassObject
+    NotPe,          // no MZ header, no PE signature, headers cut off
+    WrongMachine,   // not x64
+    NotPe32Plus,    // optional header magic is not 0x20B
+    NotDll,         // not an executable image with the DLL flag
+    BadSections,    // a section or the symbol table lies outside the file (a truncated file)
+    NoExports,      // no export directory, or it lies outside the file
+    NoClassObject,  // the exports do not name DllGetClassObject
 };
 
 PeVerdict CheckPeLibrary(const uint8_t* data, size_t size);

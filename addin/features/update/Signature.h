@@ -34,7 +34,7 @@ using P256PublicKey = std::array<uint8_t, kP256PublicKeySize>;
 
 // A file taken apart for the trailer check.
 struct SignedParts {
-    std::string message;                          // what the trailer signs (see above)
+    std::string message;  // what the trailer signs (see above)
     std::array<uint8_t, kP256SignatureSize> signature{};
 };
 // Fills parts->message also for a file without a trailer (what signing it would sign); false

@@ -11,14 +11,22 @@
 namespace kv {
 namespace {
 
-void CloseAlgorithm(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
-void DestroyKey(BCRYPT_KEY_HANDLE h) { ::BCryptDestroyKey(h); }
-void DestroyHash(BCRYPT_HASH_HANDLE h) { ::BCryptDestroyHash(h); }
+void CloseAlgorithm(BCRYPT_ALG_HANDLE h) {
+    ::BCryptCloseAlgorithmProvider(h, 0);
+}
+void DestroyKey(BCRYPT_KEY_HANDLE h) {
+    ::BCryptDestroyKey(h);
+}
+void DestroyHash(BCRYPT_HASH_HANDLE h) {
+    ::BCryptDestroyHash(h);
+}
 using UniqueAlgorithm = UniqueResource<BCRYPT_ALG_HANDLE, decltype(&CloseAlgorithm), &CloseAlgorithm>;
 using UniqueCngKey = UniqueResource<BCRYPT_KEY_HANDLE, decltype(&DestroyKey), &DestroyKey>;
 using UniqueCngHash = UniqueResource<BCRYPT_HASH_HANDLE, decltype(&DestroyHash), &DestroyHash>;
 
-bool Ok(NTSTATUS status) { return status >= 0; }
+bool Ok(NTSTATUS status) {
+    return status >= 0;
+}
 
 bool Sha256Digest(const uint8_t* message, size_t size, UCHAR (&digest)[32]) {
     UniqueAlgorithm algorithm;
@@ -43,8 +51,8 @@ public:
         BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
         std::memcpy(blob, &header, sizeof header);
         std::memcpy(blob + sizeof header, key.data(), key.size());
-        if (!Ok(::BCryptImportKeyPair(algorithm_.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key_.put(), blob,
-                                      sizeof blob, 0))) {
+        if (!Ok(::BCryptImportKeyPair(algorithm_.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key_.put(), blob, sizeof blob,
+                                      0))) {
             key_.reset();
         }
     }

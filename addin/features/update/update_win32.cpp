@@ -12,7 +12,9 @@ bool Win32UpdateFileSystem::Exists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32UpdateFileSystem::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool Win32UpdateFileSystem::Delete(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 // MoveFileW never replaces a target. A loaded library may be renamed (its image is mapped
 // with delete sharing); a file open without delete sharing may not.
@@ -54,8 +56,8 @@ bool Win32UpdateFileSystem::Read(const std::wstring& path, size_t limit, std::st
 }
 
 bool Win32UpdateFileSystem::Write(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     size_t done = 0;
     while (done < bytes.size()) {
@@ -92,8 +94,7 @@ void Win32UpdateSystem::StartUpdater(const std::wstring& path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (::CreateProcessW(path.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &started)) {
+    if (::CreateProcessW(path.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
         // Never waited for: the handles only go.
         UniqueKernelHandle process(started.hProcess);
         UniqueKernelHandle thread(started.hThread);

@@ -17,7 +17,9 @@ std::string AttributeOr(const HtmlElement& e, const char* name, const char* fall
     return v ? *v : std::string(fallback);
 }
 
-std::string InputType(const HtmlElement& e) { return Lower(AttributeOr(e, "type", "text")); }
+std::string InputType(const HtmlElement& e) {
+    return Lower(AttributeOr(e, "type", "text"));
+}
 
 bool IsSubmitter(const HtmlElement& e) {
     if (e.tag == "input") {

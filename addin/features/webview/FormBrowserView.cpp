@@ -91,9 +91,9 @@ public:
     bool Create(const WebViewOptions& options) {
         if (!RegisterClasses()) return false;
         const RECT& r = options.rect;
-        view_.reset(::CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | (options.visible ? WS_VISIBLE : 0),
-                                      r.left, r.top, r.right - r.left, r.bottom - r.top, options.parent, nullptr,
-                                      ::GetModuleHandleW(nullptr), this));
+        view_.reset(::CreateWindowExW(
+            0, kViewClass, L"", WS_CHILD | WS_CLIPSIBLINGS | (options.visible ? WS_VISIBLE : 0), r.left, r.top,
+            r.right - r.left, r.bottom - r.top, options.parent, nullptr, ::GetModuleHandleW(nullptr), this));
         post_.reset(::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                       ::GetModuleHandleW(nullptr), this));
         return view_.get() && post_.get();
@@ -165,7 +165,8 @@ private:
         SelectedObject selected(memory.get(), picture_.get());
         const int oldMode = ::SetStretchBltMode(dc, HALFTONE);
         ::SetBrushOrgEx(dc, 0, 0, nullptr);
-        ::StretchBlt(dc, box.x, box.y, box.width, box.height, memory.get(), 0, 0, pictureWidth_, pictureHeight_, SRCCOPY);
+        ::StretchBlt(dc, box.x, box.y, box.width, box.height, memory.get(), 0, 0, pictureWidth_, pictureHeight_,
+                     SRCCOPY);
         ::SetStretchBltMode(dc, oldMode);
     }
 
@@ -175,18 +176,16 @@ private:
                                 reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
         auto* self = reinterpret_cast<FormBrowserView*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
         switch (msg) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            PaintDc paint(w);
-            if (self && paint.get()) self->Paint(w, paint.get());
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            if (self) self->Paint(w, reinterpret_cast<HDC>(wp));
-            return 0;
-        default:
-            return ::DefWindowProcW(w, msg, wp, lp);
+            case WM_ERASEBKGND: return 1;
+            case WM_PAINT: {
+                PaintDc paint(w);
+                if (self && paint.get()) self->Paint(w, paint.get());
+                return 0;
+            }
+            case WM_PRINTCLIENT:
+                if (self) self->Paint(w, reinterpret_cast<HDC>(wp));
+                return 0;
+            default: return ::DefWindowProcW(w, msg, wp, lp);
         }
     }
 

@@ -8,9 +8,15 @@ namespace kv {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool OneOf(const std::string& tag, std::initializer_list<const char*> names) {
     for (const char* n : names)
@@ -19,21 +25,26 @@ bool OneOf(const std::string& tag, std::initializer_list<const char*> names) {
 }
 
 bool IsVoid(const std::string& tag) {
-    return OneOf(tag, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param",
-                       "source", "track", "wbr"});
+    return OneOf(tag, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
+                       "track", "wbr"});
 }
 // Elements whose content is read as raw text up to their end tag.
-bool IsRaw(const std::string& tag) { return OneOf(tag, {"script", "style", "textarea", "title", "xmp"}); }
+bool IsRaw(const std::string& tag) {
+    return OneOf(tag, {"script", "style", "textarea", "title", "xmp"});
+}
 // Elements whose content is not part of the body text.
 bool IsHidden(const std::string& tag) {
     return OneOf(tag, {"head", "script", "style", "title", "template", "noscript", "textarea", "select"});
 }
 bool IsBlock(const std::string& tag) {
-    return OneOf(tag, {"address", "article", "aside", "blockquote", "body", "center", "dd", "div", "dl", "dt",
-                       "fieldset", "figure", "footer", "form", "h1", "h2", "h3", "h4", "h5", "h6", "header",
-                       "hr", "html", "li", "main", "nav", "ol", "p", "pre", "section", "table", "tr", "ul"});
+    return OneOf(tag, {"address", "article",  "aside",   "blockquote", "body", "center", "dd",   "div", "dl",
+                       "dt",      "fieldset", "figure",  "footer",     "form", "h1",     "h2",   "h3",  "h4",
+                       "h5",      "h6",       "header",  "hr",         "html", "li",     "main", "nav", "ol",
+                       "p",       "pre",      "section", "table",      "tr",   "ul"});
 }
-bool KeepsText(const std::string& tag) { return OneOf(tag, {"option", "button"}); }
+bool KeepsText(const std::string& tag) {
+    return OneOf(tag, {"option", "button"});
+}
 
 // Marks in the collected body text: a block edge and a line break.
 constexpr char kBlockMark = '\x01';
@@ -76,7 +87,10 @@ const std::string* HtmlElement::Attribute(const std::string& name) const {
 }
 
 std::string DecodeEntities(const std::string& raw) {
-    static const struct { const char* name; const char* text; } kNamed[] = {
+    static const struct {
+        const char* name;
+        const char* text;
+    } kNamed[] = {
         {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"}, {"nbsp", " "},
     };
     std::string out;
@@ -96,9 +110,10 @@ std::string DecodeEntities(const std::string& raw) {
             unsigned long cp = 0;
             while (j < raw.size() && j - start < 8) {
                 char c = raw[j];
-                int d = (c >= '0' && c <= '9') ? c - '0'
+                int d = (c >= '0' && c <= '9')          ? c - '0'
                         : (hex && c >= 'a' && c <= 'f') ? c - 'a' + 10
-                        : (hex && c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+                        : (hex && c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                        : -1;
                 if (d < 0) break;
                 cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
                 ++j;
@@ -160,13 +175,16 @@ void HtmlDocument::Finish() {
     if (finished_) return;
     if (!stopped_) {
         switch (state_) {
-        case Data: break;
-        case TagOpen: text_ += '<'; break;
-        case RawText: case RawLess: case RawEndName: case RawEndRest:
-            if (state_ == RawLess) text_ += rawEnd_;
-            EndRaw();
-            break;
-        default: break;  // a tag, comment or declaration cut off by the end is dropped
+            case Data: break;
+            case TagOpen: text_ += '<'; break;
+            case RawText:
+            case RawLess:
+            case RawEndName:
+            case RawEndRest:
+                if (state_ == RawLess) text_ += rawEnd_;
+                EndRaw();
+                break;
+            default: break;  // a tag, comment or declaration cut off by the end is dropped
         }
     }
     if (state_ == Data || state_ == TagOpen) FlushText();
@@ -254,8 +272,8 @@ bool HtmlDocument::OpenElement() {
     // item, and a block ends an open paragraph.
     if (!open_.empty()) {
         const std::string& top = elements_[open_.back()].tag;
-        if ((top == "option" && (tagName_ == "option" || tagName_ == "optgroup")) || (top == "li" && tagName_ == "li") ||
-            (top == "p" && IsBlock(tagName_) && tagName_ != "li"))
+        if ((top == "option" && (tagName_ == "option" || tagName_ == "optgroup")) ||
+            (top == "li" && tagName_ == "li") || (top == "p" && IsBlock(tagName_) && tagName_ != "li"))
             PopElement();
     }
     HtmlElement e;
@@ -324,174 +342,200 @@ void HtmlDocument::EndRaw() {
 
 void HtmlDocument::Step(char c) {
     switch (state_) {
-    case Data:
-        if (c == '<')
-            state_ = TagOpen;
-        else
-            text_ += c;
-        return;
-    case TagOpen:
-        if (IsLetter(c)) {
+        case Data:
+            if (c == '<')
+                state_ = TagOpen;
+            else
+                text_ += c;
+            return;
+        case TagOpen:
+            if (IsLetter(c)) {
+                FlushText();
+                tagName_.assign(1, Lower(c));
+                endTag_ = false;
+                selfClosing_ = false;
+                attrs_.clear();
+                haveAttr_ = false;
+                state_ = TagName;
+            } else if (c == '/') {
+                state_ = EndTagOpen;
+            } else if (c == '!') {
+                FlushText();
+                markup_.clear();
+                state_ = MarkupDecl;
+            } else if (c == '?') {
+                FlushText();
+                state_ = Bogus;
+            } else {
+                text_ += '<';
+                state_ = Data;
+                Step(c);
+            }
+            return;
+        case EndTagOpen:
             FlushText();
-            tagName_.assign(1, Lower(c));
-            endTag_ = false;
-            selfClosing_ = false;
-            attrs_.clear();
-            haveAttr_ = false;
-            state_ = TagName;
-        } else if (c == '/') {
-            state_ = EndTagOpen;
-        } else if (c == '!') {
-            FlushText();
-            markup_.clear();
-            state_ = MarkupDecl;
-        } else if (c == '?') {
-            FlushText();
-            state_ = Bogus;
-        } else {
-            text_ += '<';
-            state_ = Data;
-            Step(c);
-        }
-        return;
-    case EndTagOpen:
-        FlushText();
-        if (IsLetter(c)) {
-            tagName_.assign(1, Lower(c));
-            endTag_ = true;
-            selfClosing_ = false;
-            attrs_.clear();
-            haveAttr_ = false;
-            state_ = TagName;
-        } else {
+            if (IsLetter(c)) {
+                tagName_.assign(1, Lower(c));
+                endTag_ = true;
+                selfClosing_ = false;
+                attrs_.clear();
+                haveAttr_ = false;
+                state_ = TagName;
+            } else {
+                state_ = c == '>' ? Data : Bogus;
+            }
+            return;
+        case TagName:
+            if (IsSpace(c))
+                state_ = BeforeAttrName;
+            else if (c == '/')
+                state_ = SelfClosing;
+            else if (c == '>')
+                EmitTag();
+            else
+                AppendBounded(&tagName_, Lower(c), kMaxNameBytes);
+            return;
+        case BeforeAttrName:
+            if (IsSpace(c)) return;
+            if (c == '/')
+                state_ = SelfClosing;
+            else if (c == '>')
+                EmitTag();
+            else {
+                StartAttribute();
+                AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
+                state_ = AttrName;
+            }
+            return;
+        case AttrName:
+            if (IsSpace(c))
+                state_ = AfterAttrName;
+            else if (c == '/') {
+                EndAttribute();
+                state_ = SelfClosing;
+            } else if (c == '=')
+                state_ = BeforeAttrValue;
+            else if (c == '>')
+                EmitTag();
+            else
+                AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
+            return;
+        case AfterAttrName:
+            if (IsSpace(c)) return;
+            if (c == '/') {
+                EndAttribute();
+                state_ = SelfClosing;
+            } else if (c == '=')
+                state_ = BeforeAttrValue;
+            else if (c == '>')
+                EmitTag();
+            else {
+                EndAttribute();
+                StartAttribute();
+                AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
+                state_ = AttrName;
+            }
+            return;
+        case BeforeAttrValue:
+            if (IsSpace(c)) return;
+            if (c == '"')
+                state_ = AttrValueDouble;
+            else if (c == '\'')
+                state_ = AttrValueSingle;
+            else if (c == '>')
+                EmitTag();
+            else {
+                AppendBounded(&attrValue_, c, kMaxAttributeBytes);
+                state_ = AttrValueUnquoted;
+            }
+            return;
+        case AttrValueDouble:
+        case AttrValueSingle:
+            if (c == (state_ == AttrValueDouble ? '"' : '\'')) {
+                EndAttribute();
+                state_ = BeforeAttrName;
+            } else {
+                AppendBounded(&attrValue_, c, kMaxAttributeBytes);
+            }
+            return;
+        case AttrValueUnquoted:
+            if (IsSpace(c)) {
+                EndAttribute();
+                state_ = BeforeAttrName;
+            } else if (c == '>')
+                EmitTag();
+            else
+                AppendBounded(&attrValue_, c, kMaxAttributeBytes);
+            return;
+        case SelfClosing:
+            if (c == '>') {
+                selfClosing_ = true;
+                EmitTag();
+            } else {
+                state_ = BeforeAttrName;
+                Step(c);
+            }
+            return;
+        case MarkupDecl:
+            markup_ += c;
+            if (markup_ == "-") return;
+            if (markup_ == "--") {
+                commentDashes_ = 0;
+                state_ = Comment;
+                return;
+            }
             state_ = c == '>' ? Data : Bogus;
-        }
-        return;
-    case TagName:
-        if (IsSpace(c)) state_ = BeforeAttrName;
-        else if (c == '/') state_ = SelfClosing;
-        else if (c == '>') EmitTag();
-        else AppendBounded(&tagName_, Lower(c), kMaxNameBytes);
-        return;
-    case BeforeAttrName:
-        if (IsSpace(c)) return;
-        if (c == '/') state_ = SelfClosing;
-        else if (c == '>') EmitTag();
-        else {
-            StartAttribute();
-            AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
-            state_ = AttrName;
-        }
-        return;
-    case AttrName:
-        if (IsSpace(c)) state_ = AfterAttrName;
-        else if (c == '/') { EndAttribute(); state_ = SelfClosing; }
-        else if (c == '=') state_ = BeforeAttrValue;
-        else if (c == '>') EmitTag();
-        else AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
-        return;
-    case AfterAttrName:
-        if (IsSpace(c)) return;
-        if (c == '/') { EndAttribute(); state_ = SelfClosing; }
-        else if (c == '=') state_ = BeforeAttrValue;
-        else if (c == '>') EmitTag();
-        else {
-            EndAttribute();
-            StartAttribute();
-            AppendBounded(&attrName_, Lower(c), kMaxNameBytes);
-            state_ = AttrName;
-        }
-        return;
-    case BeforeAttrValue:
-        if (IsSpace(c)) return;
-        if (c == '"') state_ = AttrValueDouble;
-        else if (c == '\'') state_ = AttrValueSingle;
-        else if (c == '>') EmitTag();
-        else { AppendBounded(&attrValue_, c, kMaxAttributeBytes); state_ = AttrValueUnquoted; }
-        return;
-    case AttrValueDouble:
-    case AttrValueSingle:
-        if (c == (state_ == AttrValueDouble ? '"' : '\'')) {
-            EndAttribute();
-            state_ = BeforeAttrName;
-        } else {
-            AppendBounded(&attrValue_, c, kMaxAttributeBytes);
-        }
-        return;
-    case AttrValueUnquoted:
-        if (IsSpace(c)) { EndAttribute(); state_ = BeforeAttrName; }
-        else if (c == '>') EmitTag();
-        else AppendBounded(&attrValue_, c, kMaxAttributeBytes);
-        return;
-    case SelfClosing:
-        if (c == '>') {
-            selfClosing_ = true;
-            EmitTag();
-        } else {
-            state_ = BeforeAttrName;
-            Step(c);
-        }
-        return;
-    case MarkupDecl:
-        markup_ += c;
-        if (markup_ == "-") return;
-        if (markup_ == "--") {
-            commentDashes_ = 0;
-            state_ = Comment;
+            return;
+        case Comment:
+            if (c == '-') {
+                ++commentDashes_;
+            } else if (c == '>' && commentDashes_ >= 2) {
+                state_ = Data;
+            } else {
+                commentDashes_ = 0;
+            }
+            return;
+        case Bogus:
+            if (c == '>') state_ = Data;
+            return;
+        case RawText:
+            if (c == '<') {
+                rawEnd_.assign(1, '<');
+                state_ = RawLess;
+            } else {
+                text_ += c;
+            }
+            return;
+        case RawLess: {
+            // Matching "</" + the element's name, letter case ignored.
+            const size_t at = rawEnd_.size();
+            const char want = at == 1 ? '/' : rawTag_[at - 2];
+            if (Lower(c) == want) {
+                rawEnd_ += c;
+                if (rawEnd_.size() == rawTag_.size() + 2) state_ = RawEndName;
+            } else {
+                text_ += rawEnd_;
+                rawEnd_.clear();
+                state_ = RawText;
+                Step(c);
+            }
             return;
         }
-        state_ = c == '>' ? Data : Bogus;
-        return;
-    case Comment:
-        if (c == '-') {
-            ++commentDashes_;
-        } else if (c == '>' && commentDashes_ >= 2) {
-            state_ = Data;
-        } else {
-            commentDashes_ = 0;
-        }
-        return;
-    case Bogus:
-        if (c == '>') state_ = Data;
-        return;
-    case RawText:
-        if (c == '<') {
-            rawEnd_.assign(1, '<');
-            state_ = RawLess;
-        } else {
-            text_ += c;
-        }
-        return;
-    case RawLess: {
-        // Matching "</" + the element's name, letter case ignored.
-        const size_t at = rawEnd_.size();
-        const char want = at == 1 ? '/' : rawTag_[at - 2];
-        if (Lower(c) == want) {
-            rawEnd_ += c;
-            if (rawEnd_.size() == rawTag_.size() + 2) state_ = RawEndName;
-        } else {
-            text_ += rawEnd_;
-            rawEnd_.clear();
-            state_ = RawText;
-            Step(c);
-        }
-        return;
-    }
-    case RawEndName:
-        if (c == '>') {
-            EndRaw();
-        } else if (IsSpace(c) || c == '/') {
-            state_ = RawEndRest;
-        } else {
-            text_ += rawEnd_;
-            rawEnd_.clear();
-            state_ = RawText;
-            Step(c);
-        }
-        return;
-    case RawEndRest:
-        if (c == '>') EndRaw();
-        return;
+        case RawEndName:
+            if (c == '>') {
+                EndRaw();
+            } else if (IsSpace(c) || c == '/') {
+                state_ = RawEndRest;
+            } else {
+                text_ += rawEnd_;
+                rawEnd_.clear();
+                state_ = RawText;
+                Step(c);
+            }
+            return;
+        case RawEndRest:
+            if (c == '>') EndRaw();
+            return;
     }
 }
 

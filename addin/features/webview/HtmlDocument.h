@@ -11,7 +11,7 @@
 namespace kv {
 
 struct HtmlElement {
-    std::string tag;  // lower case
+    std::string tag;                                              // lower case
     std::vector<std::pair<std::string, std::string>> attributes;  // names lower case, values decoded
     int parent = -1;
     int form = -1;      // the form element this one belongs to (nearest enclosing <form>)
@@ -56,9 +56,25 @@ public:
 
 private:
     enum State {
-        Data, TagOpen, EndTagOpen, TagName, BeforeAttrName, AttrName, AfterAttrName, BeforeAttrValue,
-        AttrValueDouble, AttrValueSingle, AttrValueUnquoted, SelfClosing, MarkupDecl, Comment, Bogus,
-        RawText, RawLess, RawEndName, RawEndRest,
+        Data,
+        TagOpen,
+        EndTagOpen,
+        TagName,
+        BeforeAttrName,
+        AttrName,
+        AfterAttrName,
+        BeforeAttrValue,
+        AttrValueDouble,
+        AttrValueSingle,
+        AttrValueUnquoted,
+        SelfClosing,
+        MarkupDecl,
+        Comment,
+        Bogus,
+        RawText,
+        RawLess,
+        RawEndName,
+        RawEndRest,
     };
 
     void Step(char c);
@@ -82,7 +98,7 @@ private:
     size_t fed_ = 0;
 
     // The token being read.
-    std::string text_;     // pending character data (raw, decoded at flush)
+    std::string text_;  // pending character data (raw, decoded at flush)
     std::string tagName_;
     bool endTag_ = false;
     bool selfClosing_ = false;
@@ -90,10 +106,10 @@ private:
     std::string attrValue_;
     bool haveAttr_ = false;
     std::vector<std::pair<std::string, std::string>> attrs_;
-    std::string markup_;   // "<!" lookahead for comments
+    std::string markup_;  // "<!" lookahead for comments
     int commentDashes_ = 0;
-    std::string rawTag_;   // element whose raw text is being read (script, style, textarea, title)
-    std::string rawEnd_;   // bytes of "</name" matched so far
+    std::string rawTag_;  // element whose raw text is being read (script, style, textarea, title)
+    std::string rawEnd_;  // bytes of "</name" matched so far
 
     std::vector<HtmlElement> elements_;
     std::vector<int> open_;  // stack of open elements

@@ -67,7 +67,8 @@ bool SocketPageFetcher::Fetch(const PageRequest& request, PageReply* reply) {
     for (;;) {
         long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
-        if (socket->WaitReadable(left < limits_.silenceMs ? static_cast<int>(left) : limits_.silenceMs) <= 0) return false;
+        if (socket->WaitReadable(left < limits_.silenceMs ? static_cast<int>(left) : limits_.silenceMs) <= 0)
+            return false;
         long available = socket->Available();
         if (available <= 0) break;  // closed by the peer
         if (static_cast<size_t>(available) > limits_.maxBody) available = static_cast<long>(limits_.maxBody);

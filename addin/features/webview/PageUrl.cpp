@@ -23,7 +23,8 @@ std::string Lower(std::string s) {
 std::string Trimmed(const std::string& s) {
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\n' || s[b] == '\r' || s[b] == '\f')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\n' || s[e - 1] == '\r' || s[e - 1] == '\f')) --e;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\n' || s[e - 1] == '\r' || s[e - 1] == '\f'))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -32,7 +33,8 @@ std::string SchemeOf(const std::string& ref) {
     for (size_t i = 0; i < ref.size(); ++i) {
         char c = ref[i];
         if (c == ':') return i > 0 ? Lower(ref.substr(0, i)) : std::string();
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                  (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
         if (!ok) return std::string();
     }
     return std::string();
@@ -102,7 +104,9 @@ std::string PageUrl::Authority() const {
     return port == 80 ? host : host + ":" + std::to_string(port);
 }
 
-std::string PageUrl::Text() const { return "http://" + Authority() + target; }
+std::string PageUrl::Text() const {
+    return "http://" + Authority() + target;
+}
 
 std::string ResolveUrl(const std::string& base, const std::string& refText) {
     PageUrl b;
@@ -115,13 +119,16 @@ std::string ResolveUrl(const std::string& base, const std::string& refText) {
     if (!scheme.empty()) {
         if (scheme != "http") return std::string();
         // "http:path" without "//" is relative to the base in old browsers; treat it as such.
-        if (ref.compare(5, 2, "//") != 0) ref.erase(0, 5);
-        else return PageUrl::Parse(ref, &out) ? out.Text() : std::string();
+        if (ref.compare(5, 2, "//") != 0)
+            ref.erase(0, 5);
+        else
+            return PageUrl::Parse(ref, &out) ? out.Text() : std::string();
     }
     if (ref.compare(0, 2, "//") == 0) return PageUrl::Parse("http:" + ref, &out) ? out.Text() : std::string();
 
     std::string basePath = b.target.substr(0, b.target.find('?'));
-    std::string baseQuery = b.target.find('?') == std::string::npos ? std::string() : b.target.substr(b.target.find('?'));
+    std::string baseQuery =
+        b.target.find('?') == std::string::npos ? std::string() : b.target.substr(b.target.find('?'));
     std::string path, query;
     size_t q = ref.find('?');
     std::string refPath = ref.substr(0, q);

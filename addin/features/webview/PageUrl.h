@@ -6,7 +6,7 @@
 namespace kv {
 
 struct PageUrl {
-    std::string host;    // lower case, without the port
+    std::string host;  // lower case, without the port
     int port = 80;
     std::string target;  // path and query, always starting with "/"
 

@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <exdisp.h>
 #include <exdispid.h>
-#include <mshtml.h>
 #include <mshtmhst.h>
+#include <mshtml.h>
 #include <ocidl.h>
 
 #include "addin/base/com/ComObject.h"
@@ -29,8 +29,8 @@ class SystemBrowserView;
 
 // The sites of the hosted control. Reference counted on its own: the control may keep it a
 // little longer than the view lives, so the view detaches it when it goes away.
-class BrowserSite final : public ComObject<BrowserSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
-                                            IDocHostUIHandler, IDispatch> {
+class BrowserSite final
+    : public ComObject<BrowserSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostUIHandler, IDispatch> {
 public:
     BrowserSite(SystemBrowserView* view, HWND host) : view_(view), host_(host) {}
     void Detach() { view_ = nullptr; }
@@ -121,7 +121,8 @@ public:
         info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
         return S_OK;
     }
-    STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*, IOleInPlaceUIWindow*) override {
+    STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                        IOleInPlaceUIWindow*) override {
         return S_OK;
     }
     STDMETHODIMP HideUI() override { return S_OK; }
@@ -191,23 +192,25 @@ public:
         // Without the document engine the control has nothing to show.
         {
             ComPtr<IUnknown> engine;
-            if (FAILED(::CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, engine.putVoid())))
+            if (FAILED(::CoCreateInstance(kHtmlDocumentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                          engine.putVoid())))
                 return false;
         }
         const RECT& r = options.rect;
-        host_.reset(::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS |
-                                                              (options.visible ? WS_VISIBLE : 0),
+        host_.reset(::CreateWindowExW(0, kHostClass, L"",
+                                      WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (options.visible ? WS_VISIBLE : 0),
                                       r.left, r.top, r.right - r.left, r.bottom - r.top, options.parent, nullptr,
                                       ::GetModuleHandleW(nullptr), nullptr));
         if (!host_.get()) return false;
-        post_.reset(::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
-                                      this));
+        post_.reset(::CreateWindowExW(0, kPostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      ::GetModuleHandleW(nullptr), this));
         if (!post_.get()) return false;
         site_ = ComPtr<BrowserSite>::adopt(new (std::nothrow) BrowserSite(this, host_.get()));
         if (!site_) return false;
         site_->SetHostFlags(options.hostFlags);
 
-        if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid())))
+        if (FAILED(
+                ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid())))
             return false;
         if (FAILED(object_->SetClientSite(static_cast<IOleClientSite*>(site_.get())))) return false;
         RECT client;
@@ -327,7 +330,8 @@ private:
         ComPtr<IHTMLElement> element;
         ComPtr<IDispatch> disp;
         ComPtr<IHTMLDocument3> doc;
-        if (!browser_ || FAILED(browser_->get_Document(disp.put())) || !disp || FAILED(disp.as(IID_IHTMLDocument3, &doc)))
+        if (!browser_ || FAILED(browser_->get_Document(disp.put())) || !disp ||
+            FAILED(disp.as(IID_IHTMLDocument3, &doc)))
             return element;
         Bstr name(id);
         if (FAILED(doc->getElementById(name.get(), element.put()))) element.reset();
@@ -382,8 +386,10 @@ STDMETHODIMP BrowserSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* para
         // Arguments come last first: rgvarg[1] is the browser or frame, rgvarg[0] the address.
         VARIANT& frame = params->rgvarg[1];
         IDispatch* disp = nullptr;
-        if (frame.vt == VT_DISPATCH) disp = frame.pdispVal;
-        else if (frame.vt == (VT_DISPATCH | VT_BYREF) && frame.ppdispVal) disp = *frame.ppdispVal;
+        if (frame.vt == VT_DISPATCH)
+            disp = frame.pdispVal;
+        else if (frame.vt == (VT_DISPATCH | VT_BYREF) && frame.ppdispVal)
+            disp = *frame.ppdispVal;
         view_->OnDocumentComplete(disp);
         return S_OK;
     });

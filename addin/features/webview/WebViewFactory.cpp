@@ -12,8 +12,9 @@ std::unique_ptr<WebView> CreateWebView(const WebViewOptions& options) {
     if (!view && options.choice != Choice::SystemBrowserOnly) view = CreateFormBrowserView(options);
     // For whoever debugs the host, never for the user.
     ::OutputDebugStringW(!view ? L"KestrovaSE web view: none could be created\n"
-                         : view->kind() == WebViewKind::SystemBrowser ? L"KestrovaSE web view: system browser control\n"
-                                                                      : L"KestrovaSE web view: built-in form browser\n");
+                         : view->kind() == WebViewKind::SystemBrowser
+                             ? L"KestrovaSE web view: system browser control\n"
+                             : L"KestrovaSE web view: built-in form browser\n");
     return view;
 }
 

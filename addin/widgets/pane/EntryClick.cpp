@@ -27,6 +27,8 @@ EntryClick DecideEntryClick(int controlId, const ItemTable& items, int32_t login
     return click;
 }
 
-std::string PreviewImagePath(const TemplateItem& item) { return "/k_app/preview_image.asp?image=" + item.image; }
+std::string PreviewImagePath(const TemplateItem& item) {
+    return "/k_app/preview_image.asp?image=" + item.image;
+}
 
 }  // namespace kv

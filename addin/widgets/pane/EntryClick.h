@@ -11,9 +11,9 @@ namespace kv {
 
 struct EntryClick {
     enum class Action { None, Open, Preview };
-    int slot = -1;               // -1: not an entry id
+    int slot = -1;  // -1: not an entry id
     Action action = Action::None;
-    bool splashAround = false;   // the splash is shown before the decision and closed after it
+    bool splashAround = false;  // the splash is shown before the decision and closed after it
     bool storeClickedName = false;
 };
 

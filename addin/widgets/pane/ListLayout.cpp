@@ -16,7 +16,8 @@ const char kResultsHeaderTooltip[] =
     "\xB5\xE5\xB8\xB3\xB4\xCF\xB4\xD9.";
 const char kMoreResultsCaption[] = "\xB4\xF5 \xB8\xB9\xC0\xBA \xB0\xCB\xBB\xF6 \xB0\xE1\xB0\xFA \xBA\xB8\xB1\xE2 >>";
 const char kNoTemplatesText[] =
-    "\xB9\xAB\xB7\xE1 \xBC\xAD\xBD\xC4\xC0\xCC \xBE\xF8\xBD\xC0\xB4\xCF\xB4\xD9\r\n\r\n\xC3\xDF\xC3\xB5 \xBC\xAD\xBD\xC4"
+    "\xB9\xAB\xB7\xE1 \xBC\xAD\xBD\xC4\xC0\xCC \xBE\xF8\xBD\xC0\xB4\xCF\xB4\xD9\r\n\r\n\xC3\xDF\xC3\xB5 "
+    "\xBC\xAD\xBD\xC4"
     "\xC0\xBB \xC0\xCC\xBF\xEB\xC7\xD8 \xC1\xD6\xBC\xBC\xBF\xE4";
 const char kNetworkMessage[] =
     "\xC0\xCE\xC5\xCD\xB3\xDD \xBF\xAC\xB0\xE1 \xBB\xF3\xC5\xC2\xB0\xA1 \xBF\xC3\xB9\xD9\xB8\xA3\xC1\xF6 \xBE\xCA\xB0"
@@ -26,18 +27,13 @@ const char kNetworkMessage[] =
     "\xD9\xB6\xF8\xB4\xCF\xB4\xD9";
 
 const std::array<int, kListChildCount> kListChildIds = {
-    kIdPicksHeader,
-    IDC_LIST_DAILY_1, IDC_LIST_DAILY_2, IDC_LIST_DAILY_3,
-    kIdPicksSeparator,
-    IDC_LIST_WEEKLY_1, IDC_LIST_WEEKLY_2, IDC_LIST_WEEKLY_3,
-    kIdResultsHeader,
-    IDC_LIST_FREE_1, IDC_LIST_FREE_2, IDC_LIST_FREE_3,
-    kIdResultsSeparator,
-    IDC_LIST_MEMBER_1, IDC_LIST_MEMBER_2, IDC_LIST_MEMBER_3, IDC_LIST_MEMBER_4, IDC_LIST_MEMBER_5,
-    IDC_LIST_MEMBER_6, IDC_LIST_MEMBER_7, IDC_LIST_MEMBER_8, IDC_LIST_MEMBER_9, IDC_LIST_MEMBER_10,
-    IDC_LIST_MEMBER_11, IDC_LIST_MEMBER_12, IDC_LIST_MEMBER_13, IDC_LIST_MEMBER_14, IDC_LIST_MEMBER_15,
-    IDC_LIST_MEMBER_16, IDC_LIST_MEMBER_17, IDC_LIST_MEMBER_18, IDC_LIST_MEMBER_19, IDC_LIST_MEMBER_20,
-    kIdMoreResults, kIdMessageBox,
+    kIdPicksHeader,     IDC_LIST_DAILY_1,   IDC_LIST_DAILY_2,    IDC_LIST_DAILY_3,   kIdPicksSeparator,
+    IDC_LIST_WEEKLY_1,  IDC_LIST_WEEKLY_2,  IDC_LIST_WEEKLY_3,   kIdResultsHeader,   IDC_LIST_FREE_1,
+    IDC_LIST_FREE_2,    IDC_LIST_FREE_3,    kIdResultsSeparator, IDC_LIST_MEMBER_1,  IDC_LIST_MEMBER_2,
+    IDC_LIST_MEMBER_3,  IDC_LIST_MEMBER_4,  IDC_LIST_MEMBER_5,   IDC_LIST_MEMBER_6,  IDC_LIST_MEMBER_7,
+    IDC_LIST_MEMBER_8,  IDC_LIST_MEMBER_9,  IDC_LIST_MEMBER_10,  IDC_LIST_MEMBER_11, IDC_LIST_MEMBER_12,
+    IDC_LIST_MEMBER_13, IDC_LIST_MEMBER_14, IDC_LIST_MEMBER_15,  IDC_LIST_MEMBER_16, IDC_LIST_MEMBER_17,
+    IDC_LIST_MEMBER_18, IDC_LIST_MEMBER_19, IDC_LIST_MEMBER_20,  kIdMoreResults,     kIdMessageBox,
 };
 
 int ListChildIndex(int controlId) {
@@ -227,8 +223,12 @@ PaneLayout LayoutPane(int width, int height) {
     return p;
 }
 
-int ScrollLine(int contentHeight) { return std::max(1, contentHeight / 100); }
-int ScrollPage(int contentHeight) { return std::max(1, contentHeight / 10); }
+int ScrollLine(int contentHeight) {
+    return std::max(1, contentHeight / 100);
+}
+int ScrollPage(int contentHeight) {
+    return std::max(1, contentHeight / 10);
+}
 int ClampScroll(int position, int contentHeight, int viewHeight) {
     return std::max(0, std::min(position, contentHeight - viewHeight));
 }

@@ -67,7 +67,7 @@ struct ChildLayout {
     std::string caption;
     int image1 = 0;  // 0: none
     int image2 = 0;
-    int icon = 0;    // headers: 221 / 223
+    int icon = 0;  // headers: 221 / 223
     int shade = 0;
     bool dimmed = false;
 };
@@ -81,10 +81,10 @@ struct ListState {
 
 struct ListLayout {
     std::array<ChildLayout, kListChildCount> children;
-    int contentHeight = 0;        // the scroll size is 1 x contentHeight
-    int width = 0;                // the width the children were laid out for
-    bool scrollBar = false;       // the estimate needed a vertical scroll bar
-    std::string messageText;      // the message box's text
+    int contentHeight = 0;    // the scroll size is 1 x contentHeight
+    int width = 0;            // the width the children were laid out for
+    bool scrollBar = false;   // the estimate needed a vertical scroll bar
+    std::string messageText;  // the message box's text
 
     const ChildLayout& child(int controlId) const { return children[ListChildIndex(controlId)]; }
 };

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "addin/widgets/pane/PaneWindows.h"
 #include "addin/base/shared/TextCut.h"
 #include "addin/base/ui/ResourceModule.h"
+#include "addin/widgets/pane/PaneWindows.h"
 #include "platform/WinText.h"
 
 namespace kv {
@@ -50,7 +50,9 @@ HFONT BoxFont(bool entered) {
 const wchar_t CMyEdit::kClassName[] = L"KvMyEdit";
 const wchar_t CMyEdit::kPlaceholder[] = L"필요한 서식을 입력해 주세요";
 
-CMyEdit::~CMyEdit() { Destroy(); }
+CMyEdit::~CMyEdit() {
+    Destroy();
+}
 
 bool CMyEdit::Create(HWND parent, int id, const RECT& rect) {
     Destroy();

@@ -90,12 +90,8 @@ bool PaneController::OnCommand(int id) {
             search_.Search(TemplateSearch::ByKeyword);
             s_.actions.RequestInPlaceActivation();
             return true;
-        case kIdBanner:
-            search_.OpenBannerPage();
-            return true;
-        case kIdMoreResults:
-            search_.OpenMoreResults();
-            return true;
+        case kIdBanner: search_.OpenBannerPage(); return true;
+        case kIdMoreResults: search_.OpenMoreResults(); return true;
         case kIdPicksHeader:
         case kIdResultsHeader: {
             int32_t& open = id == kIdPicksHeader ? list_.picksOpen : list_.resultsOpen;
@@ -134,8 +130,7 @@ void PaneController::RunEntryClick(int id) {
             if (s_.actions.RunPreview(request) == 1) PutSearchList();
             break;
         }
-        case EntryClick::Action::None:
-            break;
+        case EntryClick::Action::None: break;
     }
     if (click.splashAround) s_.actions.CloseSplash();
 }

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "addin/features/search/TemplateSearch.h"
-#include "addin/widgets/pane/EntryClick.h"
-#include "addin/widgets/pane/ListLayout.h"
 #include "addin/base/shared/SharedState.h"
 #include "addin/features/popup/PreviewPlan.h"
+#include "addin/features/search/TemplateSearch.h"
 #include "addin/resources/resource.h"
+#include "addin/widgets/pane/EntryClick.h"
+#include "addin/widgets/pane/ListLayout.h"
 
 namespace kv {
 

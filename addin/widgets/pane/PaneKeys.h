@@ -7,9 +7,9 @@
 namespace kv {
 
 enum class PaneKey {
-    Search,        // search as the search button does, then report "not translated"
-    KeepInPane,    // report "not translated" without offering it to the container
-    OfferToHost,   // the container's accelerator translation decides
+    Search,       // search as the search button does, then report "not translated"
+    KeepInPane,   // report "not translated" without offering it to the container
+    OfferToHost,  // the container's accelerator translation decides
 };
 
 constexpr unsigned kKeyDownMessage = 0x0100;  // WM_KEYDOWN

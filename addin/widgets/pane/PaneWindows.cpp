@@ -19,7 +19,9 @@ std::wstring& DocumentsFolder() {
 
 }  // namespace
 
-std::wstring PaneDocumentsFolder() { return DocumentsFolder(); }
+std::wstring PaneDocumentsFolder() {
+    return DocumentsFolder();
+}
 
 CPaneWindows::CPaneWindows(PaneActions& actions)
     : config_(LoadServiceConfig(SystemSettings())),
@@ -27,10 +29,12 @@ CPaneWindows::CPaneWindows(PaneActions& actions)
       sender_(SystemNetwork(), config_),
       identity_(LoadSettings(SystemSettings(), std::string()).identity),
       actions_(actions),
-      controller_(PaneServices{client_, hosts_, sender_, SystemShell(), identity_, SystemSharedState(), actions, box_}) {
-}
+      controller_(
+          PaneServices{client_, hosts_, sender_, SystemShell(), identity_, SystemSharedState(), actions, box_}) {}
 
-CPaneWindows::~CPaneWindows() { OnDestroy(); }
+CPaneWindows::~CPaneWindows() {
+    OnDestroy();
+}
 
 void CPaneWindows::OnCreate(HWND control) {
     control_ = control;
@@ -77,7 +81,8 @@ void CPaneWindows::OnDestroy() {
 void CPaneWindows::OnSize(int width, int height) {
     if (!control_) return;
     const PaneLayout p = LayoutPane(width, height);
-    if (box_.hwnd()) ::MoveWindow(box_.hwnd(), p.searchBox.x, p.searchBox.y, p.searchBox.width, p.searchBox.height, TRUE);
+    if (box_.hwnd())
+        ::MoveWindow(box_.hwnd(), p.searchBox.x, p.searchBox.y, p.searchBox.width, p.searchBox.height, TRUE);
     searchButton_.Move(p.searchButton.x, p.searchButton.y, p.searchButton.width, p.searchButton.height);
     if (p.searchButton.width != buttonWidth_) {
         searchButton_.SetShade(kShadeEntry, 3, 40, 5, 0);

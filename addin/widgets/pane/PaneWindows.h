@@ -8,10 +8,10 @@
 #include <string>
 
 #include "addin/base/host/HostDispatch.h"
+#include "addin/base/ui/ShadeButtonST.h"
 #include "addin/features/service/UsageLog.h"
 #include "addin/widgets/pane/MyEdit.h"
 #include "addin/widgets/pane/PaneController.h"
-#include "addin/base/ui/ShadeButtonST.h"
 #include "addin/widgets/pane/TaskPaneListWnd.h"
 #include "platform/WinHandles.h"
 

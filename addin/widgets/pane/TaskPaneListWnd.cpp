@@ -79,8 +79,9 @@ int CTaskPaneListWnd::ViewHeight() const {
 void CTaskPaneListWnd::Show(const ListState& state) {
     state_ = state;
     // Back to the top with a minimal scroll size; the layout sets the real one.
-    if (dialog_ && scrollPos_ != 0) ::ScrollWindowEx(dialog_, 0, scrollPos_, nullptr, nullptr, nullptr, nullptr,
-                                                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    if (dialog_ && scrollPos_ != 0)
+        ::ScrollWindowEx(dialog_, 0, scrollPos_, nullptr, nullptr, nullptr, nullptr,
+                         SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
     scrollPos_ = 0;
     wheelRest_ = 0;
     contentHeight_ = 1;
@@ -101,8 +102,8 @@ void CTaskPaneListWnd::Layout() {
     // when its estimate says the content will not fit.
     RECT window{};
     ::GetWindowRect(dialog_, &window);
-    layout_ = LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL),
-                         state_);
+    layout_ =
+        LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL), state_);
     contentHeight_ = std::max(1, layout_.contentHeight);
     scrollPos_ = ClampScroll(scrollPos_, contentHeight_, ViewHeight());
     UpdateScrollBar();
@@ -176,7 +177,8 @@ void CTaskPaneListWnd::ScrollTo(int position) {
     const int delta = scrollPos_ - target;
     if (delta == 0) return;
     scrollPos_ = target;
-    ::ScrollWindowEx(dialog_, 0, delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+    ::ScrollWindowEx(dialog_, 0, delta, nullptr, nullptr, nullptr, nullptr,
+                     SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
     ::SetScrollPos(dialog_, SB_VERT, scrollPos_, TRUE);
     ::UpdateWindow(dialog_);
 }
@@ -212,27 +214,19 @@ void CTaskPaneListWnd::OnMouseWheel(int delta) {
     wheelRest_ -= notches * WHEEL_DELTA;
     if (notches == 0) return;
     // "One screen per notch" is the page; otherwise that many lines per notch.
-    const int step = lines == WHEEL_PAGESCROLL ? ScrollPage(contentHeight_)
-                                               : static_cast<int>(std::min<UINT>(lines, 100)) * ScrollLine(contentHeight_);
+    const int step = lines == WHEEL_PAGESCROLL
+                         ? ScrollPage(contentHeight_)
+                         : static_cast<int>(std::min<UINT>(lines, 100)) * ScrollLine(contentHeight_);
     ScrollTo(scrollPos_ - notches * step);
 }
 
 INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_INITDIALOG:
-            OnInitDialog();
-            return FALSE;  // no focus to set
-        case WM_SIZE:
-            Layout();
-            return TRUE;
-        case WM_VSCROLL:
-            OnVScroll(LOWORD(wp));
-            return TRUE;
-        case WM_MOUSEWHEEL:
-            OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wp));
-            return TRUE;
-        case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(white_.get());
+        case WM_INITDIALOG: OnInitDialog(); return FALSE;  // no focus to set
+        case WM_SIZE: Layout(); return TRUE;
+        case WM_VSCROLL: OnVScroll(LOWORD(wp)); return TRUE;
+        case WM_MOUSEWHEEL: OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wp)); return TRUE;
+        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(white_.get());
         case WM_CTLCOLORSTATIC:
             // The two separators: a dotted line from the 3 x 1 pattern.
             return reinterpret_cast<INT_PTR>(dotted_ ? dotted_.get() : white_.get());
@@ -253,8 +247,7 @@ INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
             return TRUE;
         }
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 

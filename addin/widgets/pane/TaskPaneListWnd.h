@@ -9,11 +9,11 @@
 #include <array>
 #include <string>
 
-#include "addin/widgets/pane/ListLayout.h"
-#include "addin/widgets/pane/PaneController.h"
 #include "addin/base/ui/DialogBase.h"
 #include "addin/base/ui/ShadeButtonST.h"
 #include "addin/resources/resource.h"
+#include "addin/widgets/pane/ListLayout.h"
+#include "addin/widgets/pane/PaneController.h"
 #include "platform/WinHandles.h"
 
 namespace kv {

@@ -82,7 +82,9 @@ struct DocumentCase {
     int32_t eventId;
 };
 
-void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DocumentCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DocumentOpen : public testing::TestWithParam<DocumentCase> {};
 
@@ -109,12 +111,12 @@ TEST_P(DocumentOpen, SearchesInTheDocumentsOwnWindowPane) {
     EXPECT_NE(rig.log.targets.back().find("문서303"), std::string::npos) << rig.log.targets.back();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, DocumentOpen,
-    testing::Values(DocumentCase{"WordProcessor", FakeHostKind::Word, kDocumentOpenId},
-                    DocumentCase{"Spreadsheet", FakeHostKind::Excel, kWorkbookOpenId},
-                    DocumentCase{"Presentation", FakeHostKind::PowerPoint, kAfterPresentationOpenId}),
-    [](const testing::TestParamInfo<DocumentCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Hosts, DocumentOpen,
+                         testing::Values(DocumentCase{"WordProcessor", FakeHostKind::Word, kDocumentOpenId},
+                                         DocumentCase{"Spreadsheet", FakeHostKind::Excel, kWorkbookOpenId},
+                                         DocumentCase{"Presentation", FakeHostKind::PowerPoint,
+                                                      kAfterPresentationOpenId}),
+                         [](const testing::TestParamInfo<DocumentCase>& info) { return std::string(info.param.name); });
 
 TEST(AddinController, DocumentInWindowWithoutPaneCreatesOneOnlyWhereTheHostDoes) {
     const struct {

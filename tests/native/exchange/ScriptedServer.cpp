@@ -30,7 +30,9 @@ ScriptedServer::ScriptedServer(std::vector<Step> script, bool readRequest)
     thread_ = std::thread([this] { Run(); });
 }
 
-ScriptedServer::~ScriptedServer() { Stop(); }
+ScriptedServer::~ScriptedServer() {
+    Stop();
+}
 
 void ScriptedServer::Stop() {
     stopping_ = true;
@@ -93,21 +95,18 @@ void ScriptedServer::Serve(int fd) {
     }
     for (const Step& step : script_) {
         switch (step.kind) {
-        case Step::Send:
-            ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
-            break;
-        case Step::Pause:
-            if (!Sleep(step.ms)) return;
-            break;
-        case Step::Drip:
-            for (char c : step.bytes) {
-                if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1 || !Sleep(step.ms)) return;
-            }
-            break;
-        case Step::Hold:
-            while (Sleep(20)) {
-            }
-            return;
+            case Step::Send: ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL); break;
+            case Step::Pause:
+                if (!Sleep(step.ms)) return;
+                break;
+            case Step::Drip:
+                for (char c : step.bytes) {
+                    if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1 || !Sleep(step.ms)) return;
+                }
+                break;
+            case Step::Hold:
+                while (Sleep(20)) {}
+                return;
         }
     }
 }

@@ -17,12 +17,20 @@ struct Step {
     int ms = 0;
 };
 
-inline Step Send(std::string bytes) { return {Step::Send, std::move(bytes), 0}; }
-inline Step Pause(int ms) { return {Step::Pause, {}, ms}; }
+inline Step Send(std::string bytes) {
+    return {Step::Send, std::move(bytes), 0};
+}
+inline Step Pause(int ms) {
+    return {Step::Pause, {}, ms};
+}
 // One byte at a time with ms between them.
-inline Step Drip(std::string bytes, int ms) { return {Step::Drip, std::move(bytes), ms}; }
+inline Step Drip(std::string bytes, int ms) {
+    return {Step::Drip, std::move(bytes), ms};
+}
 // Keep the connection open, silent, until the server stops.
-inline Step Hold() { return {Step::Hold, {}, 0}; }
+inline Step Hold() {
+    return {Step::Hold, {}, 0};
+}
 
 class ScriptedServer {
 public:

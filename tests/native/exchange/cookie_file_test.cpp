@@ -36,14 +36,15 @@ protected:
 };
 
 TEST_F(CookieFile, MatchesDomainAndSubdomainsInFileOrder) {
-    Write("# cookies of the service\n"
-          "kestrova.test\tsid=42\r\n"
-          "\n"
-          "other.test\tnope=1\n"
-          "app.kestrova.test\tlv=3\n"
-          "KESTROVA.TEST\tcase=ok\n"
-          "notkestrova.test\tnope=2\n"
-          "no tab here\n");
+    Write(
+        "# cookies of the service\n"
+        "kestrova.test\tsid=42\r\n"
+        "\n"
+        "other.test\tnope=1\n"
+        "app.kestrova.test\tlv=3\n"
+        "KESTROVA.TEST\tcase=ok\n"
+        "notkestrova.test\tnope=2\n"
+        "no tab here\n");
     std::string cookies;
     ASSERT_TRUE(SystemCookieSource().GetCookie("http://app.kestrova.test:8080/x?y", &cookies, 4096));
     EXPECT_EQ(cookies, "sid=42; lv=3; case=ok");
@@ -53,7 +54,9 @@ TEST_F(CookieFile, MatchesDomainAndSubdomainsInFileOrder) {
 }
 
 TEST_F(CookieFile, CapacityCountsTheTerminatingZeroAndBadLinesAreSkipped) {
-    Write("h.test\tabcd=1\nh.test\tx=\x01\x0d" "evil\n");
+    Write(
+        "h.test\tabcd=1\nh.test\tx=\x01\x0d"
+        "evil\n");
     std::string cookies = "untouched";
     EXPECT_FALSE(SystemCookieSource().GetCookie("http://h.test/", &cookies, 6));
     EXPECT_EQ(cookies, "untouched");

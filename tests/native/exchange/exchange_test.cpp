@@ -19,14 +19,16 @@ const std::string kOkHead5 = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
 
 class Exchange : public ::testing::Test {
 protected:
-    Exchange() : net_(SystemNetwork()), cookies_(false, ""), client_(net_, cookies_, ServiceConfigFrom("127.0.0.1", "")) {
+    Exchange()
+        : net_(SystemNetwork()), cookies_(false, ""), client_(net_, cookies_, ServiceConfigFrom("127.0.0.1", "")) {
         net_.names["svc.test"] = htonl(0x7F000001);
     }
 
     // Runs one exchange against the server and remembers how long it took.
     bool Run(ReplySlot slot, const ScriptedServer& server, const std::string& target = "/x") {
         auto start = Clock::now();
-        bool ok = client_.HttpExchange(slot, ServiceUrl::Parse("http://svc.test:" + std::to_string(server.port()) + target));
+        bool ok =
+            client_.HttpExchange(slot, ServiceUrl::Parse("http://svc.test:" + std::to_string(server.port()) + target));
         elapsedMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         return ok;
     }
@@ -58,7 +60,8 @@ TEST_F(Exchange, SplitRepliesAreJoinedAndTheRequestIsExact) {
 
 TEST_F(Exchange, ChunkedReplyInPiecesCompletesAtTheZeroChunk) {
     ScriptedServer server({Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r"), Pause(40),
-                           Send("\nWiki\r\n5\r\npe"), Pause(40), Send("dia\r\n"), Pause(40), Send("0\r\n\r\n"), Hold()});
+                           Send("\nWiki\r\n5\r\npe"), Pause(40), Send("dia\r\n"), Pause(40), Send("0\r\n\r\n"),
+                           Hold()});
     EXPECT_TRUE(Run(ReplySlot::TemplateFile, server)) << Got(ReplySlot::TemplateFile);
     EXPECT_EQ(Body(ReplySlot::TemplateFile), "Wikipedia");
     EXPECT_LT(elapsedMs_, 900);
@@ -131,8 +134,8 @@ TEST_F(Exchange, BodyOverTheLimitFails) {
     client_.SetLimits(ReplySlot::TemplateFile, limits);
     client_.SetLimits(ReplySlot::FreeSearch, limits);
 
-    ScriptedServer announced({Send("HTTP/1.1 200 OK\r\nContent-Length: 1001\r\n\r\n"), Pause(100),
-                              Send(std::string(1001, 'x')), Hold()});
+    ScriptedServer announced(
+        {Send("HTTP/1.1 200 OK\r\nContent-Length: 1001\r\n\r\n"), Pause(100), Send(std::string(1001, 'x')), Hold()});
     EXPECT_FALSE(Run(ReplySlot::TemplateFile, announced)) << Got(ReplySlot::TemplateFile);
     EXPECT_EQ(Body(ReplySlot::TemplateFile), "") << "an announced length over the limit ends it at once";
 
@@ -171,7 +174,8 @@ TEST_F(Exchange, HostsResolveOnceAndRefusedConnectionsFail) {
     int port = server.port();
     server.Stop();
     auto start = Clock::now();
-    EXPECT_FALSE(client_.HttpExchange(ReplySlot::FreeSearch, ServiceUrl::Parse("http://svc.test:" + std::to_string(port) + "/")));
+    EXPECT_FALSE(client_.HttpExchange(ReplySlot::FreeSearch,
+                                      ServiceUrl::Parse("http://svc.test:" + std::to_string(port) + "/")));
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(900));
     EXPECT_EQ(net_.resolves, 1);
 }

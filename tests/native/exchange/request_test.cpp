@@ -73,7 +73,8 @@ TEST(ServiceSettings, DefaultsAndHostPortOverrides) {
     EXPECT_EQ(ServiceConfigFrom("svc.example", "").cookieAddress, d.cookieAddress);
     EXPECT_EQ(ServiceConfigFrom("", "").serviceHost, d.serviceHost);
     // A port that is not a plain number in range keeps the host and port 80.
-    for (const char* bad : {"svc.example:http", "svc.example:0", "svc.example:65536", "svc.example:", "svc.example:-1"}) {
+    for (const char* bad :
+         {"svc.example:http", "svc.example:0", "svc.example:65536", "svc.example:", "svc.example:-1"}) {
         ServiceConfig c = ServiceConfigFrom(bad, "");
         EXPECT_EQ(c.serviceHost, "svc.example") << bad;
         EXPECT_EQ(c.port, 80) << bad;

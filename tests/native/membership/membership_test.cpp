@@ -74,11 +74,13 @@ private:
 };
 
 using Calls = std::vector<std::string>;
-const std::string kNoticeMissingId = "notice " + std::to_string(static_cast<int>(LoginNotice::MissingId)) + " pending 0";
+const std::string kNoticeMissingId =
+    "notice " + std::to_string(static_cast<int>(LoginNotice::MissingId)) + " pending 0";
 const std::string kNoticeMissingPassword =
     "notice " + std::to_string(static_cast<int>(LoginNotice::MissingPassword)) + " pending 0";
 const std::string kNoticeRefused = "notice " + std::to_string(static_cast<int>(LoginNotice::Refused)) + " pending 0";
-const std::string kNoticeLoggedOut = "notice " + std::to_string(static_cast<int>(LoginNotice::LoggedOut)) + " pending 0";
+const std::string kNoticeLoggedOut =
+    "notice " + std::to_string(static_cast<int>(LoginNotice::LoggedOut)) + " pending 0";
 const std::string kNoticeUnreachable =
     "notice " + std::to_string(static_cast<int>(LoginNotice::LogoutUnreachable)) + " pending 0";
 
@@ -145,15 +147,31 @@ TEST(MemberLogin, Completion) {
     const Calls refused = {"pending 0", "reload", kNoticeRefused, "focus id"};
     const Case cases[] = {
         {"login page loaded", 0, true, true, "<form>", CompletionOutcome::Ignored, {}},
-        {"accepted", 1, true, true, "ok", CompletionOutcome::LoggedIn,
+        {"accepted",
+         1,
+         true,
+         true,
+         "ok",
+         CompletionOutcome::LoggedIn,
          {"pending 0", "reload", "complete dialog pending 0", "end 1"}},
         {"refused", 1, true, true, "fail", CompletionOutcome::Refused, refused},
         {"upper case", 1, true, true, "OK", CompletionOutcome::Refused, refused},
         {"trailing blank", 1, true, true, "ok ", CompletionOutcome::Refused, refused},
         {"empty body", 1, true, true, "", CompletionOutcome::Refused, refused},
         {"no readable body", 1, false, false, "ok", CompletionOutcome::Refused, refused},
-        {"logout page loaded", 2, true, true, "", CompletionOutcome::LoggedOut, {"pending 0", kNoticeLoggedOut, "end 1"}},
-        {"logout page not loaded", 2, false, false, "", CompletionOutcome::LogoutUnreachable,
+        {"logout page loaded",
+         2,
+         true,
+         true,
+         "",
+         CompletionOutcome::LoggedOut,
+         {"pending 0", kNoticeLoggedOut, "end 1"}},
+        {"logout page not loaded",
+         2,
+         false,
+         false,
+         "",
+         CompletionOutcome::LogoutUnreachable,
          {"pending 0", "reload", kNoticeUnreachable}},
     };
     for (bool nested : {false, true}) {
@@ -201,7 +219,8 @@ TEST(MemberLogin, Logout) {
     EXPECT_STREQ(TextOf(LoginNotice::LoggedOut).text, "로그아웃 되었습니다");
     EXPECT_STREQ(TextOf(LoginNotice::LoggedOut).caption, "로그아웃");
     EXPECT_FALSE(TextOf(LoginNotice::LoggedOut).error);
-    EXPECT_STREQ(TextOf(LoginNotice::Refused).text, "아이디나 비밀번호가 일치하지 않습니다.\r\n다시 로그인 하시길 바랍니다");
+    EXPECT_STREQ(TextOf(LoginNotice::Refused).text,
+                 "아이디나 비밀번호가 일치하지 않습니다.\r\n다시 로그인 하시길 바랍니다");
     EXPECT_STREQ(TextOf(LoginNotice::MissingId).caption, "로그인 실패");
     EXPECT_TRUE(TextOf(LoginNotice::LogoutUnreachable).error);
 }

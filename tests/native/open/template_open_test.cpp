@@ -2,9 +2,9 @@
 
 #include <functional>
 
+#include "addin/base/shared/SharedState.h"
 #include "addin/features/open/TemplateName.h"
 #include "addin/features/open/TemplateOpen.h"
-#include "addin/base/shared/SharedState.h"
 #include "tests/native/update/UpdateDoubles.h"
 #include "tests/support/FakeHost.h"
 
@@ -15,11 +15,24 @@ const std::string kQuote = "\xB0\xDF\xC0\xFB\xBC\xAD";  // 견적서 in code pag
 
 TEST(TemplateName, NamesBecomePlainFilesAndPathsAreBounded) {
     const std::pair<std::string, std::string> cases[] = {
-        {"2013/" + kQuote + ".doc", "2013_" + kQuote + ".doc"}, {"a\\b/c:d*e?f<g>h|i\"j", "a_b_c_d_e_f_g_h_i_j"},
-        {"..\\..\\x.doc", ".._.._x.doc"}, {"", "template"}, {".", "_"}, {"..", "__"}, {"a.doc . ", "a.doc___"},
-        {std::string("x\x01y\x7F\t", 5), "x_y__"}, {"CON", "_CON"}, {"con.txt", "_con.txt"}, {"NUL .doc", "_NUL .doc"},
-        {"Aux.tar.gz", "_Aux.tar.gz"}, {"COM1.xls", "_COM1.xls"}, {"lpt9", "_lpt9"}, {"COM0.doc", "COM0.doc"},
-        {"COM10.doc", "COM10.doc"}, {"CONSOLE.doc", "CONSOLE.doc"}, {"KESTROVA_DOWNLOADS.TXT", "_KESTROVA_DOWNLOADS.TXT"},
+        {"2013/" + kQuote + ".doc", "2013_" + kQuote + ".doc"},
+        {"a\\b/c:d*e?f<g>h|i\"j", "a_b_c_d_e_f_g_h_i_j"},
+        {"..\\..\\x.doc", ".._.._x.doc"},
+        {"", "template"},
+        {".", "_"},
+        {"..", "__"},
+        {"a.doc . ", "a.doc___"},
+        {std::string("x\x01y\x7F\t", 5), "x_y__"},
+        {"CON", "_CON"},
+        {"con.txt", "_con.txt"},
+        {"NUL .doc", "_NUL .doc"},
+        {"Aux.tar.gz", "_Aux.tar.gz"},
+        {"COM1.xls", "_COM1.xls"},
+        {"lpt9", "_lpt9"},
+        {"COM0.doc", "COM0.doc"},
+        {"COM10.doc", "COM10.doc"},
+        {"CONSOLE.doc", "CONSOLE.doc"},
+        {"KESTROVA_DOWNLOADS.TXT", "_KESTROVA_DOWNLOADS.TXT"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(CleanTemplateName(in), out) << in;
     EXPECT_EQ(NumberedName(kQuote + ".xls", 2), kQuote + " (2).xls");
@@ -106,7 +119,7 @@ struct Rig {
     MemorySharedState shared;
     std::shared_ptr<FakeApplication> pane = MakeFakeApplication(FakeHostKind::Word);
     HostKind paneKind = HostKind::Word;
-    std::map<std::string, std::shared_ptr<FakeApplication>> started;  // created hosts, by ProgID
+    std::map<std::string, std::shared_ptr<FakeApplication>> started;                    // created hosts, by ProgID
     std::shared_ptr<FakeApplication> excel = MakeFakeApplication(FakeHostKind::Excel);  // when running
     OpenServices services{download, files, files, place, hosts, apartments, shared};
 
@@ -143,14 +156,30 @@ TEST(OpenTemplate, EachFileTypeOpensInItsApplication) {
         std::vector<std::string> hostCalls;
         std::string openedBy;  // ProgID of a created host, "pane" or "running"
     } cases[] = {
-        {"doc in a Word pane: Word is always created", 236, HostKind::Word, false,
-         {"class Word.Application", "create Word.Application"}, "Word.Application"},
-        {"doc in an Excel pane", 236, HostKind::Excel, true, {"class Word.Application", "create Word.Application"},
+        {"doc in a Word pane: Word is always created",
+         236,
+         HostKind::Word,
+         false,
+         {"class Word.Application", "create Word.Application"},
          "Word.Application"},
-        {"xls in a Word pane, Excel running", 226, HostKind::Word, true,
-         {"class Excel.Application", "running Excel.Application"}, "running"},
-        {"xls in a Word pane, Excel started", 226, HostKind::Word, false,
-         {"class Excel.Application", "running Excel.Application", "create Excel.Application"}, "Excel.Application"},
+        {"doc in an Excel pane",
+         236,
+         HostKind::Excel,
+         true,
+         {"class Word.Application", "create Word.Application"},
+         "Word.Application"},
+        {"xls in a Word pane, Excel running",
+         226,
+         HostKind::Word,
+         true,
+         {"class Excel.Application", "running Excel.Application"},
+         "running"},
+        {"xls in a Word pane, Excel started",
+         226,
+         HostKind::Word,
+         false,
+         {"class Excel.Application", "running Excel.Application", "create Excel.Application"},
+         "Excel.Application"},
         {"xls in an Excel pane", 226, HostKind::Excel, true, {"class Excel.Application"}, "pane"},
         {"ppt in a PowerPoint pane", 237, HostKind::PowerPoint, false, {"class PowerPoint.Application"}, "pane"},
     };
@@ -187,7 +216,8 @@ TEST(OpenTemplate, EndsWithoutOpenLeaveNoTraceAndReArmTheNameSearch) {
         bool fetched, fileStays;
     } cases[] = {
         {"image1 outside the table", [](Rig&) {}, "a.doc", 239, OpenOutcome::UnknownFileType, false, false},
-        {"documents folder unknown", [](Rig& r) { r.place.documents.clear(); }, "a.doc", 236, OpenOutcome::NoPath, false, false},
+        {"documents folder unknown", [](Rig& r) { r.place.documents.clear(); }, "a.doc", 236, OpenOutcome::NoPath,
+         false, false},
         {"path over 259 bytes", [](Rig&) {}, std::string(250, 'x'), 236, OpenOutcome::NoPath, false, false},
         {"name without a file-system form", [](Rig&) {}, "a\xFF.doc", 236, OpenOutcome::NoPath, false, false},
         {"download failed or cut short", [](Rig& r) { r.download.files.clear(); }, "a.doc", 236,
@@ -236,17 +266,35 @@ TEST(OpenTemplate, UserChangesAreKeptAndTheDownloadTakesAFreeName) {
         {"nothing: replaced and opened again", [](Rig&) {}, name, {{name, "v2"}, {two, "<none>"}}},
         {"edited and saved", [&](Rig& r) { r.files.files[wide] = "edit"; }, two, {{name, "edit"}, {two, "v2"}}},
         {"a file of the user's own",
-         [&](Rig& r) { r.files.files.erase(L"C:\\Docs\\kestrovas\\kestrova_downloads.txt"); }, two,
+         [&](Rig& r) { r.files.files.erase(L"C:\\Docs\\kestrovas\\kestrova_downloads.txt"); },
+         two,
          {{name, "v1"}, {two, "v2"}}},
-        {"edited, with an unchanged (2)", [&](Rig& r) { r.files.files[wide] = "edit"; r.Open(name, 226); }, two,
+        {"edited, with an unchanged (2)",
+         [&](Rig& r) {
+             r.files.files[wide] = "edit";
+             r.Open(name, 226);
+         },
+         two,
          {{name, "edit"}, {two, "v2"}, {three, "<none>"}}},
         {"edited, and (2) edited too",
-         [&](Rig& r) { r.files.files[wide] = "edit"; r.Open(name, 226); r.files.files[wideTwo] = "edit 2"; }, three,
+         [&](Rig& r) {
+             r.files.files[wide] = "edit";
+             r.Open(name, 226);
+             r.files.files[wideTwo] = "edit 2";
+         },
+         three,
          {{name, "edit"}, {two, "edit 2"}, {three, "v2"}}},
-        {"held open by the host: the copy on disk opens", [&](Rig& r) { r.files.failReplace.insert(wide); }, name,
+        {"held open by the host: the copy on disk opens",
+         [&](Rig& r) { r.files.failReplace.insert(wide); },
+         name,
          {{name, "v1"}}},
         {"edited, and nothing can be written",
-         [&](Rig& r) { r.files.files[wide] = "edit"; r.files.failTemporary = true; }, "", {{name, "edit"}, {two, "<none>"}}},
+         [&](Rig& r) {
+             r.files.files[wide] = "edit";
+             r.files.failTemporary = true;
+         },
+         "",
+         {{name, "edit"}, {two, "<none>"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -260,8 +308,8 @@ TEST(OpenTemplate, UserChangesAreKeptAndTheDownloadTakesAFreeName) {
         rig.pane->opened.clear();
         const OpenResult result = rig.Open(name, 226);
         EXPECT_EQ(result.outcome, c.opened.empty() ? OpenOutcome::NothingWritten : OpenOutcome::Opened);
-        EXPECT_EQ(rig.pane->opened, c.opened.empty() ? std::vector<std::string>{}
-                                                     : std::vector<std::string>{kFolder + c.opened});
+        EXPECT_EQ(rig.pane->opened,
+                  c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{kFolder + c.opened});
         for (const auto& [file, content] : c.after) EXPECT_EQ(rig.File(file), content) << file;
         EXPECT_TRUE(rig.files.Temporaries().empty());
     }

@@ -62,7 +62,9 @@ inline Snapshot FeedSplit(const std::string& input, const std::vector<size_t>& c
     return Take(p);
 }
 
-inline Snapshot FeedWhole(const std::string& input) { return FeedSplit(input, {}); }
+inline Snapshot FeedWhole(const std::string& input) {
+    return FeedSplit(input, {});
+}
 
 inline Snapshot FeedByteByByte(const std::string& input) {
     std::vector<size_t> cuts;
@@ -73,10 +75,16 @@ inline Snapshot FeedByteByByte(const std::string& input) {
 inline std::string Printable(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c < 0x20 || c >= 0x7f) { char b[8]; snprintf(b, sizeof b, "\\x%02x", c); out += b; }
-        else out += static_cast<char>(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c < 0x20 || c >= 0x7f) {
+            char b[8];
+            snprintf(b, sizeof b, "\\x%02x", c);
+            out += b;
+        } else
+            out += static_cast<char>(c);
     }
     return out;
 }
@@ -84,9 +92,9 @@ inline std::string Printable(const std::string& s) {
 inline std::string Describe(const Snapshot& s) {
     std::ostringstream o;
     o << "phase=" << s.phase << " chunkPhase=" << s.chunkPhase << " status=" << s.status
-      << " contentLength=" << s.contentLength << " chunkRemaining=" << s.chunkRemaining
-      << " kind=" << s.firstLineKind << " chunked=" << s.chunked << " malformed=" << s.malformed
-      << " host=\"" << Printable(s.host) << "\" location=\"" << Printable(s.location) << "\" cookies=[";
+      << " contentLength=" << s.contentLength << " chunkRemaining=" << s.chunkRemaining << " kind=" << s.firstLineKind
+      << " chunked=" << s.chunked << " malformed=" << s.malformed << " host=\"" << Printable(s.host) << "\" location=\""
+      << Printable(s.location) << "\" cookies=[";
     for (const auto& c : s.cookies) o << "\"" << Printable(c) << "\" ";
     o << "] body(" << s.body.size() << ")=\"" << Printable(s.body.substr(0, 200)) << "\"";
     return o.str();
@@ -98,9 +106,8 @@ inline std::string Describe(const Snapshot& s) {
 inline bool Agree(const Snapshot& whole, const Snapshot& split) {
     if (whole.phase != split.phase || whole.chunkPhase != split.chunkPhase || whole.status != split.status ||
         whole.contentLength != split.contentLength || whole.chunkRemaining != split.chunkRemaining ||
-        whole.firstLineKind != split.firstLineKind || whole.host != split.host ||
-        whole.location != split.location || whole.cookies != split.cookies || whole.chunked != split.chunked ||
-        whole.malformed != split.malformed) {
+        whole.firstLineKind != split.firstLineKind || whole.host != split.host || whole.location != split.location ||
+        whole.cookies != split.cookies || whole.chunked != split.chunked || whole.malformed != split.malformed) {
         return false;
     }
     if (whole.body == split.body) return true;

@@ -55,15 +55,15 @@ TEST(HttpParserFirstLine, ResponseRequestAndOtherKinds) {
         uint32_t status;
     } cases[] = {
         {"HTTP/1.1 200 OK", Response, 200},
-        {"HTTP/1.1 200", Response, 0},            // nothing after the digits: not read
+        {"HTTP/1.1 200", Response, 0},  // nothing after the digits: not read
         {"http/1.0\t404\tNot Found", Response, 404},
         {"HTTP/1.1   301 Moved", Response, 301},
-        {"HTTP/1.1 2000 X", Response, 0},         // four digits
+        {"HTTP/1.1 2000 X", Response, 0},  // four digits
         {"HTTP/1.1 20x X", Response, 0},
         {"HTTP/1.1", Response, 0},
         {"GET /k_app/a.asp HTTP/1.1", RequestGet, 0},
         {"post / HTTP/1.1", RequestPost, 0},
-        {"XGETHTTP/1.1 200 OK", RequestGet, 0},   // GET is looked for before HTTP
+        {"XGETHTTP/1.1 200 OK", RequestGet, 0},  // GET is looked for before HTTP
         {"ICY 200 OK", FirstLineOther, 0},
         {"", FirstLineOther, 0},
     };
@@ -84,14 +84,14 @@ TEST(HttpParserHeaders, ContentLengthSpellingsAndLookalikes) {
     } cases[] = {
         {"content-length:  42", 42},
         {"Content-Length:42", 42},
-        {"CONTENT-LENGTH: \t42", 42},   // the tab is left to the number reading, which skips it
+        {"CONTENT-LENGTH: \t42", 42},  // the tab is left to the number reading, which skips it
         {"Content-Length: 7abc", 7},
         {"Content-Length: abc", 0},
         {"Content-Length: -5", -5},
         {"Content-Length: 99999999999", 2147483647},
         {"Content-Length: -99999999999", -2147483647 - 1},
-        {"Content-Type: 42", 0},        // shares the first letter only
-        {"Content-Length", 0},          // not longer than the name
+        {"Content-Type: 42", 0},  // shares the first letter only
+        {"Content-Length", 0},    // not longer than the name
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -105,8 +105,8 @@ TEST(HttpParserHeaders, ContentLengthSpellingsAndLookalikes) {
 TEST(HttpParserHeaders, ValuesHostLocationCookiesAndEncoding) {
     const std::string reply =
         "HTTP/1.1 302 Found\r\n"
-        "Hostname: svc.example\r\n"      // taken as Host: the value starts right after "host"
-        "LOCATION: :: /next?a=1  \r\n"   // colons and spaces skipped, trailing spaces kept
+        "Hostname: svc.example\r\n"     // taken as Host: the value starts right after "host"
+        "LOCATION: :: /next?a=1  \r\n"  // colons and spaces skipped, trailing spaces kept
         "Set-Cookie: a=1; path=/\r\n"
         "X-Other: ignored\r\n"
         "set-cookie:b=2\r\n"

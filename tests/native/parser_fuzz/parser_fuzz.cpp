@@ -1,11 +1,11 @@
 // Fuzzer for HttpParser: the first bytes choose where the reply is cut into blocks; the rest is
 // the reply. Whole, split and byte-by-byte feeding must agree, and no field may run away.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 #include "tests/native/parser/ParserRuns.h"
 

@@ -31,8 +31,13 @@ TEST(Decimal, ReadsTheLeadingNumber) {
         {"-2147483649", INT32_MIN, 0},
         {"99999999999999999999999999999999999999", INT32_MAX, INT32_MAX},
         {"-99999999999999999999999999999999999999", INT32_MIN, 0},
-        {std::string("12\0" "34", 5), 12, 12},
-        {"\xEC\x84\x9C" "1", 0, 0},
+        {std::string("12\0"
+                     "34",
+                     5),
+         12, 12},
+        {"\xEC\x84\x9C"
+         "1",
+         0, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ReadDecimal(c.text), c.atoiStyle) << '"' << c.text << '"';

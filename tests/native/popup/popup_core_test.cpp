@@ -35,7 +35,10 @@ TEST(PreviewPlan, ControlsMessagesAndPicturesByLevelAndClass) {
         const char* message;
         int bitmap230, bitmap235;
     };
-    auto with = [](std::set<int> a, std::set<int> b) { a.insert(b.begin(), b.end()); return a; };
+    auto with = [](std::set<int> a, std::set<int> b) {
+        a.insert(b.begin(), b.end());
+        return a;
+    };
     const Case cases[] = {
         // Logged out: the form, never the log-out button or the offers.
         {-1, -1, with(form, {234}), "", 266, 268},
@@ -89,7 +92,8 @@ TEST(PreviewPlan, TemplatePageOpensOnlyWebAddresses) {
         std::string expected;
     };
     const Case cases[] = {
-        {"http://svc.example/k_app/template_view.asp?idx=3", "http://svc.example/k_app/template_view.asp?idx=3" + suffix},
+        {"http://svc.example/k_app/template_view.asp?idx=3",
+         "http://svc.example/k_app/template_view.asp?idx=3" + suffix},
         {"HTTPS://other.example/t?x=1", "HTTPS://other.example/t?x=1" + suffix},
         {"", "http://svc.example:8080/" + suffix},
         {"/k_app/template_view.asp?idx=4", "http://svc.example:8080/k_app/template_view.asp?idx=4" + suffix},
@@ -122,8 +126,10 @@ TEST(PreviewPlan, PageButtons) {
     identity.distributionCode = "kv1";
     EXPECT_EQ(PopupPageAddress(230, config, identity), "http://svc.example/weekupdate/pindex.asp");
     EXPECT_EQ(PopupPageAddress(235, config, identity), "http://svc.example/member/register_change_mypage_pay.asp");
-    EXPECT_EQ(PopupPageAddress(231, config, identity), "http://svc.example/k_app/PageProcessing.asp?uflag=1&code=kv1&PID={ID}");
-    EXPECT_EQ(PopupPageAddress(232, config, identity), "http://svc.example/k_app/PageProcessing.asp?uflag=2&code=kv1&PID={ID}");
+    EXPECT_EQ(PopupPageAddress(231, config, identity),
+              "http://svc.example/k_app/PageProcessing.asp?uflag=1&code=kv1&PID={ID}");
+    EXPECT_EQ(PopupPageAddress(232, config, identity),
+              "http://svc.example/k_app/PageProcessing.asp?uflag=2&code=kv1&PID={ID}");
     EXPECT_EQ(PopupPageAddress(233, config, identity), PopupPageAddress(232, config, identity));
     EXPECT_EQ(PopupPageAddress(215, config, identity), "");
 }

@@ -103,8 +103,9 @@ private:
         arrived_.notify_all();
         ScriptedReply reply = handler_(TargetOf(head));
         if (reply.kind == ScriptedReply::CloseAtOnce) return;
-        std::string text = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                           std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+        std::string text =
+            "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(reply.body.size()) +
+            "\r\n\r\n" + reply.body;
         ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
     }
 

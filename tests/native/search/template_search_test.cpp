@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FakeHost.h"
 #include "addin/features/search/TemplateSearch.h"
 #include "addin/features/service/UsageLog.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"
 #include "tests/native/search/LoopbackServer.h"
+#include "tests/support/FakeHost.h"
 
 namespace kv {
 namespace {
@@ -47,8 +47,8 @@ std::string Entries(int count, const std::string& prefix, const std::string& ext
     std::string xml = "<?xml version=\"1.0\" encoding=\"euc-kr\"?>\n<LIST>\n";
     for (int i = 0; i < count; ++i) {
         std::string n = std::to_string(first + i);
-        xml += "<ITEM index=\"" + n + "\" enable=\"0\" flag=\"2\"><FILE>" + prefix + n + ext + "</FILE><FTITLE>T" +
-               n + "</FTITLE><URL>/files/" + prefix + n + ext + "</URL><IMAGE>i" + n + ".jpg</IMAGE><LINK>l" + n +
+        xml += "<ITEM index=\"" + n + "\" enable=\"0\" flag=\"2\"><FILE>" + prefix + n + ext + "</FILE><FTITLE>T" + n +
+               "</FTITLE><URL>/files/" + prefix + n + ext + "</URL><IMAGE>i" + n + ".jpg</IMAGE><LINK>l" + n +
                "</LINK></ITEM>\n";
     }
     return xml + "</LIST>\n";
@@ -125,15 +125,15 @@ TEST_F(TemplateSearchTest, EmptyKeywordAsksForTheBestListTwiceAndSendsNoLog) {
     list_.summary.moreResults = 1;
     search_.Search(TemplateSearch::ByKeyword);
 
-    EXPECT_EQ(server_.targets(), (std::vector<std::string>{"/k_app/search_weekform.asp",
-                                                           "/k_app/search_bestform.asp?ext=doc",
-                                                           "/k_app/search_bestform.asp?ext=doc"}))
+    EXPECT_EQ(server_.targets(),
+              (std::vector<std::string>{"/k_app/search_weekform.asp", "/k_app/search_bestform.asp?ext=doc",
+                                        "/k_app/search_bestform.asp?ext=doc"}))
         << Dump();
     const ItemTable& t = list_.shown;
     EXPECT_EQ(list_.showCount, 1);
     EXPECT_EQ(t[6].fileName, "b1.doc");
     EXPECT_EQ(t[8].fileName, "b3.doc");
-    EXPECT_EQ(t[9].fileName, "b4.doc");   // the member section starts with the fourth entry
+    EXPECT_EQ(t[9].fileName, "b4.doc");  // the member section starts with the fourth entry
     EXPECT_EQ(t[28].fileName, "b23.doc");
     for (int slot = 9; slot < 29; ++slot) EXPECT_EQ(t[slot].enabled, 1) << slot;
     EXPECT_EQ(t[9].flag, 2);
@@ -154,12 +154,11 @@ TEST_F(TemplateSearchTest, TypedKeywordSendsOneLogBeforeTheThreeRequests) {
     search_.Search(TemplateSearch::ByKeyword);
 
     const std::string kw = kResume + "+a";
-    EXPECT_EQ(server_.targets(),
-              (std::vector<std::string>{
-                  "/k_app/search_certform.asp?uflag=10&keyword=" + kw +
-                      "&logtype=keyword&program=doc&version=0.9.96.6&code=kv5830146927713&PID={PID}",
-                  "/k_app/search_weekform.asp", "/k_app/search_freeform.asp?ext=doc&keyword=" + kw,
-                  "/k_app/search_certform.asp?ext=doc&keyword=" + kw}))
+    EXPECT_EQ(server_.targets(), (std::vector<std::string>{
+                                     "/k_app/search_certform.asp?uflag=10&keyword=" + kw +
+                                         "&logtype=keyword&program=doc&version=0.9.96.6&code=kv5830146927713&PID={PID}",
+                                     "/k_app/search_weekform.asp", "/k_app/search_freeform.asp?ext=doc&keyword=" + kw,
+                                     "/k_app/search_certform.asp?ext=doc&keyword=" + kw}))
         << Dump();
     EXPECT_NE(server_.heads()[0].find("User-Agent: test\r\n"), std::string::npos);
     const ItemTable& t = list_.shown;
@@ -258,16 +257,15 @@ TEST_F(TemplateSearchTest, EmptyOrNonXmlReplyEndsTheSearch) {
         bool weeklyShown;
     };
     const Case cases[] = {
-        {"/k_app/search_weekform.asp", "", 2, false},
-        {"/k_app/search_weekform.asp", "this is not xml <", 2, false},
-        {"/k_app/search_freeform.asp", "", 3, true},
-        {"/k_app/search_certform.asp", "", 4, true},
+        {"/k_app/search_weekform.asp", "", 2, false}, {"/k_app/search_weekform.asp", "this is not xml <", 2, false},
+        {"/k_app/search_freeform.asp", "", 3, true},  {"/k_app/search_certform.asp", "", 4, true},
         {"/k_app/search_certform.asp", "<", 4, true},
     };
     int shows = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.list) + " body \"" + c.body + "\"");
-        for (const char* list : {"/k_app/search_weekform.asp", "/k_app/search_freeform.asp", "/k_app/search_certform.asp"})
+        for (const char* list :
+             {"/k_app/search_weekform.asp", "/k_app/search_freeform.asp", "/k_app/search_certform.asp"})
             Reply(list, Entries(2, list == std::string("/k_app/search_weekform.asp") ? "w" : "m"));
         Reply(c.list, c.body);
         list_.summary.lastRequestSucceeded = 0;

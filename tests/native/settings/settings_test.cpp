@@ -92,8 +92,7 @@ TEST_F(RegistrationTest, ResultIsTheComStepsAlone) {
     EXPECT_EQ(Register(0), 0);
     EXPECT_EQ(StoredPid(store), "{00000001-1111-2222-3333-444455556666}");
     ASSERT_EQ(sender.sent.size(), 2u);
-    EXPECT_EQ(sender.sent[1].target,
-              "/k_app/DataLog.asp?logtype=install&PID=&code=kv5830146927713&version=0.9.96.6");
+    EXPECT_EQ(sender.sent[1].target, "/k_app/DataLog.asp?logtype=install&PID=&code=kv5830146927713&version=0.9.96.6");
 }
 
 TEST_F(RegistrationTest, RegisteringTwiceMakesTwoIdentifiersAndTwoReports) {
@@ -114,9 +113,9 @@ TEST_F(RegistrationTest, DistributionCodeRules) {
     } cases[] = {
         {nullptr, "kv5830146927713"},
         {"", "kv5830146927713"},
-        {"abcdefghijklmno", "abcdefghijklmno"},    // 15 characters fit the 16-byte buffer
-        {"abcdefghijklmnop", "kv5830146927713"},   // 16 do not: treated as absent
-        {"ab cd", "kv5830146927713"},              // would split the request line
+        {"abcdefghijklmno", "abcdefghijklmno"},   // 15 characters fit the 16-byte buffer
+        {"abcdefghijklmnop", "kv5830146927713"},  // 16 do not: treated as absent
+        {"ab cd", "kv5830146927713"},             // would split the request line
         {"ab\r\nX-Evil: 1", "kv5830146927713"},
         {"\xB1\xB9\xBE\xEE", "\xB1\xB9\xBE\xEE"},  // code-page-949 bytes pass unchanged
     };
@@ -136,8 +135,7 @@ TEST_F(RegistrationTest, InstallReportCarriesTheStoredCode) {
     store.WriteString(SettingsRoot::Machine, kSettingsKey, "code", "kvTEST123456789");
     Register();
     ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_NE(sender.sent[0].target.find("&code=kvTEST123456789&version="), std::string::npos)
-        << sender.sent[0].target;
+    EXPECT_NE(sender.sent[0].target.find("&code=kvTEST123456789&version="), std::string::npos) << sender.sent[0].target;
 }
 
 // The package's step before the report: a valid code replaces the stored one, an empty one
@@ -238,8 +236,9 @@ TEST(LoadSettingsTest, HostMajorVersion) {
     struct Case {
         const char* text;
         int32_t major;
-    } cases[] = {{"16.0", 16}, {"14.0", 14}, {"11", 11}, {"abc", 0}, {"", 0},
-                 {".5", 0},    {" 16", 0},   {"007.1", 7}, {"99999999999999999999", INT32_MAX}};
+    } cases[] = {{"16.0", 16}, {"14.0", 14}, {"11", 11},
+                 {"abc", 0},   {"", 0},      {".5", 0},
+                 {" 16", 0},   {"007.1", 7}, {"99999999999999999999", INT32_MAX}};
     for (const Case& c : cases) {
         EXPECT_EQ(HostMajorVersionFrom(c.text), c.major) << c.text;
     }

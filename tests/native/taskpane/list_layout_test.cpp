@@ -57,11 +57,21 @@ TEST(ListLayout, OneColumnAt300) {
     const ListLayout l = LayoutList(300, 700, kScrollBar, Searched(3, 5));
     EXPECT_FALSE(l.scrollBar);
     Check(l,
-          {{232, true, {0, 1, 300, 20}},   {259, true, {0, 21, 300, 30}},   {261, true, {0, 81, 300, 30}},
-           {266, true, {0, 111, 300, 1}},  {262, true, {0, 112, 300, 30}},  {264, true, {0, 172, 300, 30}},
-           {236, true, {0, 202, 300, 20}}, {233, true, {0, 222, 300, 30}},  {235, true, {0, 282, 300, 30}},
-           {267, true, {0, 312, 300, 1}},  {237, true, {0, 313, 300, 30}},  {238, true, {0, 343, 300, 30}},
-           {241, true, {0, 433, 300, 30}}, {242, false, {}},                {257, true, {0, 463, 300, 30}},
+          {{232, true, {0, 1, 300, 20}},
+           {259, true, {0, 21, 300, 30}},
+           {261, true, {0, 81, 300, 30}},
+           {266, true, {0, 111, 300, 1}},
+           {262, true, {0, 112, 300, 30}},
+           {264, true, {0, 172, 300, 30}},
+           {236, true, {0, 202, 300, 20}},
+           {233, true, {0, 222, 300, 30}},
+           {235, true, {0, 282, 300, 30}},
+           {267, true, {0, 312, 300, 1}},
+           {237, true, {0, 313, 300, 30}},
+           {238, true, {0, 343, 300, 30}},
+           {241, true, {0, 433, 300, 30}},
+           {242, false, {}},
+           {257, true, {0, 463, 300, 30}},
            {258, false, {}}},
           "300");
     EXPECT_EQ(l.contentHeight, 523);
@@ -83,14 +93,28 @@ TEST(ListLayout, ColumnsAt800AndTheScrollBar) {
     };
     const Case cases[] = {
         // No scroll bar: three columns of 266 at x 0, 270, 536.
-        {"800 tall", 700, false, 800,
-         {{237, true, {0, 313, 266, 30}},   {238, true, {270, 313, 266, 30}}, {239, true, {536, 313, 266, 30}},
-          {240, true, {0, 343, 266, 30}},   {243, true, {0, 373, 266, 30}},   {257, true, {0, 403, 800, 30}},
+        {"800 tall",
+         700,
+         false,
+         800,
+         {{237, true, {0, 313, 266, 30}},
+          {238, true, {270, 313, 266, 30}},
+          {239, true, {536, 313, 266, 30}},
+          {240, true, {0, 343, 266, 30}},
+          {243, true, {0, 373, 266, 30}},
+          {257, true, {0, 403, 800, 30}},
           {236, true, {0, 202, 800, 20}}}},
         // The estimate (220 + (10 / 3 + 1) x 30 = 340) exceeds 300: 783 wide, two columns.
-        {"800 short", 300, true, 783,
-         {{237, true, {0, 313, 391, 30}},   {238, true, {395, 313, 391, 30}}, {239, true, {0, 343, 391, 30}},
-          {243, true, {0, 403, 391, 30}},   {257, true, {0, 433, 783, 30}},   {232, true, {0, 1, 783, 20}}}},
+        {"800 short",
+         300,
+         true,
+         783,
+         {{237, true, {0, 313, 391, 30}},
+          {238, true, {395, 313, 391, 30}},
+          {239, true, {0, 343, 391, 30}},
+          {243, true, {0, 403, 391, 30}},
+          {257, true, {0, 433, 783, 30}},
+          {232, true, {0, 1, 783, 20}}}},
         // Exactly the estimate: no scroll bar.
         {"800 at the estimate", 340, false, 800, {{239, true, {536, 313, 266, 30}}}},
     };
@@ -111,16 +135,39 @@ TEST(ListLayout, CollapsedSections) {
         int picksIcon, resultsIcon;
     };
     const Case cases[] = {
-        {"picks closed", 0, 1, 21 + 20 + 60 + 31 + 30 + 60 + 30,
-         {{259, false, {}}, {264, false, {}}, {266, false, {}}, {258, false, {}}, {236, true, {0, 21, 300, 20}},
-          {233, true, {0, 41, 300, 30}}, {267, true, {0, 131, 300, 1}}, {237, true, {0, 132, 300, 30}}},
-         kIconSectionClosed, kIconSectionOpen},
-        {"results closed", 1, 0, 232,
-         {{259, true, {0, 21, 300, 30}}, {236, true, {0, 202, 300, 20}}, {233, false, {}}, {267, false, {}},
-          {237, false, {}}, {257, false, {}}},
-         kIconSectionOpen, kIconSectionClosed},
-        {"both closed", 0, 0, 51, {{236, true, {0, 21, 300, 20}}, {237, false, {}}, {262, false, {}}},
-         kIconSectionClosed, kIconSectionClosed},
+        {"picks closed",
+         0,
+         1,
+         21 + 20 + 60 + 31 + 30 + 60 + 30,
+         {{259, false, {}},
+          {264, false, {}},
+          {266, false, {}},
+          {258, false, {}},
+          {236, true, {0, 21, 300, 20}},
+          {233, true, {0, 41, 300, 30}},
+          {267, true, {0, 131, 300, 1}},
+          {237, true, {0, 132, 300, 30}}},
+         kIconSectionClosed,
+         kIconSectionOpen},
+        {"results closed",
+         1,
+         0,
+         232,
+         {{259, true, {0, 21, 300, 30}},
+          {236, true, {0, 202, 300, 20}},
+          {233, false, {}},
+          {267, false, {}},
+          {237, false, {}},
+          {257, false, {}}},
+         kIconSectionOpen,
+         kIconSectionClosed},
+        {"both closed",
+         0,
+         0,
+         51,
+         {{236, true, {0, 21, 300, 20}}, {237, false, {}}, {262, false, {}}},
+         kIconSectionClosed,
+         kIconSectionClosed},
     };
     for (const Case& c : cases) {
         ListState s = Searched(3, 2);
@@ -193,8 +240,8 @@ TEST(ListLayout, SelectedDimmedAndHiddenEntries) {
     ListState s = Searched(3, 3);
     s.summary.selected = kMemberFirst + 1 + 1;  // the second member result
     s.items[kMemberFirst].enabled = -1;
-    s.items[kWeeklyFirst].enabled = 0;          // picks are never dimmed
-    s.items[kFreeFirst + 1].visible = 0;        // counted but empty: placed, not shown
+    s.items[kWeeklyFirst].enabled = 0;    // picks are never dimmed
+    s.items[kFreeFirst + 1].visible = 0;  // counted but empty: placed, not shown
     const ListLayout l = LayoutList(300, 700, kScrollBar, s);
     EXPECT_EQ(l.child(238).shade, kShadeSelected);
     EXPECT_EQ(l.child(237).shade, kShadeEntry);

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FakeHost.h"
 #include "addin/features/service/UsageLog.h"
 #include "addin/widgets/pane/PaneController.h"
 #include "platform/CookieSource.h"
 #include "platform/Network.h"
 #include "platform/Shell.h"
 #include "tests/native/search/LoopbackServer.h"
+#include "tests/support/FakeHost.h"
 
 namespace kv {
 namespace {
@@ -90,7 +90,9 @@ protected:
         std::lock_guard<std::mutex> lock(mutex_);
         replies_[prefix] = kvtest::ScriptedReply{kvtest::ScriptedReply::Normal, body};
     }
-    PaneServices Services() { return PaneServices{client_, hosts_, sender_, shell_, identity_, shared_, actions_, box_}; }
+    PaneServices Services() {
+        return PaneServices{client_, hosts_, sender_, shell_, identity_, shared_, actions_, box_};
+    }
     std::string Targets() {
         std::string out;
         for (const std::string& t : server_.targets()) out += t + "\n";
@@ -187,8 +189,13 @@ TEST_F(PaneControllerTest, LoginLevel) {
         std::string body;
         int32_t level;
     };
-    const Case cases[] = {{"3", 3},        {"", -1},       {"abc", 0},        {"  -2x", -2},
-                          {"+7\r\n", 7},   {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    const Case cases[] = {{"3", 3},
+                          {"", -1},
+                          {"abc", 0},
+                          {"  -2x", -2},
+                          {"+7\r\n", 7},
+                          {"99999999999", 2147483647},
+                          {"-99999999999", -2147483647 - 1}};
     for (const Case& c : cases) EXPECT_EQ(LoginLevelFromBody(c.body), c.level) << c.body;
 
     PaneController pane(Services());

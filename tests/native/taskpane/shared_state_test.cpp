@@ -26,8 +26,7 @@ TEST(TextCut, EndsOnWholeCharacters) {
         {"fits", "abc", 249, "abc"},
         {"ascii at the limit", ascii249 + "b", 249, ascii249},
         {"two-byte character across the limit", std::string(248, 'a') + kGa, 249, std::string(248, 'a')},
-        {"two-byte character ending at the limit", std::string(247, 'a') + kGa + "x", 249,
-         std::string(247, 'a') + kGa},
+        {"two-byte character ending at the limit", std::string(247, 'a') + kGa + "x", 249, std::string(247, 'a') + kGa},
         // Only a scan from the start tells lead from trail: B0 A1 B0 A1 ... cut at 3 keeps one.
         {"trail bytes in the lead range", kGa + kGa + kGa, 3, kGa},
         {"only Hangul, odd limit", std::string(130 * 2, '\xB0'), 249, std::string(248, '\xB0')},

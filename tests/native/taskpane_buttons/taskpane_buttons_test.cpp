@@ -20,7 +20,9 @@ static void PrintTo(const IntRect& r, std::ostream* o) {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 
 TEST(ShadePalette, EntriesOfEveryPalette) {
     struct Case {
@@ -28,13 +30,10 @@ TEST(ShadePalette, EntriesOfEveryPalette) {
         int index;
         Rgb expected;
     } cases[] = {
-        {0, 0, {255, 251, 215}},   {0, 1, {255, 250, 214}},   {0, 127, {255, 218, 104}},
-        {0, 128, {255, 217, 103}}, {0, 255, {255, 215, 84}},
-        {9, 0, {255, 255, 255}},   {9, 128, {255, 255, 255}}, {9, 255, {255, 255, 255}},
-        {10, 0, {214, 232, 255}},  {10, 127, {214, 232, 255}}, {10, 128, {213, 231, 254}},
-        {10, 255, {171, 194, 222}},
-        {11, 0, {252, 233, 159}},  {11, 127, {252, 196, 140}}, {11, 128, {252, 195, 139}},
-        {11, 255, {248, 144, 44}},
+        {0, 0, {255, 251, 215}},  {0, 1, {255, 250, 214}},    {0, 127, {255, 218, 104}},  {0, 128, {255, 217, 103}},
+        {0, 255, {255, 215, 84}}, {9, 0, {255, 255, 255}},    {9, 128, {255, 255, 255}},  {9, 255, {255, 255, 255}},
+        {10, 0, {214, 232, 255}}, {10, 127, {214, 232, 255}}, {10, 128, {213, 231, 254}}, {10, 255, {171, 194, 222}},
+        {11, 0, {252, 233, 159}}, {11, 127, {252, 196, 140}}, {11, 128, {252, 195, 139}}, {11, 255, {248, 144, 44}},
     };
     for (const Case& c : cases) {
         Palette p{};
@@ -60,13 +59,23 @@ TEST(ShadePalette, HoverPixels) {
         int i, j, width, height, expected;
     } cases[] = {
         // Height 1 and 2: all frame.
-        {0, 0, 5, 1, 255}, {0, 2, 5, 1, 255}, {0, 4, 5, 1, 255}, {1, 2, 5, 2, 255},
+        {0, 0, 5, 1, 255},
+        {0, 2, 5, 1, 255},
+        {0, 4, 5, 1, 255},
+        {1, 2, 5, 2, 255},
         // The frame of a 10 x 30 picture.
-        {0, 4, 10, 30, 255}, {29, 4, 10, 30, 255}, {12, 0, 10, 30, 255}, {12, 9, 10, 30, 255},
+        {0, 4, 10, 30, 255},
+        {29, 4, 10, 30, 255},
+        {12, 0, 10, 30, 255},
+        {12, 9, 10, 30, 255},
         // Inside, n = 30: lower half (i + 5) * 255 / 30, upper half (30 - i) * 255 / 60.
-        {1, 1, 10, 30, 51}, {15, 4, 10, 30, 170}, {16, 4, 10, 30, 59}, {28, 8, 10, 30, 8},
+        {1, 1, 10, 30, 51},
+        {15, 4, 10, 30, 170},
+        {16, 4, 10, 30, 59},
+        {28, 8, 10, 30, 8},
         // n = 20 (a header): the step at the middle row.
-        {10, 5, 300, 20, 165}, {11, 5, 300, 20, 57},
+        {10, 5, 300, 20, 165},
+        {11, 5, 300, 20, 57},
         // n = 3: the one inside row.
         {1, 1, 3, 3, 85},
     };
@@ -79,9 +88,9 @@ TEST(ShadePalette, NormalPixels) {
     struct Case {
         int kind, i, j, width, height, expected;
     } cases[] = {
-        {10, 0, 0, 10, 30, 255}, {10, 0, 5, 10, 30, 255}, {10, 1, 0, 10, 30, 0}, {10, 29, 5, 10, 30, 0},
-        {11, 0, 5, 10, 30, 255}, {11, 15, 4, 10, 30, 170}, {11, 16, 4, 10, 30, 59},
-        {9, 0, 0, 10, 30, 0},    {9, 15, 4, 10, 30, 0},
+        {10, 0, 0, 10, 30, 255}, {10, 0, 5, 10, 30, 255}, {10, 1, 0, 10, 30, 0},
+        {10, 29, 5, 10, 30, 0},  {11, 0, 5, 10, 30, 255}, {11, 15, 4, 10, 30, 170},
+        {11, 16, 4, 10, 30, 59}, {9, 0, 0, 10, 30, 0},    {9, 15, 4, 10, 30, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalPixel(c.kind, c.i, c.j, c.width, c.height), c.expected)
@@ -149,8 +158,8 @@ TEST(Dib, BitsRoundUpAndStrideIsWholeWords) {
         int width, bits, expectBits, expectPalette;
         size_t expectStride;
     } cases[] = {
-        {1, 1, 1, 2, 4},     {33, 1, 1, 2, 8},   {5, 2, 4, 16, 4},   {9, 4, 4, 16, 8},  {3, 5, 8, 256, 4},
-        {5, 8, 8, 256, 8},   {3, 9, 24, 0, 12},  {4, 24, 24, 0, 12}, {1, 24, 24, 0, 4},
+        {1, 1, 1, 2, 4},   {33, 1, 1, 2, 8},  {5, 2, 4, 16, 4},   {9, 4, 4, 16, 8},  {3, 5, 8, 256, 4},
+        {5, 8, 8, 256, 8}, {3, 9, 24, 0, 12}, {4, 24, 24, 0, 12}, {1, 24, 24, 0, 4},
     };
     for (const Case& c : cases) {
         CxDib d;
@@ -169,8 +178,9 @@ TEST(Dib, BitsRoundUpAndStrideIsWholeWords) {
 }
 
 TEST(Dib, RefusesBadSizesAndBits) {
-    const int cases[][3] = {{0, 1, 8}, {1, 0, 8}, {-1, 5, 8}, {5, -1, 8}, {CxDib::kMaxSide + 1, 1, 8},
-                            {1, CxDib::kMaxSide + 1, 8}, {4, 4, 0}, {4, 4, 25}, {4, 4, 32}};
+    const int cases[][3] = {
+        {0, 1, 8}, {1, 0, 8},  {-1, 5, 8}, {5, -1, 8}, {CxDib::kMaxSide + 1, 1, 8}, {1, CxDib::kMaxSide + 1, 8},
+        {4, 4, 0}, {4, 4, 25}, {4, 4, 32}};
     for (const auto& c : cases) {
         CxDib d;
         EXPECT_FALSE(d.Create(c[0], c[1], c[2])) << c[0] << "x" << c[1] << " " << c[2];
@@ -260,8 +270,7 @@ TEST(Placement, Caption) {
         {"odd height truncates", {0, 0, 50, 29}, 10, 12, false, false, {2, 8, 12, 20}},
         {"multi-line taller than the area", {0, 0, 50, 20}, 10, 36, false, false, {2, -8, 12, 28}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(PlaceCaption(c.area, c.w, c.h, c.pressed, c.disabled), c.expected) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(PlaceCaption(c.area, c.w, c.h, c.pressed, c.disabled), c.expected) << c.name;
 }
 
 }  // namespace

@@ -148,6 +148,8 @@ inline std::string MinimalDll() {
     return b;
 }
 
-inline std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+inline std::string Narrow(const std::wstring& w) {
+    return std::string(w.begin(), w.end());
+}
 
 }  // namespace kv::test

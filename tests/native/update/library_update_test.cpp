@@ -6,12 +6,12 @@
 #include <functional>
 #include <thread>
 
+#include "UpdateDoubles.h"
 #include "addin/base/shared/SharedState.h"
 #include "addin/features/update/DownloadRecord.h"
 #include "addin/features/update/LibraryUpdate.h"
 #include "addin/features/update/Signature.h"
 #include "tools/kvsign/Signer.h"
-#include "UpdateDoubles.h"
 
 namespace kv {
 namespace {
@@ -41,7 +41,11 @@ Keys& K() {
 std::string Show(const MemoryFiles& files) {
     std::string s;
     for (const auto& [path, bytes] : files.files) {
-        s += Narrow(path) + "=" + (bytes == kOld ? "old" : bytes == K().good ? "new" : std::to_string(bytes.size())) + " ";
+        s += Narrow(path) + "=" +
+             (bytes == kOld       ? "old"
+              : bytes == K().good ? "new"
+                                  : std::to_string(bytes.size())) +
+             " ";
     }
     return s;
 }
@@ -59,7 +63,8 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
     };
     const std::string& good = K().good;
     const Case cases[] = {
-        {"newer: replaced in place", true, [](auto&, auto&, auto&) {}, ReplacementResult::Replaced, 3, "new", "old", ""},
+        {"newer: replaced in place", true, [](auto&, auto&, auto&) {}, ReplacementResult::Replaced, 3, "new", "old",
+         ""},
         {"newer: an earlier previous library goes", true,
          [](MemoryFiles& f, auto&, auto&) { f.files[kPrevious] = "older"; }, ReplacementResult::Replaced, 3, "new",
          "old", ""},
@@ -71,9 +76,8 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
         {"newer: signed body that is no DLL", true,
          [](auto&, test::ScriptedSource& s, auto&) { s.reply = SignFile(*K().key, "<html>404</html>"); },
          ReplacementResult::Refused, 3, "old", "", ""},
-        {"newer: unsigned library", true,
-         [](auto&, test::ScriptedSource& s, auto&) { s.reply = test::MinimalDll(); }, ReplacementResult::Refused, 3,
-         "old", "", ""},
+        {"newer: unsigned library", true, [](auto&, test::ScriptedSource& s, auto&) { s.reply = test::MinimalDll(); },
+         ReplacementResult::Refused, 3, "old", "", ""},
         {"newer: signed by another key", true,
          [](auto&, test::ScriptedSource& s, auto&) { s.reply = SignFile(*K().other, test::MinimalDll()); },
          ReplacementResult::Refused, 3, "old", "", ""},
@@ -91,12 +95,10 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
         {"older: left beside", false, [](auto&, auto&, auto&) {}, ReplacementResult::LeftBeside, 2, "old", "", "new"},
         {"older: a stale _new gives way", false, [](MemoryFiles& f, auto&, auto&) { f.files[kNew] = "stale"; },
          ReplacementResult::LeftBeside, 2, "old", "", "new"},
-        {"older: service unreachable", false,
-         [](auto&, test::ScriptedSource& s, auto&) { s.downloadSucceeds = false; }, ReplacementResult::Refused, 0,
-         "old", "", ""},
-        {"older: unsigned library", false,
-         [](auto&, test::ScriptedSource& s, auto&) { s.reply = test::MinimalDll(); }, ReplacementResult::Refused, 0,
-         "old", "", ""},
+        {"older: service unreachable", false, [](auto&, test::ScriptedSource& s, auto&) { s.downloadSucceeds = false; },
+         ReplacementResult::Refused, 0, "old", "", ""},
+        {"older: unsigned library", false, [](auto&, test::ScriptedSource& s, auto&) { s.reply = test::MinimalDll(); },
+         ReplacementResult::Refused, 0, "old", "", ""},
         {"older: the new file cannot take its name", false,
          [](MemoryFiles& f, auto&, auto&) { f.failRenameFrom.insert(kFirstTemporary); },
          ReplacementResult::RenameFailed, 0, "old", "", ""},
@@ -126,7 +128,8 @@ TEST(ReplaceLibrary, EveryPathEndsInItsState) {
         EXPECT_EQ(source.logged, std::vector<std::string>{"0.9.97.1"});
         ASSERT_TRUE(files.Exists(kLibrary)) << "the library name always holds a library";
         EXPECT_EQ(files.files[kLibrary], std::string(c.library) == "new" ? good : kOld);
-        const std::string previous = files.Exists(kPrevious) ? (files.files[kPrevious] == kOld ? "old" : files.files[kPrevious]) : "";
+        const std::string previous =
+            files.Exists(kPrevious) ? (files.files[kPrevious] == kOld ? "old" : files.files[kPrevious]) : "";
         EXPECT_EQ(previous, c.previous);
         const std::string waiting = files.Exists(kNew) ? (files.files[kNew] == good ? "new" : files.files[kNew]) : "";
         EXPECT_EQ(waiting, c.waiting);
@@ -270,8 +273,8 @@ TEST(HostProcessLeaves, CleanUpAndUpdaterStart) {
             EXPECT_TRUE(files.Exists(L"\\kestrovas\\\xc11c\xc2dd.hwp"));
         }
         EXPECT_EQ(got.updaterStarted, c.updater);
-        EXPECT_EQ(system.started, c.updater ? std::vector<std::wstring>{kFolder + L"\\KVUpdater.exe"}
-                                             : std::vector<std::wstring>{});
+        EXPECT_EQ(system.started,
+                  c.updater ? std::vector<std::wstring>{kFolder + L"\\KVUpdater.exe"} : std::vector<std::wstring>{});
         if (c.deleted > 0) {
             // The record keeps the line of the file that stayed, and only that one.
             FileDownloadRecord after(files, kTemplates);
@@ -301,22 +304,36 @@ TEST(HostProcessLeaves, TwoHostsInAnyOrder) {
         int32_t countAfter;
     } const cases[] = {
         {"B's add-in ends last",
-         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Leave}, {'B', S::Unload}}, 4, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Leave}, {'B', S::Unload}},
+         4,
+         0},
         {"A's add-in ends last, B unloaded first",
-         {{'A', S::Load}, {'B', S::Load}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Leave}, {'A', S::Unload}}, 4, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Leave}, {'A', S::Unload}},
+         4,
+         0},
         {"both add-ins end before either unloads",
-         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Unload}}, 3, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Unload}, {'A', S::Unload}},
+         3,
+         0},
         {"leaving twice (shut-down, then disconnection) counts once",
-         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Leave}}, 4, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Leave}, {'B', S::Leave}, {'B', S::Leave}},
+         4,
+         0},
         // A's add-in switched off and on again while A runs: A counts again, so B is not last.
         {"an add-in connected again counts its process again",
-         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Connect}, {'B', S::Leave}, {'A', S::Leave}}, 5, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Connect}, {'B', S::Leave}, {'A', S::Leave}},
+         5,
+         0},
         {"a connection of a process still counted adds nothing",
-         {{'A', S::Load}, {'A', S::Connect}, {'B', S::Load}, {'B', S::Leave}, {'A', S::Leave}}, 4, 0},
+         {{'A', S::Load}, {'A', S::Connect}, {'B', S::Load}, {'B', S::Leave}, {'A', S::Leave}},
+         4,
+         0},
         // B holds the library without an add-in object ending (the control alone): its unload is
         // the last, under the loader lock, and starts nothing.
         {"the last process had no add-in that ended",
-         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Unload}}, -1, 0},
+         {{'A', S::Load}, {'B', S::Load}, {'A', S::Leave}, {'A', S::Unload}, {'B', S::Unload}},
+         -1,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -6,9 +6,9 @@
 #include <functional>
 #include <sstream>
 
+#include "UpdateDoubles.h"
 #include "addin/features/update/PeImage.h"
 #include "addin/features/update/Signature.h"
-#include "UpdateDoubles.h"
 
 namespace kv {
 namespace {
@@ -81,24 +81,23 @@ TEST(PeCheck, BrokenFields) {
         {"no DLL flag", [](std::string& b) { Put16(b, kFileHeader + 18, 0x0022); }, PeVerdict::NotDll},
         {"not executable", [](std::string& b) { Put16(b, kFileHeader + 18, 0x2020); }, PeVerdict::NotDll},
         {"optional header too short", [](std::string& b) { Put16(b, kFileHeader + 16, 100); }, PeVerdict::NotPe},
-        {"optional header past the end", [](std::string& b) { Put16(b, kFileHeader + 16, 0xFFFF); },
-         PeVerdict::NotPe},
+        {"optional header past the end", [](std::string& b) { Put16(b, kFileHeader + 16, 0xFFFF); }, PeVerdict::NotPe},
         {"no sections", [](std::string& b) { Put16(b, kFileHeader + 2, 0); }, PeVerdict::BadSections},
         {"too many sections", [](std::string& b) { Put16(b, kFileHeader + 2, 0xFFFF); }, PeVerdict::BadSections},
-        {"section table past the end", [](std::string& b) { Put16(b, kFileHeader + 2, 20); },
-         PeVerdict::BadSections},
+        {"section table past the end", [](std::string& b) { Put16(b, kFileHeader + 2, 20); }, PeVerdict::BadSections},
         {"section data past the end", [](std::string& b) { Put32(b, kSectionTable + 16, 0x201); },
          PeVerdict::BadSections},
         {"section offset overflows", [](std::string& b) { Put32(b, kSectionTable + 20, 0xFFFFFF00); },
          PeVerdict::BadSections},
-        {"symbol table past the end", [](std::string& b) { Put32(b, kFileHeader + 8, 0x3FE); },
-         PeVerdict::BadSections},
-        {"symbol strings past the end", [](std::string& b) {
+        {"symbol table past the end", [](std::string& b) { Put32(b, kFileHeader + 8, 0x3FE); }, PeVerdict::BadSections},
+        {"symbol strings past the end",
+         [](std::string& b) {
              Put32(b, kFileHeader + 8, 0x3F0);
              Put32(b, 0x3F0, 0x20);
          },
          PeVerdict::BadSections},
-        {"symbol count overflows", [](std::string& b) {
+        {"symbol count overflows",
+         [](std::string& b) {
              Put32(b, kFileHeader + 8, 0x100);
              Put32(b, kFileHeader + 12, 0xFFFFFFFF);
          },
@@ -110,21 +109,16 @@ TEST(PeCheck, BrokenFields) {
         {"export directory across the section end",
          [](std::string& b) { Put32(b, kOptional + 112, kSectionRva + 0x1F0); }, PeVerdict::NoExports},
         {"other name", [](std::string& b) { b[kExportAt + 0x40 + 16] = 'X'; }, PeVerdict::NoClassObject},
-        {"name without its zero", [](std::string& b) { b[kExportAt + 0x40 + 17] = 'X'; },
-         PeVerdict::NoClassObject},
-        {"name as a prefix only", [](std::string& b) { b[kExportAt + 0x40 + 3] = '\0'; },
-         PeVerdict::NoClassObject},
+        {"name without its zero", [](std::string& b) { b[kExportAt + 0x40 + 17] = 'X'; }, PeVerdict::NoClassObject},
+        {"name as a prefix only", [](std::string& b) { b[kExportAt + 0x40 + 3] = '\0'; }, PeVerdict::NoClassObject},
         {"name at the section end", [](std::string& b) { Put32(b, kExportAt + 0x2C, kSectionRva + 0x1F8); },
          PeVerdict::NoClassObject},
-        {"name count huge", [](std::string& b) { Put32(b, kExportAt + 24, 0xFFFFFFFF); },
-         PeVerdict::NoClassObject},
+        {"name count huge", [](std::string& b) { Put32(b, kExportAt + 24, 0xFFFFFFFF); }, PeVerdict::NoClassObject},
         {"name count past the section", [](std::string& b) { Put32(b, kExportAt + 24, 200); },
          PeVerdict::NoClassObject},
         {"no names", [](std::string& b) { Put32(b, kExportAt + 24, 0); }, PeVerdict::NoClassObject},
-        {"names array outside", [](std::string& b) { Put32(b, kExportAt + 32, 0x7000); },
-         PeVerdict::NoClassObject},
-        {"ordinal past the functions", [](std::string& b) { Put16(b, kExportAt + 0x30, 1); },
-         PeVerdict::NoClassObject},
+        {"names array outside", [](std::string& b) { Put32(b, kExportAt + 32, 0x7000); }, PeVerdict::NoClassObject},
+        {"ordinal past the functions", [](std::string& b) { Put16(b, kExportAt + 0x30, 1); }, PeVerdict::NoClassObject},
         {"function RVA zero", [](std::string& b) { Put32(b, kExportAt + 0x28, 0); }, PeVerdict::NoClassObject},
         {"no functions", [](std::string& b) { Put32(b, kExportAt + 20, 0); }, PeVerdict::NoClassObject},
     };

@@ -5,10 +5,10 @@
 
 #include <functional>
 
+#include "UpdateDoubles.h"
 #include "addin/features/update/Sha256.h"
 #include "addin/features/update/Signature.h"
 #include "tools/kvsign/Signer.h"
-#include "UpdateDoubles.h"
 
 namespace kv {
 namespace {
@@ -39,17 +39,46 @@ TEST(Signature, SignedAcceptedEverythingElseRefused) {
         {"empty", [] { return std::string(); }},
         {"trailer only", [&] { return signedLibrary.substr(library.size()); }},
         {"signed by another key", [&] { return SignFile(*other, library); }},
-        {"first byte changed", [&] { std::string f = signedLibrary; f[0] ^= 1; return f; }},
-        {"a middle byte changed", [&] { std::string f = signedLibrary; f[0x250] ^= 0x80; return f; }},
-        {"last signed byte changed", [&] { std::string f = signedLibrary; f[library.size() - 1] ^= 1; return f; }},
-        {"r changed", [&] { std::string f = signedLibrary; f[library.size()] ^= 1; return f; }},
-        {"s changed", [&] { std::string f = signedLibrary; f[library.size() + 63] ^= 1; return f; }},
-        {"magic changed", [&] { std::string f = signedLibrary; f[f.size() - 1] ^= 1; return f; }},
+        {"first byte changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[0] ^= 1;
+             return f;
+         }},
+        {"a middle byte changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[0x250] ^= 0x80;
+             return f;
+         }},
+        {"last signed byte changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[library.size() - 1] ^= 1;
+             return f;
+         }},
+        {"r changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[library.size()] ^= 1;
+             return f;
+         }},
+        {"s changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[library.size() + 63] ^= 1;
+             return f;
+         }},
+        {"magic changed",
+         [&] {
+             std::string f = signedLibrary;
+             f[f.size() - 1] ^= 1;
+             return f;
+         }},
         {"last byte cut", [&] { return signedLibrary.substr(0, signedLibrary.size() - 1); }},
         {"cut inside the image", [&] { return signedLibrary.substr(0, 0x200) + signedLibrary.substr(library.size()); }},
         {"a byte appended", [&] { return signedLibrary + "x"; }},
-        {"a valid signature over a different file",
-         [&] { return library + signedOther.substr(otherFile.size()); }},
+        {"a valid signature over a different file", [&] { return library + signedOther.substr(otherFile.size()); }},
         {"zero signature", [&] { return library + std::string(64, '\0') + kSignatureMagic; }},
     };
     for (const Case& c : cases) EXPECT_FALSE(HasValidSignature(c.file(), *check)) << c.name;
@@ -106,8 +135,7 @@ TEST(Signature, TrailerUnderAuthenticode) {
             {"CheckSum changed", [](std::string& f) { f[test::kOptional + 64] ^= 1; }, true},
             {"a byte of the image changed", [](std::string& f) { f[0x250] ^= 1; }, false},
             {"a byte of the trailer changed", [&](std::string& f) { f[signedImage.size() - 9] ^= 1; }, false},
-            {"table entry short of the end",
-             [](std::string& f) { test::Put32(f, test::kOptional + 148, 8); }, false},
+            {"table entry short of the end", [](std::string& f) { test::Put32(f, test::kOptional + 148, 8); }, false},
             {"a byte appended after the table", [](std::string& f) { f += 'x'; }, false},
         };
         for (const Case& c : cases) {
@@ -132,7 +160,8 @@ TEST(Sha256, AgreesWithLibcrypto) {
         unsigned char expected[32];
         SHA256(reinterpret_cast<const unsigned char*>(data.data()), data.size(), expected);
         Sha256 pieces;
-        for (size_t at = 0; at < data.size(); at += 7) pieces.Update(data.data() + at, std::min<size_t>(7, data.size() - at));
+        for (size_t at = 0; at < data.size(); at += 7)
+            pieces.Update(data.data() + at, std::min<size_t>(7, data.size() - at));
         const auto got = pieces.Finish();
         ASSERT_EQ(0, memcmp(got.data(), expected, 32)) << "length " << n;
         data += char(n * 31 + 7);

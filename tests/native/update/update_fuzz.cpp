@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "UpdateDoubles.h"
 #include "addin/features/update/DownloadRecord.h"
 #include "addin/features/update/PeImage.h"
-#include "UpdateDoubles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kv::CheckPeLibrary(data, size);

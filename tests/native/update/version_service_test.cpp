@@ -6,12 +6,12 @@
 
 #include "../exchange/ScriptedServer.h"
 #include "../exchange/TestDoubles.h"
+#include "UpdateDoubles.h"
 #include "addin/features/service/Identity.h"
 #include "addin/features/service/ServiceClient.h"
 #include "addin/features/update/LibraryService.h"
 #include "addin/features/update/Version.h"
 #include "tools/kvsign/Signer.h"
-#include "UpdateDoubles.h"
 
 namespace kv {
 namespace {
@@ -24,9 +24,8 @@ TEST(Version, AnyDifferenceWithinTenBytesWantsAnUpdate) {
         bool wanted;
     };
     const Case cases[] = {
-        {"0.9.96.6", false},        {"0.9.96.6\n", true},      {"0.9.96.6\r\n", true}, {"0.9.96.61", true},
-        {"0.9.96.5", true},         {"0.9.96", true},          {"", true},             {"1.0.0.0", true},
-        {"0.9.96.6 ", true},
+        {"0.9.96.6", false}, {"0.9.96.6\n", true}, {"0.9.96.6\r\n", true}, {"0.9.96.61", true}, {"0.9.96.5", true},
+        {"0.9.96", true},    {"", true},           {"1.0.0.0", true},      {"0.9.96.6 ", true},
     };
     for (const Case& c : cases) EXPECT_EQ(UpdateWanted(kAddinVersion, c.newest), c.wanted) << c.newest;
     // Only the first 10 bytes count.
@@ -40,12 +39,9 @@ TEST(Version, ReplyIntoTheBuffer) {
         std::string buffer;  // the 10 bytes afterwards
     };
     const Case cases[] = {
-        {"0.9.96.6", true, "0.9.96.6\0\0"s},
-        {"0.9.96.6\r\n", true, "0.9.96.6\r\n"s},
-        {"0.9.96.6.1234567", true, "0.9.96.6.1"s},
-        {"1", true, "1\0\0\0\0\0\0\0\0\0"s},
-        {"a\0b"s, true, "a\0b\0\0\0\0\0\0\0"s},
-        {"", false, "XXXXXXXXXX"},
+        {"0.9.96.6", true, "0.9.96.6\0\0"s},       {"0.9.96.6\r\n", true, "0.9.96.6\r\n"s},
+        {"0.9.96.6.1234567", true, "0.9.96.6.1"s}, {"1", true, "1\0\0\0\0\0\0\0\0\0"s},
+        {"a\0b"s, true, "a\0b\0\0\0\0\0\0\0"s},    {"", false, "XXXXXXXXXX"},
     };
     for (const Case& c : cases) {
         char buffer[kNewestVersionSize];
@@ -80,10 +76,14 @@ TEST_F(LibraryExchange, VersionFetch) {
     };
     const Case cases[] = {
         {"the version", {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n0.9.97.1")}, true, "0.9.97.1\0\0"s},
-        {"with a line end", {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0.9.96.6\r\n")}, true,
+        {"with a line end",
+         {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0.9.96.6\r\n")},
+         true,
          "0.9.96.6\r\n"s},
         {"empty body", {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")}, false, std::string(10, '\0')},
-        {"closed mid-body", {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n0.9")}, false,
+        {"closed mid-body",
+         {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n0.9")},
+         false,
          std::string(10, '\0')},
     };
     for (const Case& c : cases) {

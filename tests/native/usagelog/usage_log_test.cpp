@@ -22,7 +22,9 @@ struct RecordingSender : LogSender {
 
 const std::string kTail = "&version=0.9.96.6&code=kv5830146927713&PID={ABC}";
 
-Identity TestIdentity() { return Identity{"{ABC}", kDefaultDistributionCode, true}; }
+Identity TestIdentity() {
+    return Identity{"{ABC}", kDefaultDistributionCode, true};
+}
 
 TEST(UsageLogTest, AddinKindsTable) {
     AddinLogState state;
@@ -98,12 +100,12 @@ TEST(UsageLogTest, PaneLogTypesAndProgramSuffix) {
 
 TEST(UsageLogTest, KeywordSpacesBecomePlusAndControlBytesCannotBreakTheRequestLine) {
     const Identity id = TestIdentity();
-    EXPECT_EQ(PaneUsageLogTarget(UsageEventKind::KeywordSearch, ProgramKind::Word, PaneLogKeyword,
-                                 "\xB0\xDF\xC0\xFB \xBC\xAD  x", id),
-              "/k_app/search_certform.asp?uflag=10&keyword=\xB0\xDF\xC0\xFB+\xBC\xAD++x&logtype=keyword&program=doc" +
-                  kTail);
-    std::string injected = PaneUsageLogTarget(UsageEventKind::KeywordSearch, ProgramKind::Word, PaneLogKeyword,
-                                              "a\r\nX-Evil: 1", id);
+    EXPECT_EQ(
+        PaneUsageLogTarget(UsageEventKind::KeywordSearch, ProgramKind::Word, PaneLogKeyword,
+                           "\xB0\xDF\xC0\xFB \xBC\xAD  x", id),
+        "/k_app/search_certform.asp?uflag=10&keyword=\xB0\xDF\xC0\xFB+\xBC\xAD++x&logtype=keyword&program=doc" + kTail);
+    std::string injected =
+        PaneUsageLogTarget(UsageEventKind::KeywordSearch, ProgramKind::Word, PaneLogKeyword, "a\r\nX-Evil: 1", id);
     EXPECT_EQ(injected.find('\r'), std::string::npos);
     EXPECT_EQ(injected.find('\n'), std::string::npos);
     EXPECT_NE(injected.find("keyword=a%0D%0AX-Evil:+1&"), std::string::npos) << injected;
@@ -116,11 +118,12 @@ TEST(UsageLogTest, FileNameLogDropsSpacesKeepsKoreanAndTellsDocumentKind) {
     const Identity id = TestIdentity();
     EXPECT_EQ(AddinUsageLogTarget(UsageEventKind::DocumentOpen, ProgramKind::Word, id, state),
               "/k_app/DataLog.asp?logtype=filename&program=doc&kind=client&keyword=\xB0\xDF\xC0\xFB\xBC\xAD"
-              "2013final.doc" + kTail);
+              "2013final.doc" +
+                  kTail);
     state.nextOpenIsUserDocument = false;
-    EXPECT_NE(AddinUsageLogTarget(UsageEventKind::DocumentOpen, ProgramKind::Word, id, state)
-                  .find("&kind=kestrova&keyword="),
-              std::string::npos);
+    EXPECT_NE(
+        AddinUsageLogTarget(UsageEventKind::DocumentOpen, ProgramKind::Word, id, state).find("&kind=kestrova&keyword="),
+        std::string::npos);
 }
 
 TEST(UsageLogTest, NoIdentityStoredAndNoProgramKind) {
@@ -135,8 +138,7 @@ TEST(UsageLogTest, UnknownKindsSendNothing) {
     RecordingSender sender;
     for (int kind : {0, -1, 16, 1000}) {
         AddinUsageLog(sender, static_cast<UsageEventKind>(kind), ProgramKind::Word, TestIdentity(), AddinLogState{});
-        PaneUsageLog(sender, static_cast<UsageEventKind>(kind), ProgramKind::Word, PaneLogKeyword, "k",
-                     TestIdentity());
+        PaneUsageLog(sender, static_cast<UsageEventKind>(kind), ProgramKind::Word, PaneLogKeyword, "k", TestIdentity());
     }
     EXPECT_TRUE(sender.sent.empty());
 }
@@ -176,10 +178,10 @@ TEST(UsageLogTest, ServiceSenderPutsTheLogOnTheWire) {
     ASSERT_TRUE(server.WaitForHeads(1, 5000));
     std::vector<std::string> heads = server.heads();
     ASSERT_EQ(heads.size(), 1u);
-    EXPECT_EQ(heads[0],
-              "GET /k_app/DataLog.asp?logtype=filename&program=doc&kind=client&keyword=\xB0\xDF\xC0\xFB.doc" + kTail +
-                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: kestrova\r\nAccept: */*\r\n"
-                  "Accept-Language: ko\r\nCookie: \r\n\r\n");
+    EXPECT_EQ(heads[0], "GET /k_app/DataLog.asp?logtype=filename&program=doc&kind=client&keyword=\xB0\xDF\xC0\xFB.doc" +
+                            kTail +
+                            " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: kestrova\r\nAccept: */*\r\n"
+                            "Accept-Language: ko\r\nCookie: \r\n\r\n");
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ inline std::string HtmlSummary(const HtmlDocument& d) {
     std::string s = "text=" + d.BodyText() + "|trunc=" + std::to_string(d.truncated()) +
                     "|img=" + std::to_string(d.FirstImage()) + "|base=" + d.baseHref() + "\n";
     for (const auto& e : d.elements()) {
-        s += e.tag + " p" + std::to_string(e.parent) + " f" + std::to_string(e.form) + " [" + e.value + "] {" + e.text + "}";
+        s += e.tag + " p" + std::to_string(e.parent) + " f" + std::to_string(e.form) + " [" + e.value + "] {" + e.text +
+             "}";
         for (const auto& a : e.attributes) s += " " + a.first + "=" + a.second;
         s += "\n";
     }

@@ -53,7 +53,8 @@ struct Browser {
 const char kLoginPage[] =
     "<form id=\"login_form\" method=\"get\" action=\"/k_app/login.asp\">\n"
     "<input type=\"text\" id=\"id\" name=\"id\"><input type=\"password\" id=\"pwd\" name=\"pwd\">\n"
-    "<input type=\"hidden\" id=\"PID\" name=\"PID\" value=\"\"><input type=\"hidden\" id=\"bms_code\" name=\"bms_code\" value=\"\">\n"
+    "<input type=\"hidden\" id=\"PID\" name=\"PID\" value=\"\"><input type=\"hidden\" id=\"bms_code\" "
+    "name=\"bms_code\" value=\"\">\n"
     "<input type=\"submit\" id=\"login_submit\" value=\"login\"></form>";
 
 TEST(FormBrowser, LoadsOnlyAfterTheStartingCallReturned) {
@@ -87,7 +88,8 @@ TEST(FormBrowser, SubmitsTheLoginFormAsABrowserDoes) {
     EXPECT_FALSE(b.browser.SetInputValue("missing", "x"));
     ASSERT_TRUE(b.browser.Click("login_submit"));
     EXPECT_EQ(1u, b.fetcher.requests.size()) << "the click only schedules";
-    b.fetcher.Page("http://h:81/k_app/login.asp?id=kv+user%261&pwd=%B0%A1%3D%25%2B&PID=%7B0A-1b%7D&bms_code=*-._%7E", "ok");
+    b.fetcher.Page("http://h:81/k_app/login.asp?id=kv+user%261&pwd=%B0%A1%3D%25%2B&PID=%7B0A-1b%7D&bms_code=*-._%7E",
+                   "ok");
     ASSERT_TRUE(b.browser.RunPending());
     ASSERT_EQ(2u, b.fetcher.requests.size());
     EXPECT_EQ("GET", b.fetcher.requests[1].method);
@@ -106,23 +108,27 @@ TEST(FormBrowser, SubmissionTable) {
     const std::vector<Case> cases = {
         {"post to a relative action, every kind of field",
          "<form method=POST action='save.asp?q=1'><input name=t value=a><input type=hidden name=h value=hv>"
-         "<input type=checkbox name=c1 checked><input type=checkbox name=c2 value=v2><input type=radio name=r value=x checked>"
+         "<input type=checkbox name=c1 checked><input type=checkbox name=c2 value=v2><input type=radio name=r value=x "
+         "checked>"
          "<input name=dis value=d disabled><input value=noname><textarea name=ta>l1\nl2</textarea>"
          "<select name=s><option value=1>one<option selected>two</select><input type=submit name=go value=Go id=go>"
          "<input type=submit name=other value=O><input type=file name=f></form>",
          "go", true, "POST", "http://h/dir/save.asp?q=1", "t=a&h=hv&c1=on&r=x&ta=l1%0Al2&s=two&go=Go"},
-        {"get replaces the action's query", "<form action='/x?drop=1'><input name=a value=1><button id=b name=bn value=bv>B</button></form>",
-         "b", true, "GET", "http://h/x?a=1&bn=bv", ""},
-        {"form without an action submits to the page", "<form><input name=a value=1><input type=image id=i name=pic></form>",
-         "i", true, "GET", "http://h/dir/page.asp?a=1&pic.x=0&pic.y=0", ""},
-        {"base href", "<base href='http://other/base/'><form action=go><input type=submit id=s></form>", "s", true, "GET",
-         "http://other/base/go?", ""},
+        {"get replaces the action's query",
+         "<form action='/x?drop=1'><input name=a value=1><button id=b name=bn value=bv>B</button></form>", "b", true,
+         "GET", "http://h/x?a=1&bn=bv", ""},
+        {"form without an action submits to the page",
+         "<form><input name=a value=1><input type=image id=i name=pic></form>", "i", true, "GET",
+         "http://h/dir/page.asp?a=1&pic.x=0&pic.y=0", ""},
+        {"base href", "<base href='http://other/base/'><form action=go><input type=submit id=s></form>", "s", true,
+         "GET", "http://other/base/go?", ""},
         {"link", "<a id=l href='../up.asp#frag'>up</a>", "l", true, "GET", "http://h/up.asp", ""},
         {"submit outside any form", "<input type=submit id=s><form></form>", "s", false, "", "", ""},
         {"no form, plain element", "<p id=p>text</p>", "p", false, "", "", ""},
         {"button of type button", "<form><button type=button id=b>x</button></form>", "b", false, "", "", ""},
         {"disabled submit", "<form><input type=submit id=s disabled></form>", "s", false, "", "", ""},
-        {"action with another scheme", "<form action='javascript:steal()'><input type=submit id=s></form>", "s", false, "", "", ""},
+        {"action with another scheme", "<form action='javascript:steal()'><input type=submit id=s></form>", "s", false,
+         "", "", ""},
         {"missing element", "<form></form>", "nothing", false, "", "", ""},
     };
     for (const auto& c : cases) {
@@ -145,7 +151,8 @@ TEST(FormBrowser, SubmissionTable) {
 TEST(FormBrowser, RedirectsAndFailures) {
     {
         Browser b;  // relative Location, 303 after POST continues as GET, 307 repeats the POST
-        b.fetcher.Page("http://h/a/start", "<form method=post action=next><input name=k value=v><input type=submit id=s></form>");
+        b.fetcher.Page("http://h/a/start",
+                       "<form method=post action=next><input name=k value=v><input type=submit id=s></form>");
         b.fetcher.Page("http://h/a/next", "", 307, "keep");
         b.fetcher.Page("http://h/a/keep", "", 303, "/done?x");
         b.fetcher.Page("http://h/done?x", "<p>arrived</p>");
@@ -244,11 +251,11 @@ TEST(ImageFit, ScaledIntoTheBoxKeepingItsShape) {
         FitBox want;
     };
     const std::vector<Case> cases = {
-        {140, 180, 150, 240, {0, 24, 150, 192}},    // taller box: full width, centred vertically
-        {140, 180, 300, 180, {80, 0, 140, 180}},    // wider box: full height, centred horizontally
-        {1000, 10, 100, 100, {0, 49, 100, 1}},      // a thin strip keeps at least one pixel
-        {1, 1, 122, 177, {0, 27, 122, 122}},        // small pictures grow
-        {0, 10, 100, 100, {0, 0, 0, 0}},            // nothing to draw
+        {140, 180, 150, 240, {0, 24, 150, 192}},  // taller box: full width, centred vertically
+        {140, 180, 300, 180, {80, 0, 140, 180}},  // wider box: full height, centred horizontally
+        {1000, 10, 100, 100, {0, 49, 100, 1}},    // a thin strip keeps at least one pixel
+        {1, 1, 122, 177, {0, 27, 122, 122}},      // small pictures grow
+        {0, 10, 100, 100, {0, 0, 0, 0}},          // nothing to draw
         {10, 10, 0, 100, {0, 0, 0, 0}},
         {46341, 46341, 46341, 46340, {0, 0, 46340, 46340}},  // no overflow in the comparison
     };

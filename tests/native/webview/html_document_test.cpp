@@ -18,7 +18,9 @@ HtmlDocument Read(const std::vector<std::string>& chunks) {
     return d;
 }
 
-std::string Summary(const HtmlDocument& d) { return HtmlSummary(d); }
+std::string Summary(const HtmlDocument& d) {
+    return HtmlSummary(d);
+}
 
 void ExpectSameForAnyChunking(const std::string& page, bool everySplit = true) {
     const std::string whole = Summary(Read({page}));
@@ -42,9 +44,11 @@ TEST(HtmlDocument, BodyTextAndChunking) {
         {"answer with line end", "ok\r\n", "ok"},
         {"entities", "<p>a &amp; b &lt;c&gt; &#65;&#x42;&#x3b; &unknown; &amp</p>", "a & b <c> AB; &unknown; &"},
         {"bad numeric entities", "&#0;&#xD800;&#99999999;&#;x", "???&#;x"},
-        {"scripts and styles", "<body>x<script>if (a<b) document.write('</p>')</script>y<style>p{}</style>z</body>", "xyz"},
+        {"scripts and styles", "<body>x<script>if (a<b) document.write('</p>')</script>y<style>p{}</style>z</body>",
+         "xyz"},
         {"script end tag in other case", "<SCRIPT>x</ScRiPt >y<script>a</scriptx></script>b", "yb"},
-        {"blocks and breaks", "<div>one</div><div>two<br>three</div>  <p> four \n  five </p>", "one\ntwo\nthree\nfour five"},
+        {"blocks and breaks", "<div>one</div><div>two<br>three</div>  <p> four \n  five </p>",
+         "one\ntwo\nthree\nfour five"},
         {"left-out end tags", "<p>one<p>two<div>three</div><ul><li>a<li>b</ul>", "one\ntwo\nthree\na\nb"},
         {"head and title", "<html><head><title>T &amp; t</title></head><body>body</body></html>", "body"},
         {"comments and declarations", "a<!-- <p>hidden</p> -- -->b<!DOCTYPE html>c<?xml x?>d<!--->e-->f", "abcdf"},
@@ -54,7 +58,12 @@ TEST(HtmlDocument, BodyTextAndChunking) {
         {"unterminated script", "a<script>var x = '<b>'", "a"},
         {"end tag for nothing open", "a</div></form>b", "ab"},
         {"textarea and select hidden", "x<textarea>t</textarea><select><option>o</option></select>y", "xy"},
-        {"control bytes", std::string("a\x01" "b\x00" "c", 5), "a b c"},
+        {"control bytes",
+         std::string("a\x01"
+                     "b\x00"
+                     "c",
+                     5),
+         "a b c"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,12 +122,9 @@ TEST(HtmlDocument, HostilePagesStayBounded) {
     for (int i = 0; i < 500; ++i) manyAttrs += " a" + std::to_string(i) + "=1";
     manyAttrs += ">t</p>";
     const std::vector<Case> cases = {
-        {"deep nesting", deep, "deep", true},
-        {"element count", many, nullptr, true},
-        {"huge attribute", hugeAttr, "next", true},
-        {"huge page cut off inside a tag", hugeUnterminated, "ok", true},
-        {"many attributes", manyAttrs, "a", true},
-        {"no form at all", "<p id=p>just text</p>", "p", false},
+        {"deep nesting", deep, "deep", true},       {"element count", many, nullptr, true},
+        {"huge attribute", hugeAttr, "next", true}, {"huge page cut off inside a tag", hugeUnterminated, "ok", true},
+        {"many attributes", manyAttrs, "a", true},  {"no form at all", "<p id=p>just text</p>", "p", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

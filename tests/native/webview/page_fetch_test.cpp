@@ -37,14 +37,16 @@ TEST(PageFetch, RequestText) {
     post.url = "http://h:81/x";
     post.body = "id=a&pwd=%B0%A1";
     // Control bytes never reach the head, so a cookie cannot add a header line.
-    EXPECT_EQ("POST /x?q HTTP/1.1\r\nHost: h:81\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\n"
-              "Cookie: a=1X: y\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 15\r\n"
-              "Connection: close\r\n\r\nid=a&pwd=%B0%A1",
-              BuildPageRequest(post, "h:81", "/x?q", "a=1\r\nX: y"));
+    EXPECT_EQ(
+        "POST /x?q HTTP/1.1\r\nHost: h:81\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\n"
+        "Cookie: a=1X: y\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 15\r\n"
+        "Connection: close\r\n\r\nid=a&pwd=%B0%A1",
+        BuildPageRequest(post, "h:81", "/x?q", "a=1\r\nX: y"));
     PageRequest get;
-    EXPECT_EQ("GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\nCookie: \r\n"
-              "Connection: close\r\n\r\n",
-              BuildPageRequest(get, "h", "/", ""));
+    EXPECT_EQ(
+        "GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: test\r\nAccept: */*\r\nAccept-Language: ko\r\nCookie: \r\n"
+        "Connection: close\r\n\r\n",
+        BuildPageRequest(get, "h", "/", ""));
 }
 
 TEST(PageFetch, MisbehavingPeers) {
@@ -57,14 +59,20 @@ TEST(PageFetch, MisbehavingPeers) {
     };
     const std::vector<Case> cases = {
         {"whole reply, peer keeps the line open",
-         {Send("HTTP/1.1 302 Found\r\nLocation: /next\r\nSet-Cookie: KVMEMBER=kvfull; Path=/\r\nContent-Length: 2\r\n\r\nhi"), Hold()},
-         true, "hi"},
+         {Send("HTTP/1.1 302 Found\r\nLocation: /next\r\nSet-Cookie: KVMEMBER=kvfull; Path=/\r\nContent-Length: "
+               "2\r\n\r\nhi"),
+          Hold()},
+         true,
+         "hi"},
         {"silence", {Hold()}, false, ""},
         {"closed at once", {}, false, ""},
         {"closed inside the head", {Send("HTTP/1.1 200 OK\r\nContent-Len")}, false, ""},
         {"closed inside the body", {Send(head + "\r\nabc")}, true, "abc"},
         {"dripping past the deadline", {Drip(head + "\r\n0123456789", 60)}, false, ""},
-        {"body over the bound", {Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'))}, false, ""},
+        {"body over the bound",
+         {Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'))},
+         false,
+         ""},
         {"not HTTP at all", {Send("SSH-2.0-OpenSSH\r\n\r\n")}, false, ""},
     };
     for (const auto& c : cases) {
@@ -81,7 +89,8 @@ TEST(PageFetch, MisbehavingPeers) {
         PageReply reply;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(c.ok, fetcher.Fetch(request, &reply));
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(ms, 2500) << "bounded";
         server.Stop();
         if (!c.ok) continue;

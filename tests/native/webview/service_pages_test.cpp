@@ -47,7 +47,8 @@ public:
         dir_ = dir;
         const std::string portFile = dir_ + "/port";
         std::string args[] = {exe, "--port", "0", "--port-file", portFile, "--data", data};
-        char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0], &args[4][0], &args[5][0], &args[6][0], nullptr};
+        char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0],
+                        &args[4][0], &args[5][0], &args[6][0], nullptr};
         if (posix_spawn(&pid_, exe, nullptr, nullptr, argv, environ) != 0) {
             pid_ = 0;
             return;

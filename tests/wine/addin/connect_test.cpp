@@ -25,7 +25,8 @@ public:
     LONG refs = 1;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == __uuidof(T) || (iid == IID_IDispatch && std::is_base_of<IDispatch, T>::value)) {
+        if (iid == IID_IUnknown || iid == __uuidof(T) ||
+            (iid == IID_IDispatch && std::is_base_of<IDispatch, T>::value)) {
             *out = static_cast<T*>(this);
             AddRef();
             return S_OK;
@@ -40,7 +41,10 @@ public:
 template <class T>
 class Stub : public Counted<T> {
 public:
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
@@ -57,8 +61,14 @@ public:
     STDMETHODIMP get_Title(BSTR*) override { return E_NOTIMPL; }
     STDMETHODIMP get_Application(IDispatch**) override { return E_NOTIMPL; }
     STDMETHODIMP get_Window(IDispatch**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_Visible(VARIANT_BOOL* v) override { *v = visible; return visibleResult; }
-    STDMETHODIMP put_Visible(VARIANT_BOOL v) override { visible = v; return S_OK; }
+    STDMETHODIMP get_Visible(VARIANT_BOOL* v) override {
+        *v = visible;
+        return visibleResult;
+    }
+    STDMETHODIMP put_Visible(VARIANT_BOOL v) override {
+        visible = v;
+        return S_OK;
+    }
     STDMETHODIMP get_ContentControl(IDispatch** out) override {
         *out = content;
         if (content) content->AddRef();
@@ -72,7 +82,10 @@ public:
     STDMETHODIMP put_DockPosition(MsoCTPDockPosition) override { return E_NOTIMPL; }
     STDMETHODIMP get_DockPositionRestrict(MsoCTPDockPositionRestrict*) override { return E_NOTIMPL; }
     STDMETHODIMP put_DockPositionRestrict(MsoCTPDockPositionRestrict) override { return E_NOTIMPL; }
-    STDMETHODIMP Delete() override { ++deleted; return S_OK; }
+    STDMETHODIMP Delete() override {
+        ++deleted;
+        return S_OK;
+    }
 };
 
 class Factory : public Stub<ICTPFactory> {
@@ -141,8 +154,9 @@ protected:
     void SetUp() override {
         // The add-in's usage log goes to a port where nothing listens.
         kv::UniqueKey key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\kestrovaSE\\1.0.0", 0, nullptr, 0, KEY_WRITE,
-                                  nullptr, key.put(), nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\kestrovaSE\\1.0.0", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  key.put(), nullptr),
+                  ERROR_SUCCESS);
         const wchar_t service[] = L"127.0.0.1:9";
         RegSetValueExW(key.get(), L"service", 0, REG_SZ, reinterpret_cast<const BYTE*>(service), sizeof service);
         library_.reset(LoadLibraryW(g_library.c_str()));
@@ -156,9 +170,7 @@ protected:
     }
     void TearDown() override { addin_.reset(); }
 
-    HRESULT Connect() {
-        return addin_->OnConnection(app_.dispatch(), ext_cm_Startup, nullptr, nullptr);
-    }
+    HRESULT Connect() { return addin_->OnConnection(app_.dispatch(), ext_cm_Startup, nullptr, nullptr); }
     HRESULT Provide(Factory* factory) {
         kv::ComPtr<ICustomTaskPaneConsumer> consumer;
         HRESULT hr = addin_.as(IID_ICustomTaskPaneConsumer, &consumer);
@@ -193,8 +205,8 @@ TEST_F(ConnectTest, EachDispatchInterfaceUsesItsOwnTypeInformation) {
     const struct {
         const wchar_t* name;
         DISPID id;
-    } names[] = {{L"changeSearchText", 21}, {L"ButtonClicked", 22}, {L"ButtonCert", 24},
-                 {L"OnRibbonLoad", 0x60020007}, {L"GetImageCert", 32}, {L"CheckBoxVisible", 0x60020012}};
+    } names[] = {{L"changeSearchText", 21},     {L"ButtonClicked", 22}, {L"ButtonCert", 24},
+                 {L"OnRibbonLoad", 0x60020007}, {L"GetImageCert", 32},  {L"CheckBoxVisible", 0x60020012}};
     for (const auto& n : names) {
         DISPID id = 0;
         LPOLESTR name = const_cast<LPOLESTR>(n.name);
@@ -211,7 +223,9 @@ TEST_F(ConnectTest, EachDispatchInterfaceUsesItsOwnTypeInformation) {
     kv::Variant result;
     ASSERT_EQ(ribbon->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, result.get(), nullptr, nullptr), S_OK);
     ASSERT_EQ(V_VT(result.get()), VT_BSTR);
-    EXPECT_EQ(std::wstring(V_BSTR(result.get())).rfind(L"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\"", 0), 0u);
+    EXPECT_EQ(std::wstring(V_BSTR(result.get()))
+                  .rfind(L"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\"", 0),
+              0u);
 
     kv::ComPtr<ITypeInfo> info;
     ASSERT_EQ(addin_->GetTypeInfo(0, 0, info.put()), S_OK);
@@ -282,13 +296,15 @@ TEST_F(ConnectTest, ShutdownStoresOnlyAVisibilityThatWasRead) {
     Provide(&factory);
     for (const auto& c : cases) {
         const DWORD before = 7;
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\kestrovaSE\\1.0.0", L"visible", REG_DWORD, &before, sizeof before);
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\kestrovaSE\\1.0.0", L"visible", REG_DWORD, &before,
+                        sizeof before);
         pane.visibleResult = c.readResult;
         pane.visible = c.visible;
         EXPECT_EQ(addin_->OnBeginShutdown(nullptr), S_OK);
         DWORD stored = 0;
         DWORD size = sizeof stored;
-        RegGetValueW(HKEY_CURRENT_USER, L"Software\\kestrovaSE\\1.0.0", L"visible", RRF_RT_REG_DWORD, nullptr, &stored, &size);
+        RegGetValueW(HKEY_CURRENT_USER, L"Software\\kestrovaSE\\1.0.0", L"visible", RRF_RT_REG_DWORD, nullptr, &stored,
+                     &size);
         EXPECT_EQ(stored, c.stored) << "read result " << std::hex << c.readResult;
     }
     addin_->OnDisconnection(ext_dm_HostShutdown, nullptr);

@@ -33,8 +33,12 @@ struct Picture {
     uint32_t& at(int x, int y) { return px[static_cast<size_t>(y) * width + x]; }
 };
 
-uint32_t Rgb32(const Rgb& c) { return uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue; }
-uint32_t FromColorRef(COLORREF c) { return uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c); }
+uint32_t Rgb32(const Rgb& c) {
+    return uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+}
+uint32_t FromColorRef(COLORREF c) {
+    return uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}
 std::string Hex(uint32_t v) {
     char b[16];
     std::snprintf(b, sizeof b, "%06X", static_cast<unsigned>(v));
@@ -160,11 +164,13 @@ void OverlayBitmap(Picture* p, const Picture& image, COLORREF transparent, int l
     const uint32_t key = FromColorRef(transparent);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x)
-            if (image.at(x, y) != key && left + x < p->width && top + y < p->height) p->at(left + x, top + y) = image.at(x, y);
+            if (image.at(x, y) != key && left + x < p->width && top + y < p->height)
+                p->at(left + x, top + y) = image.at(x, y);
 }
 
 void OverlayIcon(Picture* p, int iconId, int left, int top) {
-    UniqueIcon icon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0)));
+    UniqueIcon icon(
+        static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconId), IMAGE_ICON, 0, 0, 0)));
     ASSERT_TRUE(icon) << iconId;
     Canvas c(p->width, p->height);
     c.Write(*p);
@@ -200,8 +206,8 @@ void ExpectPixels(const Picture& got, const Picture& want, const IntRect& skip, 
             if (Inside(skip, x, y, 2)) continue;
             if (got.at(x, y) != want.at(x, y)) {
                 if (++bad <= 5)
-                    first += " (" + std::to_string(x) + "," + std::to_string(y) + ") got " + Hex(got.at(x, y)) + " want " +
-                             Hex(want.at(x, y));
+                    first += " (" + std::to_string(x) + "," + std::to_string(y) + ") got " + Hex(got.at(x, y)) +
+                             " want " + Hex(want.at(x, y));
             }
         }
     EXPECT_EQ(bad, 0) << what << ":" << first;
@@ -235,7 +241,9 @@ void Pump() {
 }
 
 // Mouse messages as the system sends them, at a point in the button's client coordinates.
-void MouseMove(HWND w, int x, int y, WPARAM keys = 0) { ::SendMessageW(w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); }
+void MouseMove(HWND w, int x, int y, WPARAM keys = 0) {
+    ::SendMessageW(w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+}
 
 // --- The test window ---------------------------------------------------------------------
 
@@ -250,15 +258,12 @@ Fixture* g = nullptr;
 
 INT_PTR CALLBACK DialogProc(HWND d, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
-    case WM_INITDIALOG:
-        return TRUE;
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(::GetStockObject(WHITE_BRUSH));
-    case WM_COMMAND:
-        if (HIWORD(wp) == BN_CLICKED && g) g->clicks.push_back(LOWORD(wp));
-        return TRUE;
-    default:
-        return FALSE;
+        case WM_INITDIALOG: return TRUE;
+        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(::GetStockObject(WHITE_BRUSH));
+        case WM_COMMAND:
+            if (HIWORD(wp) == BN_CLICKED && g) g->clicks.push_back(LOWORD(wp));
+            return TRUE;
+        default: return FALSE;
     }
 }
 
@@ -287,8 +292,8 @@ protected:
         wc.lpszClassName = L"KvButtonsTest";
         ::RegisterClassW(&wc);
         g = new Fixture;
-        g->top = ::CreateWindowExW(0, wc.lpszClassName, L"skinned buttons", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40, 40,
-                                   340, 400, nullptr, nullptr, wc.hInstance, nullptr);
+        g->top = ::CreateWindowExW(0, wc.lpszClassName, L"skinned buttons", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40,
+                                   40, 340, 400, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_TRUE(g->top);
         g->dialog = ::CreateDialogParamW(wc.hInstance, MAKEINTRESOURCEW(IDD_BUTTONS), g->top, DialogProc, 0);
         ASSERT_TRUE(g->dialog);
@@ -303,7 +308,8 @@ protected:
         EXPECT_TRUE(g->header.SetShade(kShadeBlue, 3, 40, 5, 0));
         g->header.SetTooltipText(L"매일 정회원 서식 3건과 매주 프리미엄 서식 3건을 무료로 제공해드립니다.");
 
-        auto entry = [](CShadeButtonST& b, int id, int y, const wchar_t* caption, int image, int dimmedImage, int kind) {
+        auto entry = [](CShadeButtonST& b, int id, int y, const wchar_t* caption, int image, int dimmedImage,
+                        int kind) {
             ASSERT_TRUE(b.SubclassDlgItem(id, g->dialog)) << id;
             b.Move(0, y, kWidth, 30);
             b.SetCaption(caption);
@@ -337,9 +343,11 @@ protected:
         EXPECT_TRUE(g->popup.SetBitmaps(258, kWhiteTransparent));
         g->popup.SetColors(RGB(255, 255, 255), RGB(255, 255, 255), RGB(0, 0, 0));
         g->popup.SetBtnCursor(218);
-        EXPECT_TRUE(g->raised.Create(g->dialog, RECT{90, 210, 210, 236}, L"일반 버튼", WS_VISIBLE | BS_PUSHBUTTON, IDC_RAISED));
+        EXPECT_TRUE(
+            g->raised.Create(g->dialog, RECT{90, 210, 210, 236}, L"일반 버튼", WS_VISIBLE | BS_PUSHBUTTON, IDC_RAISED));
         g->raised.SetFlat(false);
-        EXPECT_TRUE(g->banner.Create(g->top, RECT{0, 270, kWidth, 300}, L"케스트로바 서식 배너", WS_VISIBLE, IDC_BANNER));
+        EXPECT_TRUE(
+            g->banner.Create(g->top, RECT{0, 270, kWidth, 300}, L"케스트로바 서식 배너", WS_VISIBLE, IDC_BANNER));
         g->banner.SetAlign(CButtonST::kAlignRight);
         g->banner.SetBtnCursor(218);
         EXPECT_TRUE(g->banner.SetShade(kShadeBlue, 3, 40, 5, 0));
@@ -524,7 +532,8 @@ TEST_F(Buttons, HeadersShowTheirIconAtTheRightOnKindTen) {
         const SIZE s = ClientSize(c.button->hwnd());
         ASSERT_EQ(s.cy, 20);
         Picture want = ExpectedShade(kShadeBlue, s.cx, s.cy, false, false);
-        const ContentPlacement place = PlaceContent(IntRect{0, 0, s.cx, s.cy}, 32, 16, true, CButtonST::kAlignRight, false);
+        const ContentPlacement place =
+            PlaceContent(IntRect{0, 0, s.cx, s.cy}, 32, 16, true, CButtonST::kAlignRight, false);
         EXPECT_EQ(place.image.left, kWidth - 35);
         OverlayIcon(&want, c.icon, place.image.left, place.image.top);
         ExpectPixels(Render(c.button->hwnd()), want, CaptionBox(c.button->hwnd(), place.caption, false), "header");
@@ -640,14 +649,16 @@ TEST_F(Buttons, ResourcesLoadAndBadIdsFailCleanly) {
         EXPECT_GT(LoadBitmapPixels(id).width, 0) << id;
     EXPECT_EQ(LoadBitmapPixels(275).width, 3);
     EXPECT_EQ(LoadBitmapPixels(275).height, 1);
-    UniqueIcon hand(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(218), IMAGE_CURSOR, 0, 0, 0)));
+    UniqueIcon hand(
+        static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(218), IMAGE_CURSOR, 0, 0, 0)));
     EXPECT_TRUE(hand);
 }
 
 TEST_F(Buttons, AttachedButtonOutlivesItsObjectAndDrawsPlainAgain) {
     // An object that goes away leaves the dialog's window in place (unsubclassed) and the
     // parent's remaining buttons still drawing.
-    const HWND w = ::CreateWindowExW(0, L"BUTTON", L"x", WS_CHILD | BS_PUSHBUTTON, 0, 0, 10, 10, g->dialog, nullptr, nullptr, nullptr);
+    const HWND w = ::CreateWindowExW(0, L"BUTTON", L"x", WS_CHILD | BS_PUSHBUTTON, 0, 0, 10, 10, g->dialog, nullptr,
+                                     nullptr, nullptr);
     {
         CButtonST temporary;
         ASSERT_TRUE(temporary.Attach(w));

@@ -43,16 +43,10 @@ private:
                 if (throwAtInit) throw std::runtime_error("init");
                 if (endAtInit) ::PostMessageW(dialog_, kEnd, 7, 0);
                 return TRUE;
-            case kThrow:
-                throw std::runtime_error("handler");
-            case kAnswer:
-                ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 42);
-                return TRUE;
-            case kEnd:
-                ::EndDialog(dialog_, static_cast<INT_PTR>(wp));
-                return TRUE;
-            default:
-                return FALSE;
+            case kThrow: throw std::runtime_error("handler");
+            case kAnswer: ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 42); return TRUE;
+            case kEnd: ::EndDialog(dialog_, static_cast<INT_PTR>(wp)); return TRUE;
+            default: return FALSE;
         }
     }
     void OnFinalMessage() override { ++finals; }
@@ -64,7 +58,9 @@ size_t Count(const std::vector<UINT>& seen, UINT message) {
     return n;
 }
 
-HMODULE Exe() { return ::GetModuleHandleW(nullptr); }
+HMODULE Exe() {
+    return ::GetModuleHandleW(nullptr);
+}
 
 TEST(DialogBase, ModelessDialogSeesInitFirstAndFinalMessageLast) {
     Recorder r;

@@ -14,7 +14,9 @@ namespace {
 
 std::wstring g_log;
 
-void Log(const std::wstring& entry) { g_log += entry + L";"; }
+void Log(const std::wstring& entry) {
+    g_log += entry + L";";
+}
 
 // The test control: the framework with every hook logged, and two members of its own.
 class CTestControl : public kv::ActiveXControl<CTestControl, ITestControl> {
@@ -31,8 +33,8 @@ public:
     }
     void OnDestroy() { Log(IsWindow(child_) ? L"destroy" : L"destroy without child"); }
     void OnPositionChanged(const RECT& p) {
-        Log(L"pos " + std::to_wstring(p.left) + L" " + std::to_wstring(p.top) + L" " + std::to_wstring(p.right) +
-            L" " + std::to_wstring(p.bottom));
+        Log(L"pos " + std::to_wstring(p.left) + L" " + std::to_wstring(p.top) + L" " + std::to_wstring(p.right) + L" " +
+            std::to_wstring(p.bottom));
     }
     bool ProcessMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
         if (message != WM_APP) return false;
@@ -77,15 +79,23 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return kv::CanUnloadModule(); }
+STDAPI DllCanUnloadNow() {
+    return kv::CanUnloadModule();
+}
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return kv::ServeClassObject(kClasses, std::size(kClasses), clsid, iid, object);
 }
 STDAPI DllRegisterServer() {
     return kv::RegisterClasses(kv::ModuleHandle(), kClasses, std::size(kClasses), kTypeLibrary);
 }
-STDAPI DllUnregisterServer() { return kv::UnregisterClasses(kClasses, std::size(kClasses), kTypeLibrary); }
+STDAPI DllUnregisterServer() {
+    return kv::UnregisterClasses(kClasses, std::size(kClasses), kTypeLibrary);
+}
 
 // For the test program: the hook log and the module's object count.
-extern "C" __declspec(dllexport) LONG WINAPI TestControlObjectCount() { return kv::ModuleCount(); }
-extern "C" __declspec(dllexport) void WINAPI TestControlClearLog() { g_log.clear(); }
+extern "C" __declspec(dllexport) LONG WINAPI TestControlObjectCount() {
+    return kv::ModuleCount();
+}
+extern "C" __declspec(dllexport) void WINAPI TestControlClearLog() {
+    g_log.clear();
+}

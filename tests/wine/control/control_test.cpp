@@ -35,8 +35,12 @@ F Export(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-LONG ObjectCount() { return Export<CountFunction>(g_control, "TestControlObjectCount")(); }
-void ClearLog() { Export<ClearFunction>(g_control, "TestControlClearLog")(); }
+LONG ObjectCount() {
+    return Export<CountFunction>(g_control, "TestControlObjectCount")();
+}
+void ClearLog() {
+    Export<ClearFunction>(g_control, "TestControlClearLog")();
+}
 
 class Environment : public ::testing::Environment {
 public:
@@ -147,8 +151,8 @@ protected:
 // Wine's container creates the control by ProgID, sites it and activates it in place; the
 // window follows the container's size and goes with it.
 TEST_F(ControlTest, AtlAxWinHostsTheControl) {
-    kv::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 500,
-                                           400, nullptr, nullptr, nullptr, nullptr));
+    kv::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 500, 400,
+                                           nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(frame);
     HWND container = CreateWindowExW(0, L"AtlAxWin", L"KvTest.Control", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200,
                                      frame.get(), nullptr, nullptr, nullptr);
@@ -173,7 +177,8 @@ TEST_F(ControlTest, AtlAxWinHostsTheControl) {
         GetClientRect(window, &client);
         EXPECT_EQ(client.right, 300);
         EXPECT_EQ(client.bottom, 200);
-        EXPECT_EQ(Narrow(HookLog(control.get())).rfind("create;pos 0 0 300 200;", 0), 0u) << Narrow(HookLog(control.get()));
+        EXPECT_EQ(Narrow(HookLog(control.get())).rfind("create;pos 0 0 300 200;", 0), 0u)
+            << Narrow(HookLog(control.get()));
         Variant handle;
         ASSERT_EQ(Get(control.get(), L"HWND", &handle), S_OK);
         EXPECT_EQ(Text(handle.v()), std::to_wstring(reinterpret_cast<LONG_PTR>(window)));
@@ -184,7 +189,8 @@ TEST_F(ControlTest, AtlAxWinHostsTheControl) {
         GetClientRect(window, &client);
         EXPECT_EQ(client.right, 400);
         EXPECT_EQ(client.bottom, 250);
-        EXPECT_NE(HookLog(control.get()).find(L"pos 0 0 400 250;"), std::wstring::npos) << Narrow(HookLog(control.get()));
+        EXPECT_NE(HookLog(control.get()).find(L"pos 0 0 400 250;"), std::wstring::npos)
+            << Narrow(HookLog(control.get()));
         ComPtr<IOleObject> ole;
         ASSERT_EQ(unknown.as(IID_IOleObject, &ole), S_OK);
         SIZEL extent = {};
@@ -280,8 +286,8 @@ TEST_F(ControlTest, StockPropertiesByName) {
     EXPECT_EQ(IdOf(control.get(), L"NoSuchProperty"), DISPID_UNKNOWN);
 
     // Font: putref keeps the caller's object, put keeps a copy of it.
-    FONTDESC description = {sizeof(FONTDESC), const_cast<LPOLESTR>(L"Arial"), {120000, 0}, FW_NORMAL,
-                            ANSI_CHARSET, FALSE, FALSE, FALSE};
+    FONTDESC description = {
+        sizeof(FONTDESC), const_cast<LPOLESTR>(L"Arial"), {120000, 0}, FW_NORMAL, ANSI_CHARSET, FALSE, FALSE, FALSE};
     ComPtr<IFontDisp> font;
     ASSERT_EQ(OleCreateFontIndirect(&description, IID_IFontDisp, font.putVoid()), S_OK);
     Variant fontValue;
@@ -727,7 +733,6 @@ TEST_F(ControlTest, ClassInfoStatusAndDrawing) {
               DV_E_DVASPECT);
 }
 
-
 // One of the control's helper objects and the one interface it speaks besides IUnknown.
 struct HelperObject {
     const char* what;
@@ -766,9 +771,10 @@ TEST_F(ControlTest, HelperObjectsAnswerTheirOwnInterfaceOnly) {
         {"connection enumerator", ComPtr<IUnknown>(connections.get()), &IID_IEnumConnections},
         {"connection enumerator's clone", ComPtr<IUnknown>(connectionsClone.get()), &IID_IEnumConnections},
     };
-    const IID* const spoken[] = {&IID_IConnectionPoint, &IID_IEnumConnectionPoints, &IID_IEnumConnections,
-                                 &IID_IDispatch, &IID_IConnectionPointContainer, &IID_IOleObject,
-                                 &IID_IPropertyNotifySink, &IID_IClassFactory};
+    const IID* const spoken[] = {&IID_IConnectionPoint,          &IID_IEnumConnectionPoints,
+                                 &IID_IEnumConnections,          &IID_IDispatch,
+                                 &IID_IConnectionPointContainer, &IID_IOleObject,
+                                 &IID_IPropertyNotifySink,       &IID_IClassFactory};
     for (const HelperObject& helper : objects) {
         SCOPED_TRACE(helper.what);
         ComPtr<IUnknown> own;
@@ -857,17 +863,16 @@ TEST_F(ControlTest, DispatchThroughTheTypeLibrary) {
     args[0].vt = VT_I4;
     args[0].lVal = 40;  // b (the arguments come last first)
     args[1].vt = VT_I4;
-    args[1].lVal = 2;   // a
+    args[1].lVal = 2;  // a
     DISPPARAMS params = {args, nullptr, 2, 0};
     Variant sum;
-    EXPECT_EQ(control->Invoke(id, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
-                              nullptr),
-              DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(control->Invoke(777, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
-                              nullptr),
-              DISP_E_MEMBERNOTFOUND);
-    ASSERT_EQ(control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr,
-                              nullptr),
+    EXPECT_EQ(
+        control->Invoke(id, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr, nullptr),
+        DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(
+        control->Invoke(777, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr, nullptr),
+        DISP_E_MEMBERNOTFOUND);
+    ASSERT_EQ(control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, sum.put(), nullptr, nullptr),
               S_OK);
     EXPECT_EQ(Text(sum.v()), L"42");
 }

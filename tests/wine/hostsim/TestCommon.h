@@ -23,7 +23,6 @@ void ModuleRelease();
 void Say(const std::string& text);  // "addin <text>" or "control <text>" lines
 std::string Utf8(const wchar_t* w, int n = -1);
 
-
 HRESULT CreateAddin(REFIID iid, void** out);
 HRESULT CreateControl(REFIID iid, void** out);
 

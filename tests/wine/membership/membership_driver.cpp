@@ -26,8 +26,8 @@
 #include "TarnwickLib_h.h"
 #include "addin/features/membership/MembershipDialogs.h"
 #include "addin/features/membership/MembershipWin.h"
-#include "addin/features/service/Settings.h"
 #include "addin/features/popup/PreviewLayer.h"
+#include "addin/features/service/Settings.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
@@ -48,9 +48,12 @@ std::string Utf8(const std::wstring& w) {
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
@@ -66,7 +69,9 @@ void Say(const std::string& line) {
     std::fflush(stdout);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Announces NAME.ready with the window's screen rectangle and waits for NAME.done (called from
 // the robot thread, so the window keeps painting).
@@ -104,7 +109,8 @@ std::vector<HWND> Dialogs() {
         [](HWND w, LPARAM p) -> BOOL {
             wchar_t cls[16] = {};
             GetClassNameW(w, cls, 16);
-            if (std::wstring(cls) == L"#32770" && IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            if (std::wstring(cls) == L"#32770" && IsWindowVisible(w))
+                reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&out));
@@ -133,7 +139,8 @@ std::string BoxText(HWND box) {
 std::string BoxIcon(HWND box) {
     HICON icon = nullptr;
     for (HWND c = GetWindow(box, GW_CHILD); c && !icon; c = GetWindow(c, GW_HWNDNEXT)) {
-        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = reinterpret_cast<HICON>(SendMessageW(c, STM_GETICON, 0, 0));
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = reinterpret_cast<HICON>(SendMessageW(c, STM_GETICON, 0, 0));
     }
     if (icon && icon == LoadIconW(nullptr, IDI_HAND)) return "error";
     if (icon && icon == LoadIconW(nullptr, IDI_ASTERISK)) return "information";
@@ -146,7 +153,9 @@ HWND MainFocus() {
     return GetGUIThreadInfo(g_mainThread, &info) ? info.hwndFocus : nullptr;
 }
 
-void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
 
 // ---- the popup --------------------------------------------------------------------------
 
@@ -183,27 +192,38 @@ struct Popup {
 // Waits for the popup and for its hidden login page (up to ms; a page that cannot load is
 // waited for the whole time).
 HWND WaitForPopup(std::atomic<CPreviewLayer*>& layer, DWORD ms) {
-    HWND dialog = WaitFor([&]() -> HWND { CPreviewLayer* p = layer.load(); return p ? p->dialog() : nullptr; }, 8000);
+    HWND dialog = WaitFor(
+        [&]() -> HWND {
+            CPreviewLayer* p = layer.load();
+            return p ? p->dialog() : nullptr;
+        },
+        8000);
     if (!dialog) return nullptr;
-    WaitFor([&]() -> HWND {
-        CPreviewLayer* p = layer.load();
-        WebView* page = p ? p->loginBrowser() : nullptr;
-        return page && page->HasDocument() && page->HasElement(L"login_submit") ? dialog : nullptr;
-    }, ms);
+    WaitFor(
+        [&]() -> HWND {
+            CPreviewLayer* p = layer.load();
+            WebView* page = p ? p->loginBrowser() : nullptr;
+            return page && page->HasDocument() && page->HasElement(L"login_submit") ? dialog : nullptr;
+        },
+        ms);
     Sleep(200);
     return dialog;
 }
 
-void SetField(HWND dialog, int id, const std::wstring& text) { SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+void SetField(HWND dialog, int id, const std::wstring& text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 
 // Answers the one message box with the given caption owned by owner; prints it; then makes
 // sure no second one comes within quiet ms.
 bool AnswerBox(HWND owner, const wchar_t* caption, const std::string& what, const std::wstring& dir,
                const std::wstring& shot, DWORD holdMs = 1500, DWORD quietMs = 2000) {
-    HWND box = WaitFor([&]() -> HWND {
-        HWND b = DialogWith(caption);
-        return b && GetWindow(b, GW_OWNER) == owner ? b : nullptr;
-    }, 8000);
+    HWND box = WaitFor(
+        [&]() -> HWND {
+            HWND b = DialogWith(caption);
+            return b && GetWindow(b, GW_OWNER) == owner ? b : nullptr;
+        },
+        8000);
     if (!box) {
         Say(what + " messagebox none");
         return false;
@@ -219,7 +239,8 @@ bool AnswerBox(HWND owner, const wchar_t* caption, const std::string& what, cons
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     WaitFor([&]() -> HWND { return IsWindow(box) ? nullptr : owner; }, 3000);
     Sleep(quietMs);
-    for (HWND w : Dialogs()) boxes += GetWindow(w, GW_OWNER) == owner && w != box && IsWindow(w) && GetDlgItem(w, 0xFFFF);
+    for (HWND w : Dialogs())
+        boxes += GetWindow(w, GW_OWNER) == owner && w != box && IsWindow(w) && GetDlgItem(w, 0xFFFF);
     Say(what + " boxes=" + std::to_string(boxes));
     return true;
 }
@@ -329,7 +350,8 @@ int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstrin
     }
     OleInitialize(nullptr);
     HMODULE atl = LoadLibraryW(L"atl.dll");
-    auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
+    auto init =
+        atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
     auto getControl = atl ? reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
                                 reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")))
                           : nullptr;
@@ -389,9 +411,9 @@ int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstrin
             RECT r{};
             GetClientRect(done, &r);
             Say("right complete-dialog owner-is-popup=" + std::string(GetWindow(done, GW_OWNER) == d ? "1" : "0") +
-                " popup-open=" + (IsWindow(d) && IsWindowVisible(d) ? "1" : "0") + " default-focus=" +
-                (MainFocus() == GetDlgItem(done, IDOK) ? "1" : "0") + " cancel-visible=" +
-                (IsWindowVisible(GetDlgItem(done, IDCANCEL)) ? "1" : "0"));
+                " popup-open=" + (IsWindow(d) && IsWindowVisible(d) ? "1" : "0") +
+                " default-focus=" + (MainFocus() == GetDlgItem(done, IDOK) ? "1" : "0") +
+                " cancel-visible=" + (IsWindowVisible(GetDlgItem(done, IDCANCEL)) ? "1" : "0"));
             Shot(dir, L"login-complete", done);
             Sleep(1000);
             Say(std::string("right popup-open-before-ok=") + (IsWindow(d) ? "1" : "0"));
@@ -515,17 +537,17 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
             const LONG style = GetWindowLongW(d, GWL_STYLE);
             Say(std::string("complete ") + a.name + " open caption=\"" + Utf8(Text(d)) + "\" picture=" +
                 std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight) + "x" + std::to_string(bm.bmBitsPixel) +
-                " fills=" + (fills ? "1" : "0") + " caption-bar=" + ((style & WS_CAPTION) == WS_CAPTION ? "1" : "0") + " sysmenu=" +
-                ((style & WS_SYSMENU) ? "1" : "0") + " ok=\"" + Utf8(Text(GetDlgItem(d, IDOK))) + "\" cancel-visible=" +
-                (IsWindowVisible(GetDlgItem(d, IDCANCEL)) ? "1" : "0") + " focus-ok=" +
-                (MainFocus() == GetDlgItem(d, IDOK) ? "1" : "0"));
+                " fills=" + (fills ? "1" : "0") + " caption-bar=" + ((style & WS_CAPTION) == WS_CAPTION ? "1" : "0") +
+                " sysmenu=" + ((style & WS_SYSMENU) ? "1" : "0") + " ok=\"" + Utf8(Text(GetDlgItem(d, IDOK))) +
+                "\" cancel-visible=" + (IsWindowVisible(GetDlgItem(d, IDCANCEL)) ? "1" : "0") +
+                " focus-ok=" + (MainFocus() == GetDlgItem(d, IDOK) ? "1" : "0"));
             Sleep(300);
             a.act(d);
         });
         const int result = done.Run(owner);
         robot.join();
-        Say(std::string("complete ") + a.name + " result=" + std::to_string(result) + " browser=" +
-            (done.browser() ? "1" : "0"));
+        Say(std::string("complete ") + a.name + " result=" + std::to_string(result) +
+            " browser=" + (done.browser() ? "1" : "0"));
     }
 
     for (const char* newest : {"0.9.9.7", ""}) {

@@ -31,8 +31,19 @@ TEST(WinHandles, ComPtrCountsReferences) {
         void (*steps)(Counted*);
         ULONG refsInside;  // at the end of the steps, before the owners go
     } const cases[] = {
-        {"wrap adds one", [](Counted* c) { ComPtr<IUnknown> p(c); EXPECT_EQ(c->refs, 2u); }, 1},
-        {"adopt adds none", [](Counted* c) { c->AddRef(); auto p = ComPtr<IUnknown>::adopt(c); EXPECT_EQ(c->refs, 2u); }, 1},
+        {"wrap adds one",
+         [](Counted* c) {
+             ComPtr<IUnknown> p(c);
+             EXPECT_EQ(c->refs, 2u);
+         },
+         1},
+        {"adopt adds none",
+         [](Counted* c) {
+             c->AddRef();
+             auto p = ComPtr<IUnknown>::adopt(c);
+             EXPECT_EQ(c->refs, 2u);
+         },
+         1},
         {"copy adds, move does not",
          [](Counted* c) {
              ComPtr<IUnknown> a(c);
@@ -40,7 +51,8 @@ TEST(WinHandles, ComPtrCountsReferences) {
              ComPtr<IUnknown> d(std::move(a));
              EXPECT_FALSE(a);
              EXPECT_EQ(c->refs, 3u);
-         }, 1},
+         },
+         1},
         {"assignment releases the old",
          [](Counted* c) {
              ComPtr<IUnknown> a(c);
@@ -49,27 +61,33 @@ TEST(WinHandles, ComPtrCountsReferences) {
              EXPECT_EQ(c->refs, 3u);
              b = nullptr;
              EXPECT_EQ(c->refs, 2u);
-         }, 1},
+         },
+         1},
         {"put releases the old",
          [](Counted* c) {
              ComPtr<IUnknown> a(c);
              EXPECT_EQ(c->QueryInterface(IID_IUnknown, a.putVoid()), S_OK);
              EXPECT_EQ(c->refs, 2u);
-         }, 1},
-        {"as queries into another", [](Counted* c) {
+         },
+         1},
+        {"as queries into another",
+         [](Counted* c) {
              ComPtr<IUnknown> a(c);
              ComPtr<IUnknown> b;
              EXPECT_EQ(a.as(IID_IUnknown, &b), S_OK);
              EXPECT_EQ(c->refs, 3u);
              EXPECT_EQ(a.as(IID_IDispatch, &b), E_NOINTERFACE);
              EXPECT_FALSE(b);
-         }, 1},
-        {"release hands the reference over", [](Counted* c) {
+         },
+         1},
+        {"release hands the reference over",
+         [](Counted* c) {
              ComPtr<IUnknown> a(c);
              IUnknown* raw = a.release();
              EXPECT_EQ(c->refs, 2u);
              raw->Release();
-         }, 1},
+         },
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,7 +155,8 @@ TEST(WinHandles, KernelAndGdiOwners) {
 
     const void* viewAt = nullptr;
     {
-        UniqueKernelHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr));
+        UniqueKernelHandle mapping(
+            ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr));
         ASSERT_TRUE(mapping);
         UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
         ASSERT_TRUE(view);

@@ -35,14 +35,16 @@ TEST(WinText, Utf8BothWays) {
 }
 
 TEST(WinText, MalformedInputFailsAndLeavesNothing) {
-    for (const std::string& bad : {std::string("\xFF"), std::string("ab\xC3"), std::string("\xED\xA0\x80"),
-                                  std::string("\xC0\xAF")}) {
+    for (const std::string& bad :
+         {std::string("\xFF"), std::string("ab\xC3"), std::string("\xED\xA0\x80"), std::string("\xC0\xAF")}) {
         std::wstring wide = L"stale";
         EXPECT_FALSE(Utf8ToWide(bad, &wide)) << "bytes " << bad.size();
         EXPECT_TRUE(wide.empty());
     }
     std::string narrow = "stale";
-    EXPECT_FALSE(WideToUtf8(std::wstring(L"a\xD800" L"b"), &narrow));  // unpaired surrogate
+    EXPECT_FALSE(WideToUtf8(std::wstring(L"a\xD800"
+                                         L"b"),
+                            &narrow));  // unpaired surrogate
     EXPECT_TRUE(narrow.empty());
 }
 
@@ -75,7 +77,9 @@ TEST(WinText, LossyPairSubstitutes) {
     } const cases[] = {
         {L"", ""},
         {kSeosik + L" kv", "\xBC\xAD\xBD\xC4 kv"},
-        {L"a\x0E01" L"b", "a?b"},  // Thai: not in 949
+        {L"a\x0E01"
+         L"b",
+         "a?b"},  // Thai: not in 949
     };
     for (const Case& c : cases) EXPECT_EQ(WideToCodePageLossy(CP_ACP, c.wide), c.ansi);
     EXPECT_EQ(CodePageToWideLossy(CP_ACP, "\xBC\xAD\xBD\xC4 kv"), kSeosik + L" kv");

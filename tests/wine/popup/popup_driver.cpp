@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "TarnwickLib_h.h"
-#include "addin/features/service/ServiceConfig.h"
 #include "addin/features/popup/CertDlg.h"
 #include "addin/features/popup/PreviewLayer.h"
+#include "addin/features/service/ServiceConfig.h"
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
@@ -38,17 +38,26 @@ namespace {
 using namespace kv;
 
 // What this program prints and hands on: text that does not convert still shows, substituted.
-std::string Utf8(const std::wstring& w) { return WideToCodePageLossy(CP_UTF8, w); }
-std::string Ansi(const std::wstring& w) { return WideToCodePageLossy(CP_ACP, w); }
+std::string Utf8(const std::wstring& w) {
+    return WideToCodePageLossy(CP_UTF8, w);
+}
+std::string Ansi(const std::wstring& w) {
+    return WideToCodePageLossy(CP_ACP, w);
+}
 
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
     }
     return out;
 }
@@ -59,7 +68,9 @@ std::wstring Text(HWND w) {
     return buffer;
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void Pump() {
     MSG msg;
@@ -241,7 +252,8 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
             if (g_run.name != L"-") {
                 // Painted now; the display gets the pixels while the wait pumps (this tick is
                 // past its phase, so the nested ticks do nothing).
-                RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                RedrawWindow(dialog, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
                 GdiFlush();
                 SaveWindow(dialog, g_run.dir + L"\\" + g_run.name + L".bmp");
             }
@@ -275,8 +287,7 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
             }
             return;
         }
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -328,8 +339,8 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
         std::printf("FAIL: cannot load %s\n", Utf8(dll).c_str());
         return 1;
     }
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600, 500,
-                                 nullptr, nullptr, nullptr, nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600, 500, nullptr,
+                                 nullptr, nullptr, nullptr);
     Pump();
     CCertDlg splash(resources);
     const bool shown = splash.Show(owner);
@@ -345,7 +356,8 @@ int RunSplash(const std::wstring& dll, const std::wstring& dir, const std::wstri
     const WindowDc screenDc(splash.hwnd());
     HDC screen = screenDc.get();
     int matching = 0, samples = 0;
-    UniqueBitmap picture(static_cast<HBITMAP>(LoadImageW(resources, MAKEINTRESOURCEW(273), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    UniqueBitmap picture(
+        static_cast<HBITMAP>(LoadImageW(resources, MAKEINTRESOURCEW(273), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     UniqueMemoryDc mem(CreateCompatibleDC(screen));
     if (picture && mem) {
         SelectedObject selected(mem.get(), picture.get());
@@ -383,7 +395,10 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as the program
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { if (n) *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (count != 1 || !names || !ids) return E_INVALIDARG;
@@ -394,8 +409,7 @@ public:
         ids[0] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override {
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
         if (id != 1 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
         if (result) {
             VariantInit(result);
@@ -419,8 +433,7 @@ void Mark(int port, const std::string& name) {
         const std::string request = "GET /kvmark/" + name + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
         send(s, request.data(), static_cast<int>(request.size()), 0);
         char buffer[512];
-        while (recv(s, buffer, sizeof buffer, 0) > 0) {
-        }
+        while (recv(s, buffer, sizeof buffer, 0) > 0) {}
     }
 }
 
@@ -437,8 +450,11 @@ void PumpAsContainer(DWORD ms) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && g_active) {
                 const HRESULT hr = g_active->TranslateAccelerator(&msg);
-                if (msg.message == WM_KEYDOWN) std::printf("translate key=%u hr=%s\n", static_cast<unsigned>(msg.wParam),
-                                                           hr == S_OK ? "S_OK" : hr == S_FALSE ? "S_FALSE" : "other");
+                if (msg.message == WM_KEYDOWN)
+                    std::printf("translate key=%u hr=%s\n", static_cast<unsigned>(msg.wParam),
+                                hr == S_OK      ? "S_OK"
+                                : hr == S_FALSE ? "S_FALSE"
+                                                : "other");
                 if (hr == S_OK) continue;
             }
             TranslateMessage(&msg);
@@ -462,10 +478,10 @@ void PrintBoxState() {
     SendMessageW(g_control, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(g_box));
     const COLORREF colour = GetTextColor(dc);
     const int mode = GetBkMode(dc);
-    std::printf("box text=\"%s\" face=%s height=%ld weight=%ld italic=%d charset=%d colour=%06lX transparent=%d focus=%d\n",
-                Escape(Utf8(Text(g_box))).c_str(), Utf8(lf.lfFaceName).c_str(), lf.lfHeight, lf.lfWeight,
-                lf.lfItalic ? 1 : 0, lf.lfCharSet, static_cast<unsigned long>(colour), mode == TRANSPARENT ? 1 : 0,
-                GetFocus() == g_box ? 1 : 0);
+    std::printf(
+        "box text=\"%s\" face=%s height=%ld weight=%ld italic=%d charset=%d colour=%06lX transparent=%d focus=%d\n",
+        Escape(Utf8(Text(g_box))).c_str(), Utf8(lf.lfFaceName).c_str(), lf.lfHeight, lf.lfWeight, lf.lfItalic ? 1 : 0,
+        lf.lfCharSet, static_cast<unsigned long>(colour), mode == TRANSPARENT ? 1 : 0, GetFocus() == g_box ? 1 : 0);
     std::fflush(stdout);
 }
 
@@ -474,8 +490,8 @@ int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int fir
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     HMODULE atl = LoadLibraryW(L"atl.dll");
-    auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
-                    : nullptr;
+    auto init =
+        atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
     auto getControl = atl ? reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
                                 reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")))
                           : nullptr;
@@ -498,15 +514,15 @@ int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int fir
     g_active->GetWindow(&g_control);
     ComPtr<ISimTaskPane> pane;
     static FakeApplication application;
-    if (FAILED(unknown.as(IID_ISimTaskPane, &pane)) ||
-        FAILED(pane->put_Application(&application))) {
+    if (FAILED(unknown.as(IID_ISimTaskPane, &pane)) || FAILED(pane->put_Application(&application))) {
         std::printf("FAIL: put_Application\n");
         return 1;
     }
     g_box = GetDlgItem(g_control, 1001);
     wchar_t cls[64] = {};
     GetClassNameW(g_box, cls, 64);
-    std::printf("box class=%s style=%08lX\n", Utf8(cls).c_str(), static_cast<unsigned long>(GetWindowLongW(g_box, GWL_STYLE)));
+    std::printf("box class=%s style=%08lX\n", Utf8(cls).c_str(),
+                static_cast<unsigned long>(GetWindowLongW(g_box, GWL_STYLE)));
     PumpAsContainer(300);
     for (int i = first; i < argc; ++i) {
         const std::wstring step = argv[i];

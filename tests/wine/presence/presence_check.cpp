@@ -59,7 +59,8 @@ void ExpectEmptyKey(const std::wstring& path) {
     Check(KeyExists(path), "missing key", path);
     wchar_t buffer[256] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
-    const LSTATUS status = RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    const LSTATUS status =
+        RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size);
     Check(status != ERROR_SUCCESS || buffer[0] == 0, "key should have no value", path);
 }
 
@@ -210,8 +211,7 @@ int CheckObjects() {
     if (connect) {
         for (const IID* iid : {&IID_IDispatch, &IID_ICallbackInterface, &IID_IObjectSafety, &IID_IPersist}) {
             ComPtr<IUnknown> probe;
-            Check(connect.as(*iid, &probe) == E_NOINTERFACE && !probe,
-                  "Tarnwick.Connect refuses", GuidText(*iid));
+            Check(connect.as(*iid, &probe) == E_NOINTERFACE && !probe, "Tarnwick.Connect refuses", GuidText(*iid));
         }
     }
     ComPtr<IDispatch> refused;
@@ -221,11 +221,12 @@ int CheckObjects() {
 
     // With a window (hosted by Wine's AtlAxWin), the control paints the framework's face.
     HMODULE atl = LoadLibraryW(L"atl.dll");
-    auto init = atl ? reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
-                    : nullptr;
+    auto init =
+        atl ? reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
+            : nullptr;
     Check(init && init(), "AtlAxWinInit");
-    kv::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 120, nullptr, nullptr,
-                                           nullptr, nullptr));
+    kv::UniqueWindow frame(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 120, nullptr, nullptr, nullptr, nullptr));
     HWND container = CreateWindowExW(0, L"AtlAxWin", L"KestrovaSE.SimTaskPane", WS_CHILD | WS_VISIBLE, 0, 0, 240, 120,
                                      frame.get(), nullptr, nullptr, nullptr);
     HWND window = container ? GetWindow(container, GW_CHILD) : nullptr;
@@ -255,10 +256,14 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argv[1];
     kv::ComApartment apartment;
     int result = 2;
-    if (mode == L"registered" && argc > 2) result = CheckRegistered(argv[2]);
-    else if (mode == L"unregistered") result = CheckUnregistered();
-    else if (mode == L"objects") result = CheckObjects();
-    else if (mode == L"plant-stale") result = PlantStale();
+    if (mode == L"registered" && argc > 2)
+        result = CheckRegistered(argv[2]);
+    else if (mode == L"unregistered")
+        result = CheckUnregistered();
+    else if (mode == L"objects")
+        result = CheckObjects();
+    else if (mode == L"plant-stale")
+        result = PlantStale();
     CoFreeUnusedLibraries();
     std::fflush(stdout);
     return result;

@@ -124,8 +124,8 @@ bool IsBracedUpperUuid(const std::string& text) {
 
 int SetSetting(const wchar_t* name, const wchar_t* value) {
     UniqueKey key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS) {
         key.release();
         Fail("cannot create the settings key");
         return g_failures;
@@ -193,7 +193,8 @@ int CheckRegistered(const std::wstring& dllPath) {
     ExpectText(pane + L"\\Version", nullptr, L"1.0");
     Check(!KeyExists(HKEY_CLASSES_ROOT, pane + L"\\Stale"), "the class key was rewritten from scratch");
     // The callback coclass is described but never registered.
-    Check(!KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_CallbackInterface)), "CallbackInterface not registered");
+    Check(!KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_CallbackInterface)),
+          "CallbackInterface not registered");
 
     ExpectProgId(L"Tarnwick.Connect", CLSID_Connect);
     ExpectProgId(L"Tarnwick.Connect.1", CLSID_Connect);
@@ -220,8 +221,8 @@ int CheckRegistered(const std::wstring& dllPath) {
 }
 
 int CheckUnregistered() {
-    for (const wchar_t* key : {L"Tarnwick.Connect.1", L"Tarnwick.Connect", L"KestrovaSE.SimTaskPane.1",
-                               L"KestrovaSE.SimTaskPane"}) {
+    for (const wchar_t* key :
+         {L"Tarnwick.Connect.1", L"Tarnwick.Connect", L"KestrovaSE.SimTaskPane.1", L"KestrovaSE.SimTaskPane"}) {
         Check(!KeyExists(HKEY_CLASSES_ROOT, key), "ProgID key removed", key);
     }
     for (const CLSID* clsid : {&CLSID_Connect, &CLSID_SimTaskPane}) {
@@ -252,8 +253,8 @@ void ExpectMembers(ITypeLib* lib, const IID& iid, const char* what, const std::v
     TYPEATTR* attr = nullptr;
     info->GetTypeAttr(&attr);
     // A dual interface is looked up as its dispatch side, which lists IDispatch's 7 functions first.
-    Check(attr && attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL),
-          "dual interface", Widen(what));
+    Check(attr && attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL), "dual interface",
+          Widen(what));
     Check(attr && attr->cFuncs == ownFunctions + 7, "function count",
           Widen(what) + L" " + std::to_wstring(attr ? attr->cFuncs : -1));
     std::map<std::pair<std::wstring, int>, MEMBERID> found;
@@ -294,42 +295,64 @@ int CheckTypeLib() {
 
     const INVOKEKIND call = INVOKE_FUNC;
     const std::vector<Member> callbacks = {
-        {L"changeSearchText", 21, call},         {L"ButtonClicked", 22, call},
-        {L"putVisiblePane", 23, call},           {L"ButtonCert", 24, call},
-        {L"ButtonPremium", 25, call},            {L"ButtonHome", 26, call},
-        {L"ButtonHelp", 27, call},               {L"OnRibbonLoad", 0x60020007, call},
-        {L"ButtonInfo", 0x60020008, call},       {L"ButtonLogout", 0x60020009, call},
-        {L"putVisiblePaneAllways", 0x6002000A, call}, {L"GetImageCert", 32, call},
-        {L"GetImageCustomButton", 0x6002000C, call}, {L"GetImagePay", 0x6002000D, call},
-        {L"GetImageHomepage", 0x6002000E, call}, {L"GetImageHelp", 0x6002000F, call},
-        {L"GetImageInfo", 0x60020010, call},     {L"GetImageSearchButton", 0x60020011, call},
+        {L"changeSearchText", 21, call},
+        {L"ButtonClicked", 22, call},
+        {L"putVisiblePane", 23, call},
+        {L"ButtonCert", 24, call},
+        {L"ButtonPremium", 25, call},
+        {L"ButtonHome", 26, call},
+        {L"ButtonHelp", 27, call},
+        {L"OnRibbonLoad", 0x60020007, call},
+        {L"ButtonInfo", 0x60020008, call},
+        {L"ButtonLogout", 0x60020009, call},
+        {L"putVisiblePaneAllways", 0x6002000A, call},
+        {L"GetImageCert", 32, call},
+        {L"GetImageCustomButton", 0x6002000C, call},
+        {L"GetImagePay", 0x6002000D, call},
+        {L"GetImageHomepage", 0x6002000E, call},
+        {L"GetImageHelp", 0x6002000F, call},
+        {L"GetImageInfo", 0x60020010, call},
+        {L"GetImageSearchButton", 0x60020011, call},
         {L"CheckBoxVisible", 0x60020012, call},
     };
     ExpectMembers(lib.get(), IID_ICallbackInterface, "ICallbackInterface", callbacks, 19);
 
     std::vector<Member> pane = {
-        {L"put_SearchText", 1, call},  {L"put_Application", 2, call}, {L"put_SearchList", 3, call},
-        {L"get_version", 4, call},     {L"set_DownloadDll", 5, call}, {L"get_NewVersion", 6, call},
-        {L"get_LoginStatus", 7, call}, {L"put_SearchText2", 8, call}, {L"put_SearchFileName", 9, call},
-        {L"HWND", DISPID_HWND, INVOKE_PROPERTYGET},
+        {L"put_SearchText", 1, call},     {L"put_Application", 2, call},
+        {L"put_SearchList", 3, call},     {L"get_version", 4, call},
+        {L"set_DownloadDll", 5, call},    {L"get_NewVersion", 6, call},
+        {L"get_LoginStatus", 7, call},    {L"put_SearchText2", 8, call},
+        {L"put_SearchFileName", 9, call}, {L"HWND", DISPID_HWND, INVOKE_PROPERTYGET},
     };
     struct Stock {
         const wchar_t* name;
         MEMBERID id;
         bool byRef;
     } stock[] = {
-        {L"AutoSize", DISPID_AUTOSIZE, false},     {L"BackColor", DISPID_BACKCOLOR, false},
-        {L"BackStyle", DISPID_BACKSTYLE, false},   {L"BorderColor", DISPID_BORDERCOLOR, false},
-        {L"BorderStyle", DISPID_BORDERSTYLE, false}, {L"BorderWidth", DISPID_BORDERWIDTH, false},
-        {L"DrawMode", DISPID_DRAWMODE, false},     {L"DrawStyle", DISPID_DRAWSTYLE, false},
-        {L"DrawWidth", DISPID_DRAWWIDTH, false},   {L"FillColor", DISPID_FILLCOLOR, false},
-        {L"FillStyle", DISPID_FILLSTYLE, false},   {L"Font", DISPID_FONT, true},
-        {L"ForeColor", DISPID_FORECOLOR, false},   {L"Enabled", DISPID_ENABLED, false},
-        {L"TabStop", DISPID_TABSTOP, false},       {L"Text", DISPID_TEXT, false},
-        {L"Caption", DISPID_CAPTION, false},       {L"BorderVisible", DISPID_BORDERVISIBLE, false},
-        {L"Appearance", DISPID_APPEARANCE, false}, {L"MousePointer", DISPID_MOUSEPOINTER, false},
-        {L"MouseIcon", DISPID_MOUSEICON, true},    {L"Picture", DISPID_PICTURE, true},
-        {L"Valid", DISPID_VALID, false},           {L"ReadyState", DISPID_READYSTATE, false},
+        {L"AutoSize", DISPID_AUTOSIZE, false},
+        {L"BackColor", DISPID_BACKCOLOR, false},
+        {L"BackStyle", DISPID_BACKSTYLE, false},
+        {L"BorderColor", DISPID_BORDERCOLOR, false},
+        {L"BorderStyle", DISPID_BORDERSTYLE, false},
+        {L"BorderWidth", DISPID_BORDERWIDTH, false},
+        {L"DrawMode", DISPID_DRAWMODE, false},
+        {L"DrawStyle", DISPID_DRAWSTYLE, false},
+        {L"DrawWidth", DISPID_DRAWWIDTH, false},
+        {L"FillColor", DISPID_FILLCOLOR, false},
+        {L"FillStyle", DISPID_FILLSTYLE, false},
+        {L"Font", DISPID_FONT, true},
+        {L"ForeColor", DISPID_FORECOLOR, false},
+        {L"Enabled", DISPID_ENABLED, false},
+        {L"TabStop", DISPID_TABSTOP, false},
+        {L"Text", DISPID_TEXT, false},
+        {L"Caption", DISPID_CAPTION, false},
+        {L"BorderVisible", DISPID_BORDERVISIBLE, false},
+        {L"Appearance", DISPID_APPEARANCE, false},
+        {L"MousePointer", DISPID_MOUSEPOINTER, false},
+        {L"MouseIcon", DISPID_MOUSEICON, true},
+        {L"Picture", DISPID_PICTURE, true},
+        {L"Valid", DISPID_VALID, false},
+        {L"ReadyState", DISPID_READYSTATE, false},
     };
     size_t functions = 9 + 1;  // own methods, HWND (get only)
     for (const Stock& s : stock) {
@@ -363,8 +386,10 @@ int CheckExports(const std::wstring& dllPath) {
     }
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
-    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
+    auto getClassObject =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+    auto canUnloadNow =
+        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
     Check(getClassObject && canUnloadNow && GetProcAddress(library.get(), "DllRegisterServer") &&
               GetProcAddress(library.get(), "DllUnregisterServer"),
           "four exports");
@@ -387,14 +412,22 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring arg = argc > 2 ? argv[2] : L"";
     kv::ComApartment apartment;
     int result = 2;
-    if (mode == L"service" && argc > 2) result = SetSetting(L"service", arg.c_str());
-    else if (mode == L"code" && argc > 2) result = SetSetting(L"code", arg.c_str());
-    else if (mode == L"forget-pid") result = SetSetting(L"pid", nullptr);
-    else if (mode == L"plant-stale") result = PlantStale();
-    else if (mode == L"registered" && argc > 2) result = CheckRegistered(arg);
-    else if (mode == L"unregistered") result = CheckUnregistered();
-    else if (mode == L"typelib") result = CheckTypeLib();
-    else if (mode == L"exports" && argc > 2) result = CheckExports(arg);
+    if (mode == L"service" && argc > 2)
+        result = SetSetting(L"service", arg.c_str());
+    else if (mode == L"code" && argc > 2)
+        result = SetSetting(L"code", arg.c_str());
+    else if (mode == L"forget-pid")
+        result = SetSetting(L"pid", nullptr);
+    else if (mode == L"plant-stale")
+        result = PlantStale();
+    else if (mode == L"registered" && argc > 2)
+        result = CheckRegistered(arg);
+    else if (mode == L"unregistered")
+        result = CheckUnregistered();
+    else if (mode == L"typelib")
+        result = CheckTypeLib();
+    else if (mode == L"exports" && argc > 2)
+        result = CheckExports(arg);
     std::fflush(stdout);
     return result;
 }

@@ -29,8 +29,10 @@ class TestApp final : public IDispatch, public IConnectionPointContainer, public
 public:
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
-        else if (IsEqualIID(riid, IID_IConnectionPointContainer)) *out = static_cast<IConnectionPointContainer*>(this);
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch))
+            *out = static_cast<IDispatch*>(this);
+        else if (IsEqualIID(riid, IID_IConnectionPointContainer))
+            *out = static_cast<IConnectionPointContainer*>(this);
         else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -42,13 +44,17 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
 
     // IDispatch
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        static const struct { const wchar_t* name; DISPID id; } table[] = {
-            {L"Documents", kDocuments}, {L"Visible", kVisible}, {L"Open", kOpen},
-            {L"Caption", kCaption},     {L"HWND", kHwnd},       {L"FileName", kFileName},
-            {L"Title", kTitle}};
+        static const struct {
+            const wchar_t* name;
+            DISPID id;
+        } table[] = {{L"Documents", kDocuments}, {L"Visible", kVisible},   {L"Open", kOpen},  {L"Caption", kCaption},
+                     {L"HWND", kHwnd},           {L"FileName", kFileName}, {L"Title", kTitle}};
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
@@ -64,12 +70,28 @@ public:
         if (flags & DISPATCH_PROPERTYGET) {
             if (p->cArgs != 0 || !result) return DISP_E_BADPARAMCOUNT;
             switch (id) {
-                case kDocuments: result->vt = VT_DISPATCH; result->pdispVal = this; AddRef(); return S_OK;
-                case kVisible: result->vt = VT_BOOL; result->boolVal = visible ? VARIANT_TRUE : VARIANT_FALSE; return S_OK;
-                case kCaption: result->vt = VT_BSTR; result->bstrVal = SysAllocString(L"\uacac\uc801\uc11c - \ubb38\uc11c"); return S_OK;
-                case kHwnd: result->vt = VT_I4; result->lVal = 0x1234; return S_OK;
+                case kDocuments:
+                    result->vt = VT_DISPATCH;
+                    result->pdispVal = this;
+                    AddRef();
+                    return S_OK;
+                case kVisible:
+                    result->vt = VT_BOOL;
+                    result->boolVal = visible ? VARIANT_TRUE : VARIANT_FALSE;
+                    return S_OK;
+                case kCaption:
+                    result->vt = VT_BSTR;
+                    result->bstrVal = SysAllocString(L"\uacac\uc801\uc11c - \ubb38\uc11c");
+                    return S_OK;
+                case kHwnd:
+                    result->vt = VT_I4;
+                    result->lVal = 0x1234;
+                    return S_OK;
                 // A character code page 949 lacks (outside the basic plane).
-                case kTitle: result->vt = VT_BSTR; result->bstrVal = SysAllocString(L"\xD83D\xDE00 x"); return S_OK;
+                case kTitle:
+                    result->vt = VT_BSTR;
+                    result->bstrVal = SysAllocString(L"\xD83D\xDE00 x");
+                    return S_OK;
                 default: return DISP_E_MEMBERNOTFOUND;
             }
         }
@@ -105,7 +127,10 @@ public:
         return S_OK;
     }
     // IConnectionPoint
-    STDMETHODIMP GetConnectionInterface(IID* iid) override { *iid = kTestEvents; return S_OK; }
+    STDMETHODIMP GetConnectionInterface(IID* iid) override {
+        *iid = kTestEvents;
+        return S_OK;
+    }
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override {
         *c = this;
         AddRef();
@@ -235,7 +260,8 @@ TEST(HostDispatchTest, RunningObjectTableAndClassLookup) {
     EXPECT_FALSE(env.GetRunningObject("KvTest.Missing"));
 
     DWORD registration = 0;
-    ASSERT_EQ(RegisterActiveObject(static_cast<IDispatch*>(&app), kTestClass, ACTIVEOBJECT_STRONG, &registration), S_OK);
+    ASSERT_EQ(RegisterActiveObject(static_cast<IDispatch*>(&app), kTestClass, ACTIVEOBJECT_STRONG, &registration),
+              S_OK);
     HostObjectPtr running = env.GetRunningObject("KvTest.Application");
     ASSERT_TRUE(running);
     HostValue v;

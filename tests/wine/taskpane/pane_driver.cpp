@@ -53,10 +53,14 @@ namespace {
 using kv::ComPtr;
 
 // For what this program prints: a caption that does not convert still shows, substituted.
-std::string Utf8(const std::wstring& w) { return kv::WideToCodePageLossy(CP_UTF8, w); }
+std::string Utf8(const std::wstring& w) {
+    return kv::WideToCodePageLossy(CP_UTF8, w);
+}
 
 // The command line's text in code page 949, as the host would hand it on.
-std::string Ansi(const std::wstring& w) { return kv::WideToCodePageLossy(CP_ACP, w); }
+std::string Ansi(const std::wstring& w) {
+    return kv::WideToCodePageLossy(CP_ACP, w);
+}
 
 double Now() {
     LARGE_INTEGER f, c;
@@ -110,7 +114,10 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
     STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs_); }  // lives on the stack
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { if (n) *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        if (n) *n = 0;
+        return S_OK;
+    }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (count != 1 || !names || !ids) return E_INVALIDARG;
@@ -121,8 +128,7 @@ public:
         ids[0] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override {
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
         if (id != 1 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
         if (result) {
             VariantInit(result);
@@ -262,9 +268,7 @@ void ShowMapping() {
     const DWORD got = GetSecurityInfo(mapping.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                       &dacl, nullptr, &sd);
     const kv::UniqueLocal sdOwner(sd);
-    if (got ==
-            ERROR_SUCCESS &&
-        dacl) {
+    if (got == ERROR_SUCCESS && dacl) {
         aces = dacl->AceCount;
         void* ace = nullptr;
         if (aces == 1 && GetAce(dacl, 0, &ace)) {
@@ -283,7 +287,9 @@ void ShowMapping() {
     std::printf("mapping=open aces=%d user_only=%d ready=%d next=%d\n", aces, userOnly, ready, next);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 }  // namespace
 
@@ -296,16 +302,20 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring out = L".";
     int first = 1;
     for (; first + 1 < argc; first += 2) {
-        if (wcscmp(argv[first], L"--width") == 0) width = _wtoi(argv[first + 1]);
-        else if (wcscmp(argv[first], L"--height") == 0) height = _wtoi(argv[first + 1]);
-        else if (wcscmp(argv[first], L"--out") == 0) out = argv[first + 1];
-        else break;
+        if (wcscmp(argv[first], L"--width") == 0)
+            width = _wtoi(argv[first + 1]);
+        else if (wcscmp(argv[first], L"--height") == 0)
+            height = _wtoi(argv[first + 1]);
+        else if (wcscmp(argv[first], L"--out") == 0)
+            out = argv[first + 1];
+        else
+            break;
     }
 
     if (FAILED(OleInitialize(nullptr))) return 10;
     HMODULE atl = LoadLibraryW(L"atl.dll");
-    auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")))
-                    : nullptr;
+    auto init =
+        atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
     auto getControl = atl ? reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
                                 reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")))
                           : nullptr;
@@ -375,15 +385,16 @@ int wmain(int argc, wchar_t** argv) {
             app.AddRef();  // the array's clearing releases it
             DISPPARAMS params{args.data(), nullptr, 2, 0};
             const double s0 = Now();
-            if (SUCCEEDED(hr)) hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                                                     nullptr, nullptr);
+            if (SUCCEEDED(hr))
+                hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                      nullptr);
             std::printf("search id=%ld hr=0x%08lx ms=%.1f\n", id, static_cast<unsigned long>(hr), Now() - s0);
             if (FAILED(hr)) ++failures;
         } else if (step == L"--search2" || step == L"--file") {
             std::string text = Ansi(arg);
             const double s0 = Now();
-            const HRESULT hr = step == L"--file" ? pane->put_SearchFileName(&text[0])
-                                                 : pane->put_SearchText2(&text[0], &app);
+            const HRESULT hr =
+                step == L"--file" ? pane->put_SearchFileName(&text[0]) : pane->put_SearchText2(&text[0], &app);
             std::printf("%s hr=0x%08lx ms=%.1f\n", Utf8(step).c_str(), static_cast<unsigned long>(hr), Now() - s0);
         } else if (step == L"--scroll") {
             HWND list = FindList(top);
@@ -419,7 +430,8 @@ int wmain(int argc, wchar_t** argv) {
             wchar_t self[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, self, MAX_PATH);
             std::wstring command = L"\"" + std::wstring(self) + L"\" dump " +
-                                   std::to_wstring(reinterpret_cast<INT_PTR>(top)) + L" \"" + out + L"\\" + arg + L".txt\"";
+                                   std::to_wstring(reinterpret_cast<INT_PTR>(top)) + L" \"" + out + L"\\" + arg +
+                                   L".txt\"";
             STARTUPINFOW si{};
             si.cb = sizeof si;
             PROCESS_INFORMATION pi{};

@@ -26,7 +26,9 @@ namespace kv {
 namespace {
 
 // This test program's own file (the null module is the program).
-std::wstring ProgramPath() { return ModulePath(nullptr); }
+std::wstring ProgramPath() {
+    return ModulePath(nullptr);
+}
 
 std::wstring g_library, g_updater, g_fixtures;
 
@@ -156,7 +158,12 @@ std::vector<BadCase> BadDownloads() {
     return {
         {"unsigned", [&] { return Image(f.library); }},
         {"signed by another key", [&] { return f.otherKey; }},
-        {"one byte changed", [&] { std::string b = f.library; b[b.size() / 2] ^= 0x20; return b; }},
+        {"one byte changed",
+         [&] {
+             std::string b = f.library;
+             b[b.size() / 2] ^= 0x20;
+             return b;
+         }},
         {"truncated", [&] { return f.library.substr(0, f.library.size() - 4096); }},
         {"truncated image, trailer kept", [&] { return f.library.substr(0, 200000) + Trailer(f.library); }},
         {"a valid signature over a different file", [&] { return Image(f.library) + Trailer(f.signedProgram); }},

@@ -74,13 +74,16 @@ std::map<std::wstring, std::string> Contents(const ScratchFolder& folder) {
         std::string text;
         char buffer[256];
         DWORD got = 0;
-        while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+        while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+            text.append(buffer, got);
         found[name] = text;
     }
     return found;
 }
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 struct WindowSeen {
     std::wstring className, title;
@@ -116,13 +119,13 @@ struct UpdaterRun {
     bool ended = false;
     DWORD exitCode = 0xFFFFFFFF;
     DWORD elapsedMs = 0;
-    DWORD sinceWindowMs = 0;  // from the first sighting of the main window to the end
-    bool libraryGap = false;  // a moment with neither the library nor the previous library
+    DWORD sinceWindowMs = 0;            // from the first sighting of the main window to the end
+    bool libraryGap = false;            // a moment with neither the library nor the previous library
     bool libraryLostWhileHeld = false;  // the library's name seen, then gone, during the hold
     std::vector<WindowSeen> windows;
-    bool probed = false;       // the main window was found and the message sent
+    bool probed = false;  // the main window was found and the message sent
     bool probeAnswered = false;
-    DWORD probeMs = 0;         // how long the send took
+    DWORD probeMs = 0;  // how long the send took
 };
 
 // The updater's main window, found by class and title and owned by its process.
@@ -232,27 +235,64 @@ TEST(Updater, Swaps) {
         Probe probe = Probe::None;
     } const cases[] = {
         {"only the library", {{kLibrary, "old"}}, nullptr, 0, {{kLibrary, "old"}}, 0, 5000},
-        {"new beside the library", {{kLibrary, "old"}, {kNew, "new"}}, nullptr, 0,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 0, 5000},
-        {"an old previous library is deleted first", {{kLibrary, "old"}, {kNew, "new"}, {kPrevious, "older"}},
-         nullptr, 0, {{kLibrary, "new"}, {kPrevious, "old"}}, 0, 5000},
+        {"new beside the library",
+         {{kLibrary, "old"}, {kNew, "new"}},
+         nullptr,
+         0,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         0,
+         5000},
+        {"an old previous library is deleted first",
+         {{kLibrary, "old"}, {kNew, "new"}, {kPrevious, "older"}},
+         nullptr,
+         0,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         0,
+         5000},
         // Attempts at 0, 6 and 12 s: the third finds the library free.
-        {"library held for 8 s", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000},
+        {"library held for 8 s",
+         {{kLibrary, "old"}, {kNew, "new"}},
+         kLibrary,
+         8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         11500,
+         20000},
         // While it waits, the hidden window answers what a broadcast sends, and the waits
         // keep their length.
-        {"held for 8 s, a setting change sent", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000, Probe::SettingChange},
-        {"held for 8 s, the window closed", {{kLibrary, "old"}, {kNew, "new"}}, kLibrary, 8000,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000, Probe::Close},
+        {"held for 8 s, a setting change sent",
+         {{kLibrary, "old"}, {kNew, "new"}},
+         kLibrary,
+         8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         11500,
+         20000,
+         Probe::SettingChange},
+        {"held for 8 s, the window closed",
+         {{kLibrary, "old"}, {kNew, "new"}},
+         kLibrary,
+         8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         11500,
+         20000,
+         Probe::Close},
         // The fresh download held (a virus scanner reading it), the library free: the library
         // keeps its name through every wait, and the swap completes once the hold ends.
-        {"new library held for 8 s, the library free", {{kLibrary, "old"}, {kNew, "new"}}, kNew, 8000,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000},
+        {"new library held for 8 s, the library free",
+         {{kLibrary, "old"}, {kNew, "new"}},
+         kNew,
+         8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         11500,
+         20000},
         // A swap that stopped half-way: the previous library is the only loadable copy and must
         // survive the retries while the new library cannot take the name.
-        {"half-way, new library held for 8 s", {{kPrevious, "old"}, {kNew, "new"}}, kNew, 8000,
-         {{kLibrary, "new"}, {kPrevious, "old"}}, 11500, 20000},
+        {"half-way, new library held for 8 s",
+         {{kPrevious, "old"}, {kNew, "new"}},
+         kNew,
+         8000,
+         {{kLibrary, "new"}, {kPrevious, "old"}},
+         11500,
+         20000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,10 +327,11 @@ TEST(Updater, Swaps) {
         }
         std::printf("%-45s %6lu ms (%6lu ms from its window), exit %lu, %u window sightings, none visible: %s", c.name,
                     static_cast<unsigned long>(run.elapsedMs), static_cast<unsigned long>(run.sinceWindowMs),
-                    static_cast<unsigned long>(run.exitCode),
-                    static_cast<unsigned>(run.windows.size()), AnyVisible(run) ? "no" : "yes");
-        if (run.probed) std::printf(", sent message answered: %s in %lu ms", run.probeAnswered ? "yes" : "no",
-                                    static_cast<unsigned long>(run.probeMs));
+                    static_cast<unsigned long>(run.exitCode), static_cast<unsigned>(run.windows.size()),
+                    AnyVisible(run) ? "no" : "yes");
+        if (run.probed)
+            std::printf(", sent message answered: %s in %lu ms", run.probeAnswered ? "yes" : "no",
+                        static_cast<unsigned long>(run.probeMs));
         std::printf("\n");
     }
 }
@@ -331,7 +372,7 @@ TEST_F(Resources, StringsMenuAcceleratorsIconsManifest) {
         const wchar_t* popup;
         const wchar_t* item;
         UINT command;
-    } const items[] = {{0, L"\xD30C\xC77C(&F)", L"\xB05D\xB0B4\xAE30(&X)", IDM_EXIT},  // 파일 / 끝내기
+    } const items[] = {{0, L"\xD30C\xC77C(&F)", L"\xB05D\xB0B4\xAE30(&X)", IDM_EXIT},       // 파일 / 끝내기
                        {1, L"\xB3C4\xC6C0\xB9D0(&H)", L"\xC815\xBCF4(&A)...", IDM_ABOUT}};  // 도움말 / 정보
     for (const Item& i : items) {
         ::GetMenuStringW(menu.get(), i.position, text, 100, MF_BYPOSITION);
@@ -357,8 +398,8 @@ TEST_F(Resources, StringsMenuAcceleratorsIconsManifest) {
     EXPECT_NE(keys[0].key, keys[1].key);
 
     for (int id : {IDI_KVUPDATER, IDI_SMALL, IDI_ABOUT}) {
-        UniqueIcon icon(static_cast<HICON>(::LoadImageW(module(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0,
-                                                        LR_DEFAULTSIZE)));
+        UniqueIcon icon(
+            static_cast<HICON>(::LoadImageW(module(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
         EXPECT_TRUE(icon) << "icon " << id;
     }
 

@@ -27,7 +27,9 @@ namespace {
 int g_port = 0;
 std::wstring g_screens;
 
-std::wstring Url(const wchar_t* path) { return L"http://127.0.0.1:" + std::to_wstring(g_port) + path; }
+std::wstring Url(const wchar_t* path) {
+    return L"http://127.0.0.1:" + std::to_wstring(g_port) + path;
+}
 const char kCookieAddress[] = "http://127.0.0.1/";
 
 class Recorder : public WebViewEvents {
@@ -98,7 +100,8 @@ protected:
 
     void Login(WebView& view, const std::wstring& id, const std::wstring& pwd) {
         LoadBy([&] { return view.Navigate(Url(L"/k_app/login.asp")); });
-        for (const wchar_t* e : {L"id", L"pwd", L"PID", L"bms_code", L"login_submit"}) EXPECT_TRUE(view.HasElement(e)) << e;
+        for (const wchar_t* e : {L"id", L"pwd", L"PID", L"bms_code", L"login_submit"})
+            EXPECT_TRUE(view.HasElement(e)) << e;
         EXPECT_TRUE(view.SetInputValue(L"id", id));
         EXPECT_TRUE(view.SetInputValue(L"pwd", pwd));
         EXPECT_TRUE(view.SetInputValue(L"PID", L"{6F1C0D1E-0000-4000-8000-000000000001}"));
@@ -233,7 +236,8 @@ TEST_F(WebViewTest, LoginInsideAModalDialog) {
     EXPECT_EQ(L"ok", login.answer);
     EXPECT_EQ("2", LoginStatus());
     login.view.reset();
-    EXPECT_TRUE(SystemCookieSource().SetCookie(kCookieAddress, "KVMEMBER=; Path=/; Max-Age=0; Expires=Thu, 01 Jan 1970 00:00:00 GMT"));
+    EXPECT_TRUE(SystemCookieSource().SetCookie(kCookieAddress,
+                                               "KVMEMBER=; Path=/; Max-Age=0; Expires=Thu, 01 Jan 1970 00:00:00 GMT"));
     EXPECT_EQ("", LoginStatus()) << "an expired cookie leaves the store";
 }
 

@@ -10,32 +10,32 @@
 namespace hostsim {
 
 struct LayoutRect {
-  int left = 0, top = 0, width = 0, height = 0;
-  int right() const { return left + width; }
-  int bottom() const { return top + height; }
+    int left = 0, top = 0, width = 0, height = 0;
+    int right() const { return left + width; }
+    int bottom() const { return top + height; }
 };
 
 struct PlacedControl {
-  const RibbonNode* node = nullptr;
-  LayoutRect rect;
-  bool large = false;  // a large button: image above its label
+    const RibbonNode* node = nullptr;
+    LayoutRect rect;
+    bool large = false;  // a large button: image above its label
 };
 
 struct RibbonMetrics {
-  int headerHeight = 24;  // row of tab captions
-  int rowHeight = 24;
-  int rows = 3;
-  int groupLabelHeight = 18;
-  int gap = 4;
-  int launcherSize = 14;
-  int stripHeight() const { return headerHeight + gap + rows * rowHeight + groupLabelHeight + gap; }
+    int headerHeight = 24;  // row of tab captions
+    int rowHeight = 24;
+    int rows = 3;
+    int groupLabelHeight = 18;
+    int gap = 4;
+    int launcherSize = 14;
+    int stripHeight() const { return headerHeight + gap + rows * rowHeight + groupLabelHeight + gap; }
 };
 
 struct RibbonLayoutResult {
-  std::vector<PlacedControl> tabs;      // tab captions in the header row
-  std::vector<PlacedControl> groups;    // group frames (label at the bottom)
-  std::vector<PlacedControl> controls;  // everything that becomes a window
-  int width = 0;
+    std::vector<PlacedControl> tabs;      // tab captions in the header row
+    std::vector<PlacedControl> groups;    // group frames (label at the bottom)
+    std::vector<PlacedControl> controls;  // everything that becomes a window
+    int width = 0;
 };
 
 // Measures a UTF-8 text in pixels in the ribbon's font.

@@ -9,33 +9,44 @@
 namespace hostsim {
 
 enum class RibbonKind {
-  CustomUI, Ribbon, Tabs, Tab, Group, Box, Label, EditBox, Button, DialogBoxLauncher, CheckBox,
-  Separator, Other
+    CustomUI,
+    Ribbon,
+    Tabs,
+    Tab,
+    Group,
+    Box,
+    Label,
+    EditBox,
+    Button,
+    DialogBoxLauncher,
+    CheckBox,
+    Separator,
+    Other
 };
 
 struct RibbonNode {
-  RibbonKind kind = RibbonKind::Other;
-  std::string tag;  // element name without namespace prefix
-  std::vector<std::pair<std::string, std::string>> attrs;  // in document order, UTF-8
-  std::vector<RibbonNode> children;
+    RibbonKind kind = RibbonKind::Other;
+    std::string tag;                                         // element name without namespace prefix
+    std::vector<std::pair<std::string, std::string>> attrs;  // in document order, UTF-8
+    std::vector<RibbonNode> children;
 
-  // Empty when absent.
-  const std::string& Attr(const std::string& name) const;
-  bool Has(const std::string& name) const;
-  std::string Id() const { return Attr("id"); }
+    // Empty when absent.
+    const std::string& Attr(const std::string& name) const;
+    bool Has(const std::string& name) const;
+    std::string Id() const { return Attr("id"); }
 };
 
 struct RibbonLimits {
-  std::size_t maxBytes = 1 << 20;
-  int maxDepth = 24;
-  std::size_t maxNodes = 2000;
+    std::size_t maxBytes = 1 << 20;
+    int maxDepth = 24;
+    std::size_t maxNodes = 2000;
 };
 
 struct RibbonParse {
-  bool ok = false;
-  std::string error;                  // why the definition was refused
-  std::vector<std::string> warnings;  // parts skipped but the rest shown
-  RibbonNode root;
+    bool ok = false;
+    std::string error;                  // why the definition was refused
+    std::vector<std::string> warnings;  // parts skipped but the rest shown
+    RibbonNode root;
 };
 
 // The namespaces a host of this generation accepts for customUI.

@@ -7,40 +7,40 @@
 namespace hostsim {
 
 enum class StepKind {
-  Type,         // type <editBoxId> <text>
-  Commit,       // commit <editBoxId>
-  Click,        // click <ribbonControlId>
-  PaneClick,    // pane-click <controlId>
-  PaneType,     // pane-type <controlId> <text>
-  Key,          // key <name>
-  Open,         // open <path>
-  NewWindow,    // new-window
-  Activate,     // activate <windowNumber>
-  WaitPane,     // wait-pane <controlId> [timeoutMs]
-  WaitProp,     // wait-prop <property> <value> [timeoutMs]
-  ExpectPane,   // expect-pane <controlId> <text>
-  DialogClick,  // dialog-click <controlId> <dialog title>
-  DialogType,   // dialog-type <controlId> <dialog title> <text>
-  Sleep,        // sleep <ms>
-  Screenshot,   // screenshot <name>
-  Echo,         // echo <text>
-  Quit,         // quit
+    Type,         // type <editBoxId> <text>
+    Commit,       // commit <editBoxId>
+    Click,        // click <ribbonControlId>
+    PaneClick,    // pane-click <controlId>
+    PaneType,     // pane-type <controlId> <text>
+    Key,          // key <name>
+    Open,         // open <path>
+    NewWindow,    // new-window
+    Activate,     // activate <windowNumber>
+    WaitPane,     // wait-pane <controlId> [timeoutMs]
+    WaitProp,     // wait-prop <property> <value> [timeoutMs]
+    ExpectPane,   // expect-pane <controlId> <text>
+    DialogClick,  // dialog-click <controlId> <dialog title>
+    DialogType,   // dialog-type <controlId> <dialog title> <text>
+    Sleep,        // sleep <ms>
+    Screenshot,   // screenshot <name>
+    Echo,         // echo <text>
+    Quit,         // quit
 };
 
 struct ScriptStep {
-  StepKind kind = StepKind::Echo;
-  int line = 0;
-  std::string id;    // control id, property or path
-  std::string text;  // text argument, key name, expected value, dialog title
-  std::string input; // dialog-type: the text to put into the field
-  int number = 0;    // control id as a number, window number, milliseconds
-  int timeoutMs = 0;
+    StepKind kind = StepKind::Echo;
+    int line = 0;
+    std::string id;     // control id, property or path
+    std::string text;   // text argument, key name, expected value, dialog title
+    std::string input;  // dialog-type: the text to put into the field
+    int number = 0;     // control id as a number, window number, milliseconds
+    int timeoutMs = 0;
 };
 
 struct ScriptParse {
-  bool ok = false;
-  std::string error;  // "line N: ..." for the first bad line
-  std::vector<ScriptStep> steps;
+    bool ok = false;
+    std::string error;  // "line N: ..." for the first bad line
+    std::vector<ScriptStep> steps;
 };
 
 constexpr int kDefaultWaitMs = 10000;

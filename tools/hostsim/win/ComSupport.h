@@ -20,7 +20,9 @@ using kv::Variant;
 // UTF-8 for the log. Text with an unpaired surrogate (an add-in may hand one over) is shown
 // with U+FFFD in its place: a log line is never dropped for it.
 std::string Utf8(std::wstring_view w);
-inline std::string Utf8(const wchar_t* w) { return w ? Utf8(std::wstring_view(w)) : std::string(); }
+inline std::string Utf8(const wchar_t* w) {
+    return w ? Utf8(std::wstring_view(w)) : std::string();
+}
 // UTF-16 from text the host checked where it came in (the script file, the ribbon definition
 // it made itself): the conversion cannot fail there; if it did, U+FFFD marks the place.
 std::wstring Wide(std::string_view utf8);

@@ -22,10 +22,9 @@ void LogError(const std::string& text) noexcept;
 // have already handed out a reference or a string when they log.
 template <class F>
 void LogBuilt(const char* category, F&& text) noexcept {
-  try {
-    Log(category, text());
-  } catch (...) {
-  }
+    try {
+        Log(category, text());
+    } catch (...) {}
 }
 
 // A short readable form of a variant for the log: "\"text\"", "42", "true", "IDispatch",
