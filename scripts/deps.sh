@@ -12,7 +12,7 @@ set -uo pipefail
 PKGS=(mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
       wine wine64 wine32:i386 libwine-dev xvfb x11-apps imagemagick fonts-nanum fonts-wine
       libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
-      cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
+      cmake ninja-build g++ clang clang-format libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
       libtinyxml2-dev libcpp-httplib-dev libssl-dev curl time python3 python3-pil fontconfig dpkg-dev locales
       nsis msitools wixl osslsigncode openssl)
 I386_MODE="${KV_I386:-auto}"
