@@ -54,21 +54,11 @@ INT_PTR CLogoutDlg::OnMessage(UINT message, WPARAM wp, LPARAM) {
 void CLogoutDlg::OnInit() {
     // The hidden browser takes the place and id of its placeholder; when none can be made the
     // placeholder simply stays (hidden), and the dialog works the same.
-    HWND placeholder = ::GetDlgItem(dialog_, kBrowser);
     WebViewOptions o;
-    o.parent = dialog_;
-    if (placeholder) {
-        ::GetWindowRect(placeholder, &o.rect);
-        ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&o.rect), 2);
-    }
     o.visible = false;
     o.events = this;
     o.choice = choice_;
-    browser_ = CreateWebView(o);
-    if (browser_ && browser_->window()) {
-        if (placeholder) ::DestroyWindow(placeholder);
-        ::SetWindowLongPtrW(browser_->window(), GWLP_ID, kBrowser);
-    }
+    browser_ = CreateWebViewInPlaceOf(dialog_, kBrowser, o, /*keepPlaceholder=*/true);
 }
 
 // ---- CAboutDlg ----------------------------------------------------------------------------

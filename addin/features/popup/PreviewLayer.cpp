@@ -74,29 +74,14 @@ INT_PTR CPreviewLayer::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
 std::unique_ptr<WebView> CPreviewLayer::MakeBrowser(int placeholderId, bool visible, DWORD hostFlags, bool firstImage) {
     // The template holds a static placeholder where the browser goes; the browser's window
     // takes its place and its control id.
-    HWND placeholder = ::GetDlgItem(dialog_, placeholderId);
     WebViewOptions o;
-    o.parent = dialog_;
-    if (placeholder) {
-        ::GetWindowRect(placeholder, &o.rect);
-        ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&o.rect), 2);
-    }
     o.visible = visible;
     o.events = this;
     o.hostFlags = hostFlags;
     o.showFirstImage = firstImage;
     o.cookieAddress = c_.config.cookieAddress;
     o.choice = c_.browser;
-    std::unique_ptr<WebView> view = CreateWebView(o);
-    if (view && view->window()) {
-        ::SetWindowLongPtrW(view->window(), GWLP_ID, placeholderId);
-        // The placeholder's place in the z-order too: above the frame drawn around it.
-        if (placeholder) {
-            ::SetWindowPos(view->window(), placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
-    }
-    if (placeholder) ::DestroyWindow(placeholder);
-    return view;
+    return CreateWebViewInPlaceOf(dialog_, placeholderId, o);
 }
 
 void CPreviewLayer::SetVisible(int id, bool visible) {

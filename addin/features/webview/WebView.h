@@ -89,6 +89,13 @@ struct WebViewOptions {
 // (no parent window, out of memory).
 std::unique_ptr<WebView> CreateWebView(const WebViewOptions& options);
 
+// In a dialog whose template holds a placeholder control where the browser goes: the browser
+// takes the placeholder's rectangle, control id and place in the z-order (options.parent and
+// rect are set here), and the placeholder goes. When no browser can be made the placeholder
+// goes too unless keepPlaceholder.
+std::unique_ptr<WebView> CreateWebViewInPlaceOf(HWND dialog, int placeholderId, WebViewOptions options,
+                                                bool keepPlaceholder = false);
+
 // The two implementations on their own (null when they cannot be created).
 std::unique_ptr<WebView> CreateSystemBrowserView(const WebViewOptions& options);
 std::unique_ptr<WebView> CreateFormBrowserView(const WebViewOptions& options);

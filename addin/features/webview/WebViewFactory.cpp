@@ -18,4 +18,25 @@ std::unique_ptr<WebView> CreateWebView(const WebViewOptions& options) {
     return view;
 }
 
+std::unique_ptr<WebView> CreateWebViewInPlaceOf(HWND dialog, int placeholderId, WebViewOptions options,
+                                                bool keepPlaceholder) {
+    HWND placeholder = ::GetDlgItem(dialog, placeholderId);
+    options.parent = dialog;
+    if (placeholder) {
+        ::GetWindowRect(placeholder, &options.rect);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&options.rect), 2);
+    }
+    std::unique_ptr<WebView> view = CreateWebView(options);
+    const bool made = view && view->window();
+    if (made) {
+        ::SetWindowLongPtrW(view->window(), GWLP_ID, placeholderId);
+        // Above whatever is drawn around the placeholder, as the placeholder was.
+        if (placeholder) {
+            ::SetWindowPos(view->window(), placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+    if (placeholder && (made || !keepPlaceholder)) ::DestroyWindow(placeholder);
+    return view;
+}
+
 }  // namespace kv
