@@ -89,11 +89,10 @@ HRESULT CreateComObject(REFIID iid, void** out, Args&&... args) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
     return Guard([&]() -> HRESULT {
-        T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+        // The creator's reference, released when the query has added the caller's.
+        ComPtr<T> object = ComPtr<T>::adopt(new (std::nothrow) T(std::forward<Args>(args)...));
         if (!object) return E_OUTOFMEMORY;
-        const HRESULT hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        return object->QueryInterface(iid, out);
     });
 }
 
