@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "addin/base/ui/ButtonPlacement.h"
+#include "addin/base/ui/Scale.h"
 #include "addin/base/ui/ShadePalette.h"
 #include "addin/base/ui/xDib.h"
 
@@ -271,6 +272,24 @@ TEST(Placement, Caption) {
         {"multi-line taller than the area", {0, 0, 50, 20}, 10, 36, false, false, {2, -8, 12, 28}},
     };
     for (const Case& c : cases) EXPECT_EQ(PlaceCaption(c.area, c.w, c.h, c.pressed, c.disabled), c.expected) << c.name;
+}
+
+// 96-DPI sizes at 100/125/150/200%, the picture copy chosen for a DPI and its resource id.
+TEST(Scale, LengthsAndPictures) {
+    struct Case {
+        int dpi, px, scaled, back, pictureScale, pictureId;
+    } cases[] = {
+        {96, 30, 30, 30, 100, 226},   {120, 30, 38, 30, 100, 226},     {121, 10, 13, 10, 150, 1226},
+        {144, 30, 45, 30, 150, 1226}, {144, 16, 24, 16, 150, 1226},    {192, 16, 32, 16, 200, 2226},
+        {169, 3, 5, 3, 200, 2226},    {0, 12, 12, 12, 100, 226},       {-5, 7, 7, 7, 100, 226},
+        {144, -3, -5, -3, 150, 1226}, {288, 300, 900, 300, 200, 2226},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ScalePx(c.px, c.dpi), c.scaled) << c.dpi << " " << c.px;
+        EXPECT_EQ(UnscalePx(ScalePx(c.px, c.dpi), c.dpi), c.back) << c.dpi << " " << c.px;
+        EXPECT_EQ(NearestPictureScale(c.dpi), c.pictureScale) << c.dpi;
+        EXPECT_EQ(PictureResourceId(226, c.dpi), c.pictureId) << c.dpi;
+    }
 }
 
 }  // namespace
