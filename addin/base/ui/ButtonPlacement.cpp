@@ -3,8 +3,9 @@
 namespace kv {
 
 ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption, int align,
-                              bool pressed) {
+                              bool pressed, int dpi) {
     ContentPlacement out;
+    const int margin = ScalePx(3, dpi);
     out.caption = item;
     if (imageWidth <= 0 || imageHeight <= 0) return out;
 
@@ -15,20 +16,20 @@ ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeig
     switch (align) {
         case 1:  // above the caption
             if (hasCaption) {
-                y = item.top + 3;
+                y = item.top + margin;
                 out.caption.top += h;
             }
             break;
         case 2:  // right of the caption
             if (hasCaption) {
-                x = item.right - w - 3;
+                x = item.right - w - margin;
                 out.caption.right = x;
             }
             break;
         default:  // left of the caption
             if (hasCaption) {
-                x = item.left + 3;
-                out.caption.left += w + 3;
+                x = item.left + margin;
+                out.caption.left += w + margin;
             }
             break;
     }
@@ -40,9 +41,9 @@ ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeig
     return out;
 }
 
-IntRect PlaceCaption(const IntRect& area, int textWidth, int textHeight, bool pressed, bool disabled) {
+IntRect PlaceCaption(const IntRect& area, int textWidth, int textHeight, bool pressed, bool disabled, int dpi) {
     const int shift = pressed ? 1 : 0;
-    const int left = area.left + 6 - (disabled ? 0 : 4) + shift;
+    const int left = area.left + ScalePx(6, dpi) - (disabled ? 0 : ScalePx(4, dpi)) + shift;
     const int top = area.top + (area.height() - textHeight) / 2 + shift;
     return IntRect{left, top, left + textWidth, top + textHeight};
 }

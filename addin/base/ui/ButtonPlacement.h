@@ -1,6 +1,7 @@
 // Where a skinned button draws its image and caption: pure arithmetic over rectangles, shared
 // by the Windows button (ButtonST.cpp) and the native tests.
 #pragma once
+#include "addin/base/ui/Scale.h"
 
 namespace kv {
 
@@ -29,13 +30,15 @@ struct ContentPlacement {
 
 // Places an image of `imageWidth` x `imageHeight` (0 x 0 for none) inside `item` for
 // alignment 0 (image left of the caption), 1 (above) or 2 (right); a pressed image moves by
-// (1, 1). Any other alignment is treated as 0 (callers never store one).
+// (1, 1). Any other alignment is treated as 0 (callers never store one). The 3-pixel margins are
+// 96-DPI values, scaled to dpi.
 ContentPlacement PlaceContent(const IntRect& item, int imageWidth, int imageHeight, bool hasCaption, int align,
-                              bool pressed);
+                              bool pressed, int dpi = kBaseDpi);
 
 // The caption's rectangle for a text of `textWidth` x `textHeight` inside `area`: 6 pixels from
 // the left and centred vertically, 4 pixels back to the left unless disabled; a pressed caption
-// moves by (1, 1).
-IntRect PlaceCaption(const IntRect& area, int textWidth, int textHeight, bool pressed, bool disabled);
+// moves by (1, 1). The 6 and 4 pixels are 96-DPI values, scaled to dpi.
+IntRect PlaceCaption(const IntRect& area, int textWidth, int textHeight, bool pressed, bool disabled,
+                     int dpi = kBaseDpi);
 
 }  // namespace kv

@@ -3,23 +3,29 @@
 namespace kv {
 
 namespace {
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 
 // Looked up, not linked: older systems have no per-monitor DPI.
+template <typename Fn>
+Fn UserFunction(const char* name) {
+    HMODULE user = ::GetModuleHandleW(L"user32.dll");
+    return user ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(user, name))) : nullptr;
+}
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
+using SetProcessDpiAwareFn = BOOL(WINAPI*)();
+
 GetDpiForWindowFn DpiForWindowFunction() {
-    static const GetDpiForWindowFn fn = [] {
-        HMODULE user = ::GetModuleHandleW(L"user32.dll");
-        return user ? reinterpret_cast<GetDpiForWindowFn>(
-                          reinterpret_cast<void*>(::GetProcAddress(user, "GetDpiForWindow")))
-                    : nullptr;
-    }();
+    static const auto fn = UserFunction<GetDpiForWindowFn>("GetDpiForWindow");
     return fn;
 }
+
 }  // namespace
 
 int WindowDpi(HWND window) {
     if (window) {
-        if (GetDpiForWindowFn fn = DpiForWindowFunction()) {
+        if (const GetDpiForWindowFn fn = DpiForWindowFunction()) {
             const UINT dpi = fn(window);
             if (dpi > 0) return static_cast<int>(dpi);
         }
@@ -43,6 +49,21 @@ UniqueFont CreateUiFont(int height96, int weight, bool italic, const wchar_t* fa
     return UniqueFont(::CreateFontW(ScalePx(height96, dpi), 0, 0, 0, weight, italic ? TRUE : FALSE, FALSE, FALSE,
                                     HANGUL_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                     DEFAULT_PITCH | FF_DONTCARE, face));
+}
+
+int SystemMetricForDpi(int index, int dpi) {
+    static const auto forDpi = UserFunction<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    if (forDpi && dpi > 0) return forDpi(index, static_cast<UINT>(dpi));
+    return ::GetSystemMetrics(index);
+}
+
+bool DeclareProcessDpiAware() {
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 is the handle value -4.
+    if (const auto perMonitor = UserFunction<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext")) {
+        if (perMonitor(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return true;
+    }
+    const auto systemAware = UserFunction<SetProcessDpiAwareFn>("SetProcessDPIAware");
+    return systemAware && systemAware();
 }
 
 bool HighContrastOn() {

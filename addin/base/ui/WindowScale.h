@@ -8,6 +8,10 @@
 
 namespace kv {
 
+// DPI messages by number: the headers declare them only for newer targets than ours.
+constexpr UINT kWmDpiChanged = 0x02E0;             // top-level window; the new DPI in LOWORD(wParam)
+constexpr UINT kWmDpiChangedAfterParent = 0x02E3;  // every child after its top-level window's change
+
 // The DPI of window: per monitor where the system tells it (GetDpiForWindow), else the
 // system's (the screen's LOGPIXELSY); 96 when neither answers.
 int WindowDpi(HWND window);
@@ -19,6 +23,15 @@ HANDLE LoadPictureForDpi(HMODULE module, int id, UINT type, int dpi, UINT flags 
 
 // A font whose height is given in 96-DPI pixels, made for dpi (never a stretched one).
 UniqueFont CreateUiFont(int height96, int weight, bool italic, const wchar_t* face, int dpi);
+
+// A system metric (SM_CXVSCROLL...) at dpi: GetSystemMetricsForDpi where the system has it,
+// else the process's own metric (right for a system-aware process at the system DPI).
+int SystemMetricForDpi(int index, int dpi);
+
+// Declares the calling process DPI aware before its first window: per monitor (v2) where the
+// system knows it, else system aware. For containers (the host stand-in, test programs): an
+// unaware process is given 96 DPI and a stretched picture of its windows.
+bool DeclareProcessDpiAware();
 
 // True while the system's high-contrast setting is on: draw in the system colours then.
 bool HighContrastOn();

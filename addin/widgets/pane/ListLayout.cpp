@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "addin/base/ui/Scale.h"
+
 namespace kv {
 
 // Code page 949.
@@ -66,14 +68,17 @@ constexpr int kHeaderHeight = 20;
 
 class Builder {
 public:
-    Builder(ListLayout* out, const ListState& state) : out_(out), state_(state) {
+    Builder(ListLayout* out, const ListState& state, int dpi) : out_(out), state_(state), dpi_(dpi) {
         for (int i = 0; i < kListChildCount; ++i) out_->children[i].id = kListChildIds[i];
     }
     ChildLayout& at(int id) { return out_->children[ListChildIndex(id)]; }
+    // x and w in the window's pixels; y and h in 96-DPI pixels. Both edges are scaled, not the
+    // height, so that rows stacked at 96 DPI stay stacked without gaps or overlaps at any scale.
     void place(int id, int x, int y, int w, int h) {
         ChildLayout& c = at(id);
         c.placed = true;
-        c.rect = Rect{x, y, std::max(0, w), std::max(0, h)};
+        const int top = ScalePx(y, dpi_);
+        c.rect = Rect{x, top, std::max(0, w), std::max(0, ScalePx(y + h, dpi_) - top)};
     }
     // Caption, images and shade of an entry button from its slot.
     void entry(int id, bool withSecondImage, bool dimmable) {
@@ -100,13 +105,18 @@ public:
 private:
     ListLayout* out_;
     const ListState& state_;
+    int dpi_;
 };
 
 }  // namespace
 
-ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState& state) {
+ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState& state, int dpi) {
     ListLayout out;
-    Builder b(&out, state);
+    Builder b(&out, state, dpi);
+    // Vertical positions below are 96-DPI values (Builder::place scales them); widths and the
+    // column rule work on the window's own pixels.
+    const int columnStep = ScalePx(400, dpi);
+    const int columnGap = ScalePx(4, dpi);
     const ResultSummary& s = state.summary;
     int W = std::max(0, width);
 
@@ -116,12 +126,12 @@ ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState
     {
         int estimate = state.picksOpen ? 220 : 40;
         if (state.resultsOpen) {
-            const int columns = W / 400 + 1;
+            const int columns = W / columnStep + 1;
             const int entries = s.freeCount + s.memberCount;
             const int more = s.moreResults == 1 ? 1 : 0;
             if (columns <= 4) estimate += (entries / columns + more) * kRow;
         }
-        if (height < estimate) {
+        if (height < ScalePx(estimate, dpi)) {
             W = std::max(0, W - scrollBarWidth);
             out.scrollBar = true;
         }
@@ -165,7 +175,7 @@ ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState
             c += 31;
         }
 
-        const int columns = W / 400 + 1;
+        const int columns = W / columnStep + 1;
         const int columnWidth = W / columns;
         int inRow = 0;
         for (int n = 1; n <= kMemberSlots; ++n) {
@@ -175,7 +185,7 @@ ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState
                 if (n == 1) {
                     inRow = 1;
                 } else if (inRow < columns) {
-                    x = columnWidth * inRow + 4;
+                    x = columnWidth * inRow + columnGap;
                     ++inRow;
                 } else {
                     c += kRow;
@@ -209,17 +219,20 @@ ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState
         if (s.lastRequestSucceeded == 0) b.at(kIdFreeFirst + 2).visible = false;
     }
 
-    out.contentHeight = c + kRow;
+    out.contentHeight = ScalePx(c + kRow, dpi);
     return out;
 }
 
-PaneLayout LayoutPane(int width, int height) {
+PaneLayout LayoutPane(int width, int height, int dpi) {
     auto size = [](int v) { return std::max(0, v); };
+    auto px = [dpi](int v) { return ScalePx(v, dpi); };
+    // Edges from the 96-DPI layout, scaled one by one: the list ends where the banner begins.
+    const int bannerTop = height - px(30);
     PaneLayout p;
-    p.searchBox = Rect{2, 4, size(width - 42), 16};
-    p.searchButton = Rect{width - 40, 0, 40, 20};
-    p.list = Rect{0, 21, size(width), size(height - 51)};
-    p.banner = Rect{0, height - 30, size(width), 30};
+    p.searchBox = Rect{px(2), px(4), size(width - px(42)), px(20) - px(4)};
+    p.searchButton = Rect{width - px(40), 0, px(40), px(20)};
+    p.list = Rect{0, px(21), size(width), size(bannerTop - px(21))};
+    p.banner = Rect{0, bannerTop, size(width), px(30)};
     return p;
 }
 

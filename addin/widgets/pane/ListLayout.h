@@ -89,19 +89,23 @@ struct ListLayout {
     const ChildLayout& child(int controlId) const { return children[ListChildIndex(controlId)]; }
 };
 
-// width, height: the window's client size; scrollBarWidth: the system's vertical scroll bar.
-ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState& state);
+// width, height: the window's size and scrollBarWidth the vertical scroll bar's width, all in
+// the window's pixels at dpi; every rectangle comes back in those pixels (the list's sizes are
+// 96-DPI values scaled to dpi).
+ListLayout LayoutList(int width, int height, int scrollBarWidth, const ListState& state, int dpi);
 
-// The pane's own children in its client area (width W, height H); negative sizes are 0.
+// The pane's own children in its client area (width W, height H, in pixels at dpi); negative
+// sizes are 0.
 struct PaneLayout {
     Rect searchBox;
     Rect searchButton;
     Rect list;
     Rect banner;
 };
-PaneLayout LayoutPane(int width, int height);
+PaneLayout LayoutPane(int width, int height, int dpi);
 
-// Scroll steps of the list: a line is 1/100 and a page 1/10 of the content height, at least 1.
+// Scroll steps of the list: a line is 1/100 and a page 1/10 of the content height, at least 1
+// (so they follow the scale with the content height).
 int ScrollLine(int contentHeight);
 int ScrollPage(int contentHeight);
 // The position after a scroll request, kept within [0, contentHeight - viewHeight].

@@ -274,6 +274,42 @@ TEST(Placement, Caption) {
     for (const Case& c : cases) EXPECT_EQ(PlaceCaption(c.area, c.w, c.h, c.pressed, c.disabled), c.expected) << c.name;
 }
 
+// The margins grow with the scale (3 -> 5 at 150%, 6 at 200%; the caption's 6 and 4 -> 9 and 6);
+// the pressed nudge stays one pixel.
+TEST(Placement, MarginsAtScale) {
+    struct Case {
+        const char* name;
+        int dpi;
+        IntRect item;
+        int w, h, align;
+        bool pressed;
+        IntRect image, captionArea;
+    } cases[] = {
+        {"150% header icon at the right", 144, {0, 0, 450, 45}, 48, 24, 2, false, {397, 10, 445, 34}, {0, 0, 397, 45}},
+        {"200% image at the left", 192, {0, 0, 200, 60}, 40, 40, 0, false, {6, 10, 46, 50}, {46, 0, 200, 60}},
+        {"200% pressed", 192, {0, 0, 200, 60}, 40, 40, 0, true, {7, 11, 47, 51}, {46, 0, 200, 60}},
+        {"150% above", 144, {0, 0, 90, 90}, 30, 30, 1, false, {30, 5, 60, 35}, {0, 30, 90, 90}},
+    };
+    for (const Case& c : cases) {
+        const ContentPlacement p = PlaceContent(c.item, c.w, c.h, true, c.align, c.pressed, c.dpi);
+        EXPECT_EQ(p.image, c.image) << c.name;
+        EXPECT_EQ(p.caption, c.captionArea) << c.name;
+    }
+    struct CaptionCase {
+        int dpi;
+        bool disabled;
+        IntRect expected;
+    } captions[] = {
+        {144, false, {3, 13, 43, 31}},
+        {144, true, {9, 13, 49, 31}},
+        {192, false, {4, 13, 44, 31}},
+        {192, true, {12, 13, 52, 31}},
+    };
+    for (const CaptionCase& c : captions)
+        EXPECT_EQ(PlaceCaption(IntRect{0, 0, 100, 45}, 40, 18, false, c.disabled, c.dpi), c.expected)
+            << c.dpi << (c.disabled ? " disabled" : "");
+}
+
 // 96-DPI sizes at 100/125/150/200%, the picture copy chosen for a DPI and its resource id.
 TEST(Scale, LengthsAndPictures) {
     struct Case {
