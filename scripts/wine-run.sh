@@ -19,6 +19,7 @@
 #   --shell   run PROGRAM as a Linux command instead (a test driver that calls `wine` itself);
 #             WINEPREFIX, DISPLAY and the locale are exported to it.
 #   --keep    keep the throwaway prefix (its path is printed) for a look afterwards.
+# KV_SCREEN: the private display's size (default 1280x900x24); a pane at 200% needs more.
 set -u
 timeout_s=120
 keep=0
@@ -64,7 +65,7 @@ start_xvfb() {
   for n in $(seq 90 250); do
     [ -e "/tmp/.X$n-lock" ] && continue
     [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${KV_SCREEN:-1280x900x24}" -nolisten tcp >/dev/null 2>&1 &
     xpid=$!
     for _ in $(seq 1 50); do
       # Ours only if the lock names our server: two launchers may race for the same number.

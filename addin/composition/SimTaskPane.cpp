@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "addin/base/shared/TextCut.h"
+#include "addin/base/ui/WindowScale.h"
 #include "addin/features/open/TemplateOpenWin.h"
 #include "addin/features/update/LibraryEntry.h"
 #include "addin/features/update/LibraryService.h"
@@ -161,6 +162,22 @@ void CSimTaskPane::OnPositionChanged(const RECT& position) {
 }
 
 bool CSimTaskPane::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == kWmDpiChanged || message == kWmDpiChangedAfterParent) {
+        // The window's own DPI is read again (WM_DPICHANGED's wParam says the same for a
+        // top-level window, and a child gets no number).
+        Guard([&] {
+            panes_.OnDpiChanged();
+            return S_OK;
+        });
+        return false;
+    }
+    if (message == WM_SETTINGCHANGE || message == WM_SYSCOLORCHANGE || message == WM_THEMECHANGED) {
+        Guard([&] {
+            panes_.OnSystemColours();
+            return S_OK;
+        });
+        return false;
+    }
     if (message == WM_CTLCOLOREDIT) {
         // The search box's colours. The default processing would put the system's text colour
         // back, so the box gets the system's window brush from here.

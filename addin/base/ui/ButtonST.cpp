@@ -15,6 +15,7 @@ namespace {
 constexpr UINT_PTR kButtonSubclass = 0x4B5642;  // "KVB"
 constexpr UINT_PTR kParentSubclass = 0x4B5650;  // "KVP"
 constexpr wchar_t kCaptionFace[] = L"굴림";
+constexpr int kCaptionHeight = 12;  // at 96 DPI
 // The button object on its window, and on the parent the number of buttons relying on its
 // subclass (window properties: the subclass look-up call is not exported by name everywhere).
 constexpr wchar_t kButtonProp[] = L"kv.CButtonST";
@@ -56,6 +57,9 @@ void CButtonST::Image::reset() {
     mask.reset();
     icon.reset();
     width = height = 0;
+    id = 0;
+    transparent = 0;
+    module = nullptr;
 }
 
 CButtonST::CButtonST()
@@ -82,10 +86,7 @@ bool CButtonST::Attach(HWND button) {
     ::SetPropW(button, kButtonProp, this);
     ::SetWindowLongPtrW(button, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
     HookParent(::GetParent(button));
-    if (!font_) {
-        font_.reset(::CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kCaptionFace));
-    }
+    SetDpi(WindowDpi(button));
     Redraw();
     return true;
 }
@@ -147,8 +148,8 @@ void CButtonST::Move(int x, int y, int width, int height, bool repaint) {
 bool CButtonST::LoadBitmapImage(Image* image, int id, COLORREF transparent, HMODULE module) {
     image->reset();
     if (id == 0) return true;
-    UniqueBitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(ResourceModule(module), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    UniqueBitmap bitmap(
+        static_cast<HBITMAP>(LoadPictureForDpi(ResourceModule(module), id, IMAGE_BITMAP, dpi_, LR_CREATEDIBSECTION)));
     BITMAP info{};
     if (!bitmap || !::GetObjectW(bitmap.get(), sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight == 0)
         return false;
@@ -173,33 +174,37 @@ bool CButtonST::LoadBitmapImage(Image* image, int id, COLORREF transparent, HMOD
     image->mask = std::move(mask);
     image->width = w;
     image->height = h;
+    image->id = id;
+    image->transparent = transparent;
+    image->module = module;
+    return true;
+}
+
+bool CButtonST::LoadIconImage(Image* image, int id, HMODULE module) {
+    image->reset();
+    if (id == 0) return true;
+    image->icon.reset(static_cast<HICON>(LoadPictureForDpi(ResourceModule(module), id, IMAGE_ICON, dpi_)));
+    ICONINFO info{};
+    if (!image->icon || !::GetIconInfo(image->icon.get(), &info)) {
+        image->reset();
+        return false;
+    }
+    UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);  // GetIconInfo hands us copies
+    BITMAP b{};
+    if (::GetObjectW(colour ? colour.get() : mask.get(), sizeof b, &b)) {
+        image->width = b.bmWidth;
+        image->height = colour ? b.bmHeight : b.bmHeight / 2;  // a monochrome icon stacks AND over XOR
+    }
+    image->id = id;
+    image->module = module;
     return true;
 }
 
 bool CButtonST::SetIcon(int inId, int outId, HMODULE module) {
-    const HMODULE from = ResourceModule(module);
-    bool ok = true;
-    auto load = [&](Image* image, int id) {
-        image->reset();
-        if (id == 0) return;
-        image->icon.reset(static_cast<HICON>(::LoadImageW(from, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0)));
-        ICONINFO info{};
-        if (!image->icon || !::GetIconInfo(image->icon.get(), &info)) {
-            image->reset();
-            ok = false;
-            return;
-        }
-        UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);  // GetIconInfo hands us copies
-        BITMAP b{};
-        if (::GetObjectW(colour ? colour.get() : mask.get(), sizeof b, &b)) {
-            image->width = b.bmWidth;
-            image->height = colour ? b.bmHeight : b.bmHeight / 2;  // a monochrome icon stacks AND over XOR
-        }
-    };
-    load(&in_, inId);
-    load(&out_, outId);
+    const bool okIn = LoadIconImage(&in_, inId, module);
+    const bool okOut = LoadIconImage(&out_, outId, module);
     Redraw();
-    return ok;
+    return okIn && okOut;
 }
 
 bool CButtonST::SetBitmaps(int inId, COLORREF inTransparent, int outId, COLORREF outTransparent, HMODULE module) {
@@ -231,11 +236,44 @@ bool CButtonST::SetAlign(int align, bool repaint) {
 // --- Behaviour and look --------------------------------------------------------------------
 
 bool CButtonST::SetBtnCursor(int id, HMODULE module) {
+    cursorId_ = id;
+    cursorModule_ = module;
+    return ReloadCursor();
+}
+
+bool CButtonST::ReloadCursor() {
     cursor_.reset();
-    if (id == 0) return true;
-    cursor_.reset(
-        static_cast<HICON>(::LoadImageW(ResourceModule(module), MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, 0)));
+    if (cursorId_ == 0) return true;
+    cursor_.reset(static_cast<HICON>(LoadPictureForDpi(ResourceModule(cursorModule_), cursorId_, IMAGE_CURSOR, dpi_)));
     return static_cast<bool>(cursor_);
+}
+
+// --- Scale ---------------------------------------------------------------------------------
+
+void CButtonST::MakeFont() {
+    // The old font goes only after the new one is made: a failed one keeps the last.
+    UniqueFont font = CreateUiFont(kCaptionHeight, FW_NORMAL, false, kCaptionFace, dpi_);
+    if (font) font_ = std::move(font);
+}
+
+void CButtonST::SetDpi(int dpi) {
+    dpi = dpi > 0 ? dpi : kBaseDpi;
+    if (dpi == dpi_ && font_) return;
+    dpi_ = dpi;
+    MakeFont();
+    // Each image again from its resource, in the copy for the new scale.
+    for (Image* image : {&in_, &out_, &dimmedImage_}) {
+        if (!image->id) continue;
+        const int id = image->id;
+        const COLORREF transparent = image->transparent;
+        const HMODULE module = image->module;
+        if (image->icon)
+            LoadIconImage(image, id, module);
+        else
+            LoadBitmapImage(image, id, transparent, module);
+    }
+    ReloadCursor();
+    Redraw();
 }
 
 void CButtonST::SetTooltipText(const wchar_t* text) {
@@ -361,6 +399,10 @@ LRESULT CButtonST::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (!wp) CancelHover();
             break;
         case WM_ERASEBKGND: return TRUE;  // every pixel is drawn by Draw
+        case kWmDpiChangedAfterParent: SetDpi(WindowDpi(w)); break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED: Redraw(); break;  // high contrast is read at every drawing
         case WM_GETDLGCODE: {
             LRESULT code = ::DefSubclassProc(w, msg, wp, lp);
             code &= ~static_cast<LRESULT>(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
@@ -465,7 +507,7 @@ void CButtonST::DrawImage(HDC dc, const Image& image, const IntRect& where, bool
     }
 }
 
-void CButtonST::DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state) {
+void CButtonST::DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF colour) {
     const std::wstring text = WindowText(hwnd_);
     if (text.empty()) return;
     SelectedObject selFont(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
@@ -476,24 +518,52 @@ void CButtonST::DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& sta
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
     const IntRect place =
         PlaceCaption(IntRect{area.left, area.top, area.right, area.bottom}, measure.right - measure.left,
-                     measure.bottom - measure.top, state.pressed, state.disabled);
+                     measure.bottom - measure.top, state.pressed, state.disabled, dpi_);
     // A caption wider than its area ends in an ellipsis at the area's edge rather than running
     // under the image.
     RECT r{place.left, place.top, std::min<LONG>(place.right, area.right), place.bottom};
     const UINT format = DT_LEFT | DT_NOPREFIX | DT_NOCLIP | (multiLine ? 0u : DT_SINGLELINE | DT_END_ELLIPSIS);
-    if (state.disabled) {
+    if (state.disabled && colour == CLR_INVALID) {
         RECT shifted = r;
         ::OffsetRect(&shifted, 1, 1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_3DHILIGHT));
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shifted, format);
         ::SetTextColor(dc, ::GetSysColor(COLOR_3DSHADOW));
     } else {
-        ::SetTextColor(dc, dimmed_ ? kDimmedCaption : colorCaption_);
+        ::SetTextColor(dc, colour != CLR_INVALID ? colour : dimmed_ ? kDimmedCaption : colorCaption_);
     }
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
 }
 
+CButtonST::SystemColours CButtonST::HighContrastColours() const {
+    return SystemColours{COLOR_BTNFACE, COLOR_BTNTEXT};
+}
+
+void CButtonST::PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawState& state) {
+    // Flat: the hovered or pressed button is highlighted, a dimmed or disabled one greyed.
+    const SystemColours normal = HighContrastColours();
+    const bool hot = state.mouseOver || state.pressed;
+    const int fill = hot ? COLOR_HIGHLIGHT : normal.fill;
+    const int text = (dimmed_ || state.disabled) ? COLOR_GRAYTEXT : hot ? COLOR_HIGHLIGHTTEXT : normal.text;
+    ::FillRect(dc, &client, ::GetSysColorBrush(fill));
+    ::FrameRect(dc, &client, ::GetSysColorBrush(hot ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+
+    const RECT inner{client.left + 1, client.top + 1, client.right - 1, client.bottom - 1};
+    const bool hasCaption = ::GetWindowTextLengthW(hwnd_) > 0;
+    const IntRect item{inner.left, inner.top, inner.right, inner.bottom};
+    const Image* image = ChooseImage(state);
+    const ContentPlacement place = PlaceContent(item, image ? image->width : 0, image ? image->height : 0, hasCaption,
+                                                align_, state.pressed, dpi_);
+    if (image) DrawImage(dc, *image, place.image, state.disabled);
+    DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
+                ::GetSysColor(text));
+}
+
 void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) {
+    if (HighContrastOn()) {
+        PaintHighContrast(dc, client, state);
+        return;
+    }
     RECT r = client;
 
     // 1-2. Black frame of a focused or default non-flat button.
@@ -532,12 +602,13 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
     const bool hasCaption = ::GetWindowTextLengthW(hwnd_) > 0;
     const IntRect item{r.left, r.top, r.right, r.bottom};
     const Image* image = ChooseImage(state);
-    const ContentPlacement place =
-        PlaceContent(item, image ? image->width : 0, image ? image->height : 0, hasCaption, align_, state.pressed);
+    const ContentPlacement place = PlaceContent(item, image ? image->width : 0, image ? image->height : 0, hasCaption,
+                                                align_, state.pressed, dpi_);
     if (image) DrawImage(dc, *image, place.image, state.disabled);
 
     // 6. Caption.
-    DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state);
+    DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
+                CLR_INVALID);
 
     // 7. Focus: flat buttons draw none.
     if (state.focused && !flat_) {

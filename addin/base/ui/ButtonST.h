@@ -33,6 +33,7 @@
 #include <string>
 
 #include "addin/base/ui/ButtonPlacement.h"
+#include "addin/base/ui/WindowScale.h"
 #include "platform/WinHandles.h"
 
 namespace kv {
@@ -119,10 +120,27 @@ public:
     // Pointer over the button (hover), for callers and tests.
     bool mouseOver() const { return mouseOver_; }
 
+    // --- Scale ---------------------------------------------------------------------------------
+
+    // The caption font, the images and the cursor for dpi: made again from their resources
+    // (the copy drawn for the nearest scale) and the button redraws. Attaching takes the
+    // window's DPI; the button follows a change of it itself (WM_DPICHANGED_AFTERPARENT).
+    void SetDpi(int dpi);
+    int dpi() const { return dpi_; }
+
 protected:
     // Background of the class (step 3 of the drawing); CShadeButtonST replaces it.
     virtual void DrawBackground(HDC dc, const RECT& rect, const ButtonDrawState& state);
     void Redraw();
+
+    // Under high contrast the button is drawn flat in system colours: a fill, a 1-pixel border
+    // and the caption. The colour indexes (COLOR_...) of the fill and the caption in a state
+    // that is not hovered, pressed, dimmed or disabled; CShadeButtonST picks them by its kind.
+    struct SystemColours {
+        int fill;
+        int text;
+    };
+    virtual SystemColours HighContrastColours() const;
 
 private:
     struct Image {
@@ -131,6 +149,10 @@ private:
         UniqueIcon icon;
         int width = 0;
         int height = 0;
+        // Where it came from, to load it again for another DPI.
+        int id = 0;
+        COLORREF transparent = 0;
+        HMODULE module = nullptr;
         explicit operator bool() const { return bitmap || icon; }
         void reset();
     };
@@ -144,8 +166,12 @@ private:
     void Paint(HDC dc, const RECT& client, const ButtonDrawState& state);
     const Image* ChooseImage(const ButtonDrawState& state) const;
     void DrawImage(HDC dc, const Image& image, const IntRect& where, bool disabled) const;
-    void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state);
+    void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF colour);
+    void PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawState& state);
     bool LoadBitmapImage(Image* image, int id, COLORREF transparent, HMODULE module);
+    bool LoadIconImage(Image* image, int id, HMODULE module);
+    bool ReloadCursor();
+    void MakeFont();
     bool HookParent(HWND parent);
     void UnhookParent();
 
@@ -159,7 +185,10 @@ private:
     int align_ = kAlignLeft;
     Image in_, out_, dimmedImage_;
     UniqueIcon cursor_;
+    int cursorId_ = 0;
+    HMODULE cursorModule_ = nullptr;
     UniqueFont font_;
+    int dpi_ = kBaseDpi;
     UniqueWindow tooltip_;
     COLORREF colorIn_;
     COLORREF colorOut_;

@@ -23,6 +23,14 @@ bool CShadeButtonST::SetShade(int kind, int, int, int, int) {
     return true;
 }
 
+CButtonST::SystemColours CShadeButtonST::HighContrastColours() const {
+    switch (kind_) {
+        case kShadeOrange: return SystemColours{COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT};
+        case kShadeWhite: return SystemColours{COLOR_WINDOW, COLOR_HOTLIGHT};
+        default: return SystemColours{COLOR_BTNFACE, COLOR_BTNTEXT};
+    }
+}
+
 void CShadeButtonST::DrawBackground(HDC dc, const RECT& rect, const ButtonDrawState& state) {
     // White under the picture: a button resized since its last SetShade still paints every pixel.
     ::FillRect(dc, &rect, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));

@@ -27,6 +27,9 @@ public:
 
 protected:
     void DrawBackground(HDC dc, const RECT& rect, const ButtonDrawState& state) override;
+    // Flat under high contrast: entries as links on the window colour, the chosen entry
+    // highlighted, headers on the button face.
+    SystemColours HighContrastColours() const override;
 
 private:
     CxDib normal_;

@@ -13,8 +13,6 @@ Fn UserFunction(const char* name) {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
-using SetProcessDpiAwareFn = BOOL(WINAPI*)();
 
 GetDpiForWindowFn DpiForWindowFunction() {
     static const auto fn = UserFunction<GetDpiForWindowFn>("GetDpiForWindow");
@@ -55,15 +53,6 @@ int SystemMetricForDpi(int index, int dpi) {
     static const auto forDpi = UserFunction<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
     if (forDpi && dpi > 0) return forDpi(index, static_cast<UINT>(dpi));
     return ::GetSystemMetrics(index);
-}
-
-bool DeclareProcessDpiAware() {
-    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 is the handle value -4.
-    if (const auto perMonitor = UserFunction<SetProcessDpiAwarenessContextFn>("SetProcessDpiAwarenessContext")) {
-        if (perMonitor(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return true;
-    }
-    const auto systemAware = UserFunction<SetProcessDpiAwareFn>("SetProcessDPIAware");
-    return systemAware && systemAware();
 }
 
 bool HighContrastOn() {

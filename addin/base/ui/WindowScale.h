@@ -28,11 +28,6 @@ UniqueFont CreateUiFont(int height96, int weight, bool italic, const wchar_t* fa
 // else the process's own metric (right for a system-aware process at the system DPI).
 int SystemMetricForDpi(int index, int dpi);
 
-// Declares the calling process DPI aware before its first window: per monitor (v2) where the
-// system knows it, else system aware. For containers (the host stand-in, test programs): an
-// unaware process is given 96 DPI and a stretched picture of its windows.
-bool DeclareProcessDpiAware();
-
 // True while the system's high-contrast setting is on: draw in the system colours then.
 bool HighContrastOn();
 

@@ -4,6 +4,7 @@
 
 #include "addin/base/shared/TextCut.h"
 #include "addin/base/ui/ResourceModule.h"
+#include "addin/base/ui/WindowScale.h"
 #include "addin/widgets/pane/PaneWindows.h"
 #include "platform/WinText.h"
 
@@ -38,11 +39,9 @@ void UnregisterMyEdit() {
     if (g_liveBoxes == 0) ::UnregisterClassW(CMyEdit::kClassName, ResourceModule());
 }
 
-// "굴림", height 12, Hangul character set.
-HFONT BoxFont(bool entered) {
-    return ::CreateFontW(12, 0, 0, 0, entered ? 600 : FW_NORMAL, entered ? FALSE : TRUE, FALSE, FALSE, HANGUL_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                         L"굴림");
+// "굴림", 12 pixels high at 96 DPI, Hangul character set; the placeholder in italics.
+UniqueFont BoxFont(bool entered, int dpi) {
+    return CreateUiFont(12, entered ? 600 : FW_NORMAL, !entered, L"굴림", dpi);
 }
 
 }  // namespace
@@ -65,6 +64,7 @@ bool CMyEdit::Create(HWND parent, int id, const RECT& rect) {
         return false;
     }
     ++g_liveBoxes;
+    dpi_ = WindowDpi(edit_.get());
     if (entered_) {
         // What a caller put in before the window existed shows in it.
         SetStateFont(true);
@@ -87,7 +87,7 @@ void CMyEdit::Destroy() {
 
 void CMyEdit::SetStateFont(bool entered) {
     // The old font goes only after the box has the new one.
-    UniqueFont font(BoxFont(entered));
+    UniqueFont font = BoxFont(entered, dpi_);
     if (edit_) ::SendMessageW(edit_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     font_ = std::move(font);
 }
@@ -111,7 +111,20 @@ void CMyEdit::OnFocusLost() {
     if (WindowText().empty()) SetPlaceholder();
 }
 
+void CMyEdit::SetDpi(int dpi) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    dpi_ = dpi;
+    if (edit_) SetStateFont(entered_);
+}
+
 void CMyEdit::OnColor(HDC dc) const {
+    // Under high contrast the system's text colours: the box's background is the window brush.
+    if (HighContrastOn()) {
+        ::SetTextColor(dc, ::GetSysColor(entered_ ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+        ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+        if (!entered_) ::SetBkMode(dc, TRANSPARENT);
+        return;
+    }
     ::SetTextColor(dc, entered_ ? RGB(0, 0, 0) : kPlaceholderColour);
     if (!entered_) ::SetBkMode(dc, TRANSPARENT);
 }

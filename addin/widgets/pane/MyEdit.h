@@ -36,6 +36,9 @@ public:
 
     void OnFocusGained();
     void OnFocusLost();
+    // The font for dpi (the window's DPI when it was created, else 96); the pane sets it again
+    // when its DPI changes.
+    void SetDpi(int dpi);
     // Text colour and background mode for the box's WM_CTLCOLOREDIT; the brush is the
     // system's window brush (no brush of our own).
     void OnColor(HDC dc) const;
@@ -54,6 +57,7 @@ private:
     UniqueWindow edit_;
     UniqueFont font_;
     bool entered_ = false;
+    int dpi_ = 96;
     std::string text_;  // the text while there is no window
 };
 

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "addin/base/ui/WindowScale.h"
 #include "addin/features/service/Settings.h"
 #include "addin/resources/resource.h"
 #include "platform/CookieSource.h"
@@ -78,22 +79,42 @@ void CPaneWindows::OnDestroy() {
     box_.Destroy();
 }
 
+void CPaneWindows::OnDpiChanged() {
+    if (!control_) return;
+    const int dpi = WindowDpi(control_);
+    box_.SetDpi(dpi);
+    searchButton_.SetDpi(dpi);
+    banner_.SetDpi(dpi);
+    list_.OnDpiChanged();
+    RECT client{};
+    if (::GetClientRect(control_, &client)) OnSize(client.right - client.left, client.bottom - client.top);
+}
+
+void CPaneWindows::OnSystemColours() {
+    // High contrast is read whenever something draws: drawing everything again is enough.
+    if (control_) ::RedrawWindow(control_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void CPaneWindows::OnSize(int width, int height) {
     if (!control_) return;
-    const PaneLayout p = LayoutPane(width, height);
+    const int dpi = WindowDpi(control_);
+    const PaneLayout p = LayoutPane(width, height, dpi);
     if (box_.hwnd())
         ::MoveWindow(box_.hwnd(), p.searchBox.x, p.searchBox.y, p.searchBox.width, p.searchBox.height, TRUE);
     searchButton_.Move(p.searchButton.x, p.searchButton.y, p.searchButton.width, p.searchButton.height);
-    if (p.searchButton.width != buttonWidth_) {
+    // The shade pictures have the buttons' sizes: made again when a size changes.
+    if (p.searchButton.width != buttonWidth_ || p.searchButton.height != buttonHeight_) {
         searchButton_.SetShade(kShadeEntry, 3, 40, 5, 0);
         buttonWidth_ = p.searchButton.width;
+        buttonHeight_ = p.searchButton.height;
     }
     list_.Move(p.list);
     banner_.Move(p.banner.x, p.banner.y, p.banner.width, p.banner.height);
     banner_.Show(true);
-    if (p.banner.width != bannerWidth_) {
+    if (p.banner.width != bannerWidth_ || p.banner.height != bannerHeight_) {
         banner_.SetShade(kShadeHeader, 3, 40, 5, 0);
         bannerWidth_ = p.banner.width;
+        bannerHeight_ = p.banner.height;
     }
 }
 

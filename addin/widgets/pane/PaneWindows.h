@@ -37,8 +37,13 @@ public:
     // The control's window exists: the children in their order, the banner and the login level.
     void OnCreate(HWND control);
     void OnDestroy();
-    // The control's client size changed.
+    // The control's client size changed (in its pixels: every size is scaled to its DPI).
     void OnSize(int width, int height);
+    // The control's DPI changed (WM_DPICHANGED, or WM_DPICHANGED_AFTERPARENT for the child it
+    // is in a host): fonts and pictures for the new DPI, then the layout.
+    void OnDpiChanged();
+    // The system's colours or settings changed (high contrast on or off): everything redraws.
+    void OnSystemColours();
     // WM_COMMAND from a child (also those the list passes on); true when handled. The search
     // box's focus notifications also ask the container for activation (keyboard input).
     bool OnCommand(WPARAM wp, LPARAM lp);
@@ -63,7 +68,9 @@ private:
     CShadeButtonST banner_;
     HWND control_ = nullptr;
     int bannerWidth_ = -1;
+    int bannerHeight_ = -1;
     int buttonWidth_ = -1;
+    int buttonHeight_ = -1;
 };
 
 }  // namespace kv

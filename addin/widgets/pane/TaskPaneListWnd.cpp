@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "addin/base/ui/ResourceModule.h"
+#include "addin/base/ui/WindowScale.h"
 
 namespace kv {
 namespace {
@@ -41,15 +42,38 @@ CShadeButtonST* CTaskPaneListWnd::Button(int id) {
     return index < 0 ? nullptr : &buttons_[index];
 }
 
+void CTaskPaneListWnd::LoadSeparatorBrush() {
+    // The pattern brush keeps its own copy of the pixels; the bitmap can go at once.
+    UniqueBitmap pattern(static_cast<HBITMAP>(
+        LoadPictureForDpi(ResourceModule(), IDB_LIST_SEPARATOR, IMAGE_BITMAP, dpi_, LR_DEFAULTCOLOR)));
+    if (pattern) dotted_.reset(::CreatePatternBrush(pattern.get()));
+}
+
+HBRUSH CTaskPaneListWnd::Background() const {
+    return HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : white_.get();
+}
+
+HBRUSH CTaskPaneListWnd::SeparatorBrush() const {
+    if (HighContrastOn()) return ::GetSysColorBrush(COLOR_GRAYTEXT);
+    return dotted_ ? dotted_.get() : white_.get();
+}
+
+void CTaskPaneListWnd::OnDpiChanged() {
+    const int dpi = WindowDpi(dialog_);
+    if (dpi == dpi_) return;
+    dpi_ = dpi;
+    LoadSeparatorBrush();
+    for (CShadeButtonST& button : buttons_) button.SetDpi(dpi);
+    // Every shade picture is made again for the new sizes.
+    for (Applied& applied : applied_) applied.width = applied.height = -1;
+    Layout();
+}
+
 void CTaskPaneListWnd::OnInitDialog() {
     state_ = ListState();
+    dpi_ = WindowDpi(dialog_);
     white_.reset(::CreateSolidBrush(kWhite));
-    {
-        // The pattern brush keeps its own copy of the pixels; the bitmap can go at once.
-        UniqueBitmap pattern(static_cast<HBITMAP>(
-            ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDB_LIST_SEPARATOR), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-        if (pattern) dotted_.reset(::CreatePatternBrush(pattern.get()));
-    }
+    LoadSeparatorBrush();
     for (int id : kListChildIds) {
         if (id == kIdPicksSeparator || id == kIdResultsSeparator) continue;
         CShadeButtonST& button = *Button(id);
@@ -102,8 +126,8 @@ void CTaskPaneListWnd::Layout() {
     // when its estimate says the content will not fit.
     RECT window{};
     ::GetWindowRect(dialog_, &window);
-    layout_ =
-        LayoutList(window.right - window.left, window.bottom - window.top, ::GetSystemMetrics(SM_CXVSCROLL), state_);
+    layout_ = LayoutList(window.right - window.left, window.bottom - window.top, SystemMetricForDpi(SM_CXVSCROLL, dpi_),
+                         state_, dpi_);
     contentHeight_ = std::max(1, layout_.contentHeight);
     scrollPos_ = ClampScroll(scrollPos_, contentHeight_, ViewHeight());
     UpdateScrollBar();
@@ -226,14 +250,21 @@ INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SIZE: Layout(); return TRUE;
         case WM_VSCROLL: OnVScroll(LOWORD(wp)); return TRUE;
         case WM_MOUSEWHEEL: OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wp)); return TRUE;
-        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(white_.get());
+        case kWmDpiChangedAfterParent: OnDpiChanged(); return TRUE;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            // High contrast on or off: every child draws again in the colours now in force.
+            ::RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            return FALSE;
+        case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(Background());
         case WM_CTLCOLORSTATIC:
             // The two separators: a dotted line from the 3 x 1 pattern.
-            return reinterpret_cast<INT_PTR>(dotted_ ? dotted_.get() : white_.get());
+            return reinterpret_cast<INT_PTR>(SeparatorBrush());
         case WM_ERASEBKGND: {
             RECT client{};
             ::GetClientRect(dialog_, &client);
-            ::FillRect(reinterpret_cast<HDC>(wp), &client, white_.get());
+            ::FillRect(reinterpret_cast<HDC>(wp), &client, Background());
             ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 1);
             return TRUE;
         }

@@ -37,6 +37,9 @@ public:
     void Move(const Rect& rect);
     // Recomputes and applies the layout for the window's present size.
     void Layout();
+    // The window's DPI changed: fonts, pictures and the layout for the new one.
+    void OnDpiChanged();
+    int dpi() const { return dpi_; }
 
     int scrollPosition() const { return scrollPos_; }
     int contentHeight() const { return contentHeight_; }
@@ -55,6 +58,9 @@ private:
     INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnFinalMessage() override { owned_.release(); }
     void OnInitDialog();
+    void LoadSeparatorBrush();
+    HBRUSH Background() const;
+    HBRUSH SeparatorBrush() const;
     void Apply(const ListLayout& layout);
     void ApplyButton(CShadeButtonST& button, Applied& applied, const ChildLayout& child);
     void UpdateScrollBar();
@@ -72,6 +78,7 @@ private:
     UniqueBrush dotted_;
     ListState state_;
     ListLayout layout_;
+    int dpi_ = 96;
     int contentHeight_ = 1;
     int scrollPos_ = 0;
     int wheelRest_ = 0;

@@ -24,8 +24,14 @@
 //                      for comparison with the pane's own times: ten rounds of plain GET
 //                      exchanges of the comma-separated PATHS over Winsock, one connection
 //                      each, read to the end; prints the median round in ms
-//     --wait NAME      waits (up to 120 s, pumping messages) for DIR/NAME.done: keeps this
-//                      process, and with it the shared state, alive while others run
+//     --wait NAME      prints "waiting NAME", then waits (up to 120 s, pumping messages) for
+//                      DIR/NAME.done: keeps this process, and with it the shared state, alive
+//                      while others run (or read its windows)
+//     --highcontrast   the system's high-contrast setting on, as far as the pane sees it, and a
+//                      high-contrast colour scheme: see HighContrastOn below
+//
+// The program is per-monitor DPI aware (its manifest), as an office host is; it prints the
+// DPI of its window (dpi=) and the screen's (logpixels=) after creation.
 //
 // A dump line: depth, class, control id, x, y, width, height (in the parent's client area),
 // visible (the window's own style bit), caption as UTF-8 with \r \n \t \\ escaped.
@@ -291,6 +297,67 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Wine keeps high contrast off whatever it is told (SPI_SETHIGHCONTRAST is not implemented), so
+// the pane's own question is answered here: the library's import of SystemParametersInfoW is
+// pointed at a stand-in that says "on" for SPI_GETHIGHCONTRAST and passes everything else on.
+BOOL WINAPI HighContrastSpi(UINT action, UINT param, void* data, UINT flags) {
+    if (action == SPI_GETHIGHCONTRAST && data) {
+        auto* hc = static_cast<HIGHCONTRASTW*>(data);
+        if (hc->cbSize != sizeof(HIGHCONTRASTW)) return FALSE;
+        hc->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+        hc->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    return SystemParametersInfoW(action, param, data, flags);
+}
+
+bool RedirectImport(HMODULE module, const char* dll, const char* name, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    if (!base) return false;
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!imports.VirtualAddress) return false;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0 || !d->OriginalFirstThunk) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) continue;
+            DWORD old = 0;
+            if (!VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old)) return false;
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
+            return true;
+        }
+    }
+    return false;
+}
+
+// High contrast for the pane: the black scheme's colours (SetSysColors, which Wine keeps for the
+// session), the setting reported on, and WM_SYSCOLORCHANGE passed to every window of the
+// container, as a host passes it to the controls it holds.
+bool HighContrastOn(HWND top) {
+    const bool redirected = RedirectImport(GetModuleHandleW(L"KestrovaSE.dll"), "user32.dll", "SystemParametersInfoW",
+                                           reinterpret_cast<void*>(&HighContrastSpi));
+    const int elements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
+                            COLOR_HOTLIGHT, COLOR_GRAYTEXT,   COLOR_BTNFACE,   COLOR_BTNTEXT};
+    const COLORREF colours[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0),
+                                RGB(255, 255, 0), RGB(63, 242, 63),   RGB(0, 0, 0),      RGB(255, 255, 255)};
+    const bool coloured = SetSysColors(8, elements, colours) != 0;
+    EnumChildWindows(
+        top,
+        [](HWND w, LPARAM) -> BOOL {
+            SendMessageW(w, WM_SYSCOLORCHANGE, 0, 0);
+            return TRUE;
+        },
+        0);
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return redirected && coloured;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -353,6 +420,11 @@ int wmain(int argc, wchar_t** argv) {
     Pump(200);
     std::printf("list=%s\n", FindList(top) ? "yes" : "no");
     std::printf("vscroll=%d\n", GetSystemMetrics(SM_CXVSCROLL));
+    {
+        HDC screen = GetDC(nullptr);
+        std::printf("dpi=%u\nlogpixels=%d\n", GetDpiForWindow(top), screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0);
+        if (screen) ReleaseDC(nullptr, screen);
+    }
     UINT wheelLines = 0;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &wheelLines, 0);
     std::printf("wheel_lines=%u\n", wheelLines);
@@ -364,6 +436,12 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = i + 1 < argc ? argv[i + 1] : L"";
         if (step == L"--mapping") {
             ShowMapping();
+            continue;
+        }
+        if (step == L"--highcontrast") {
+            const bool on = HighContrastOn(top);
+            std::printf("highcontrast=%s\n", on ? "on" : "FAILED");
+            if (!on) ++failures;
             continue;
         }
         if (step == L"--login") {
@@ -466,6 +544,7 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("netref_ms=%.2f\n", NetReference(Ansi(arg), paths));
         } else if (step == L"--wait") {
             const std::wstring done = out + L"\\" + arg + L".done";
+            std::printf("waiting %s\n", Utf8(arg).c_str());
             for (int n = 0; n < 1200 && !Exists(done); ++n) Pump(100);
             std::printf("wait %s %s\n", Utf8(arg).c_str(), Exists(done) ? "released" : "timed out");
         } else {
