@@ -46,8 +46,9 @@ parts: configure
 test: build
 	@bash scripts/test.sh $(BUILD)
 
+# DPI=144: the demo at 150% (the screen's DPI in the demo's prefix).
 demo: parts
-	@bash scripts/demo.sh
+	@$(if $(DPI),DEMO_DPI=$(DPI) )bash scripts/demo.sh
 
 bench: build
 	@bash scripts/bench.sh

@@ -7,6 +7,8 @@
 # $KV_OUT/screens. Everything it started is stopped at the end.
 #
 #   INTERACTIVE=1   keep the host open on the display after the session (close its window to end)
+#   DEMO_DPI=144    the screen's DPI in the prefix (LogPixels; default 96): the host and the pane
+#                   at 150%; the screenshots are then named demo-144-*.png, beside the 96-DPI ones
 set -u
 top="$(cd "$(dirname "$0")/.." && pwd)"
 out="${KV_OUT:-$top/out}"
@@ -20,6 +22,14 @@ host="$out/win64/hostsim.exe"
 data="${KV_SERVICE_DATA:-$top/tools/kvservice/data}"
 screens="$out/screens"
 interactive="${INTERACTIVE:-0}"
+dpi="${DEMO_DPI:-96}"
+case "$dpi" in
+  ''|*[!0-9]*) echo "demo: DEMO_DPI=$dpi is not a number of dots per inch (96, 120, 144, 192...)" >&2; exit 2 ;;
+esac
+[ "$dpi" -ge 96 ] && [ "$dpi" -le 480 ] || { echo "demo: DEMO_DPI=$dpi is outside 96 to 480" >&2; exit 2; }
+# Screenshot names: demo-N-... at 96 DPI, demo-DPI-N-... otherwise.
+shot="demo-"
+[ "$dpi" = 96 ] || shot="demo-$dpi-"
 for f in "$svc" "$dll" "$setup" "$host"; do [ -e "$f" ] || { echo "demo: $f missing (make build)" >&2; exit 1; }; done
 [ -x /usr/lib/wine/wine64 ] || { echo "demo: wine missing (make deps)" >&2; exit 1; }
 # Our `wine`: every program through the 64-bit loader, so that only the 32-bit setup program
@@ -74,7 +84,8 @@ else
   interactive=0
   for n in $(seq 90 250); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+    # The screen grows with the DPI, so that the host's window fits as it does at 96.
+    Xvfb ":$n" -screen 0 "$((1280 * dpi / 96))x$((900 * dpi / 96))x24" -nolisten tcp >/dev/null 2>&1 &
     xpid=$!
     for _ in $(seq 1 50); do
       [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xpid" ] && break
@@ -108,13 +119,21 @@ reg 'HKLM\SOFTWARE\kestrovaSE\1.0.0' /v service /d "127.0.0.1:$port" /reg:64
 (cd "$(dirname "$setup")" && wine "$(winpath "$setup")" /S) || { echo "demo: KestrovaSE-setup.exe /S failed" >&2; exit 1; }
 # Every run starts with the pane shown, whatever the last interactive run left.
 reg 'HKCU\Software\kestrovaSE\1.0.0' /v visible /t REG_DWORD /d 1
+# The screen's DPI where Wine reads it (the desktop settings, else the configuration's fonts key),
+# written every run so that a 96-DPI run after a 144 one is at 96 again. Programs take it when
+# they start: the prefix's processes start afresh.
+reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
+reg 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi"
+wineserver -k >/dev/null 2>&1
+timeout 20 wineserver -w >/dev/null 2>&1
+[ "$dpi" = 96 ] || say "== screen at $dpi DPI ($((dpi * 100 / 96))%): screenshots named ${shot}*.png"
 say "== Wine prefix $WINEPREFIX: installed by KestrovaSE-setup.exe /S (Tarnwick.Connect listed for Word, Excel, PowerPoint)"
 
 # ---- the session ----------------------------------------------------------------------------------
 doc="$work/견적서_2013.docx"
 printf 'sample\n' >"$doc"
 mkdir -p "$work/shots" "$screens"
-rm -f "$screens"/demo-*.png
+rm -f "$screens/$shot"[0-9]-*.png
 # The sample member who logs in (tools/kvservice/README.md lists the members).
 member_id=kvtop member_password=top1234 member_level=3
 {
@@ -122,13 +141,13 @@ member_id=kvtop member_password=top1234 member_level=3
   echo "sleep 700"
   echo "wait-pane 259 15000"
   echo "sleep 1500"
-  echo "screenshot demo-1-start"
+  echo "screenshot ${shot}1-start"
   echo "echo STEP 2. 리본 검색창에 '이력서' 입력 후 Enter: 서식 창이 이 단어로 검색"
   echo "sleep 700"
   echo "type EditBox1 이력서"
   echo "commit EditBox1"
   echo "sleep 3000"
-  echo "screenshot demo-2-ribbon-search"
+  echo "screenshot ${shot}2-ribbon-search"
   echo "echo STEP 3. 일간 추천 서식 클릭: 내려받아 새 워드 창에서 열림 (새 창의 서식 창은 서식 이름으로 검색하지 않음)"
   echo "sleep 700"
   echo "pane-click 259"
@@ -136,12 +155,12 @@ member_id=kvtop member_password=top1234 member_level=3
   echo "sleep 4000"
   echo "wait-pane 259 15000"
   echo "sleep 1500"
-  echo "screenshot demo-3-template-opened"
+  echo "screenshot ${shot}3-template-opened"
   echo "echo STEP 4. 한글 이름의 문서 열기 (견적서_2013.docx): 새 창의 서식 창이 문서 이름으로 검색"
   echo "sleep 700"
   echo "open $(winpath "$doc")"
   echo "sleep 4000"
-  echo "screenshot demo-4-opened-document"
+  echo "screenshot ${shot}4-opened-document"
   echo "echo STEP 5. 리본의 회원인증 단추: 로그인 창에 회원 $member_id 의 아이디와 비밀번호를 넣고 로그인"
   echo "sleep 700"
   echo "click cert"
@@ -149,16 +168,16 @@ member_id=kvtop member_password=top1234 member_level=3
   echo "dialog-type 212 \"\" $member_password"
   # The popup's hidden login page loads before the form is sent.
   echo "sleep 2500"
-  echo "screenshot demo-5-login-popup"
+  echo "screenshot ${shot}5-login-popup"
   echo "dialog-click 215 \"\""
   echo "sleep 3000"
-  echo "screenshot demo-6-login-complete"
+  echo "screenshot ${shot}6-login-complete"
   echo "echo STEP 6. '인증 완료' 창의 확인: 서식 창의 회원 등급이 $member_level 로 바뀜"
   echo "sleep 700"
   echo "dialog-click 1 인증 완료"
   echo "wait-prop get_LoginStatus $member_level 10000"
   echo "sleep 1500"
-  echo "screenshot demo-7-logged-in"
+  echo "screenshot ${shot}7-logged-in"
   if [ "$interactive" = 1 ]; then
     echo "echo STEP 7. 창이 열린 채로 남습니다: 직접 써 보고 창을 닫으면 끝납니다"
   else
@@ -234,8 +253,8 @@ hpid=$!
         # The new window belongs to the second host: the picture is of the screen.
         if [ "$second" = 1 ]; then
           sleep 3
-          xwd -root -silent 2>/dev/null | convert xwd:- "$screens/demo-3-template-window.png" 2>/dev/null &&
-            say "   screenshot of the screen with the new window: $screens/demo-3-template-window.png"
+          xwd -root -silent 2>/dev/null | convert xwd:- "$screens/${shot}3-template-window.png" 2>/dev/null &&
+            say "   screenshot of the screen with the new window: $screens/${shot}3-template-window.png"
         fi ;;
       "host window "*) say "   $line" ;;
       "event "*) say "   $line" ;;

@@ -10,6 +10,20 @@ namespace hostsim {
 
 namespace {
 
+// The host is per-monitor DPI aware (its manifest): its window and the panes' widths, given in
+// 96-DPI pixels as an add-in sets them, are scaled to the window's DPI.
+int Scaled(int px, HWND window) {
+    const UINT dpi = window ? GetDpiForWindow(window) : 0;
+    return MulDiv(px, dpi ? static_cast<int>(dpi) : 96, 96);
+}
+
+int SystemScaled(int px) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return MulDiv(px, dpi > 0 ? dpi : 96, 96);
+}
+
 const wchar_t kFrameClass[] = L"HostSimFrame";
 const wchar_t kPaneClass[] = L"HostSimPane";
 constexpr int kDocAreaId = 100;
@@ -124,8 +138,9 @@ Frame* Host::CreateFrame() {
     auto frame = std::make_unique<Frame>();
     frame->number = static_cast<int>(frames.size()) + 1;
     int offset = 30 * (frame->number - 1);
-    HWND hwnd = CreateWindowExW(0, kFrameClass, info.name, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10 + offset,
-                                10 + offset, 1100, 760, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, kFrameClass, info.name, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10 + offset, 10 + offset,
+                        SystemScaled(1100), SystemScaled(760), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) {
         LogError("CreateWindow failed: " + std::to_string(GetLastError()));
         return nullptr;
@@ -255,7 +270,7 @@ void Host::LayoutFrame(Frame* frame) {
             ShowWindow(pw, SW_HIDE);
             continue;
         }
-        int width = std::min(PaneWidth(pane.get()), std::max(0, right - 100));
+        int width = std::min(Scaled(PaneWidth(pane.get()), frame->hwnd), std::max(0, right - 100));
         int top = frame->ribbonHeight;
         MoveWindow(pw, right - width, top, width, std::max(0, static_cast<int>(r.bottom) - top), TRUE);
         ShowWindow(pw, SW_SHOW);
