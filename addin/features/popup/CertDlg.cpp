@@ -190,12 +190,18 @@ void CCertDlg::PaintProgress(HDC dc, const RECT& strip) {
 
     const int right = strip.right - px(kMargin) - px(kButtonWidth) - px(kMargin);
     RECT text{strip.left + px(kMargin), strip.top + px(kTextTop), right, strip.top + px(kTextTop + kTextHeight)};
-    const std::wstring line1 = label_ + L"  " + Widen(ProgressText(received_, total_));
     {
         SavedDcState saved(dc);
         SelectedObject fontIn(dc, font_.get());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, Colour(hc, COLOR_WINDOWTEXT, RGB(51, 51, 51)));
+        // The counts matter more than the label: the label goes when both do not fit.
+        const std::wstring counts = Widen(ProgressText(received_, total_));
+        std::wstring line1 = label_ + L"  " + counts;
+        SIZE extent{};
+        if (::GetTextExtentPoint32W(dc, line1.c_str(), static_cast<int>(line1.size()), &extent) &&
+            extent.cx > text.right - text.left)
+            line1 = counts;
         ::DrawTextW(dc, line1.c_str(), static_cast<int>(line1.size()), &text,
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }

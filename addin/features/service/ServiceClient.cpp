@@ -89,6 +89,12 @@ bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url, const Ex
         }
         const long long left = msUntil(deadline);
         const long long quiet = msUntil(lastByte + std::chrono::milliseconds(limits.silenceMs));
+        if (left <= 0 && !fileSlot) {
+            // A host that drips a list out keeps doing so: the pane's next lists (a search asks
+            // for several) fail at once instead of each taking the whole limit again.
+            cache_.MarkUnreachable(url.host, url.port);
+            return false;
+        }
         if (left <= 0 || quiet <= 0) return false;
         long long wait = left < quiet ? left : quiet;
         if (progress && wait > kProgressIntervalMs) wait = kProgressIntervalMs;

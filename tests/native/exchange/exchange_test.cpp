@@ -129,6 +129,10 @@ TEST_F(Exchange, DrippingServerHitsTheOverallDeadline) {
     EXPECT_FALSE(Run(ReplySlot::FreeSearch, server)) << Got(ReplySlot::FreeSearch);
     EXPECT_GE(elapsedMs_, 1100);
     EXPECT_LT(elapsedMs_, 2500);
+    // The next lists of the same action fail at once, without another connection.
+    EXPECT_FALSE(Run(ReplySlot::WeekSearch, server));
+    EXPECT_LT(elapsedMs_, 100);
+    EXPECT_EQ(server.connections(), 1);
 }
 
 // Records each call between reads and the longest gap between two of them; stops the

@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from kvwine import Service, Shooter, check, failures, winpath  # noqa: E402
+from kvwine import Service, check, failures, winpath  # noqa: E402
 from kvwine import wine as wine_run  # noqa: E402
 
 LIST_TOTAL_MS = 8000  # kListTotalMs
@@ -28,6 +28,14 @@ def run(*args, timeout=90):
     sys.stdout.write("".join("     | " + line + "\n" for line in out.splitlines()))
     sys.stdout.flush()
     return rc, out
+
+
+def keep_shots(work, screens):
+    """The driver's pictures (WORK/*.bmp) as PNG files in SCREENS."""
+    for name in os.listdir(work):
+        if name.endswith(".bmp"):
+            subprocess.run(["convert", os.path.join(work, name), os.path.join(screens, name[:-4] + ".png")])
+            os.remove(os.path.join(work, name))
 
 
 def differing_pixels(a, b):
@@ -45,6 +53,7 @@ def download_and_escape(driver, dll, service_bin, data, work, screens):
                       "slow-template.doc", winpath(work))
     finally:
         service.stop()
+        keep_shots(work, screens)
     shots = [os.path.join(screens, "splash-progress-%d.png" % i) for i in (1, 2)]
     got = re.findall(r"^shot splash-progress-(\d)=1 received=(\d+) total=(-?\d+)$", out, re.M)
     check(len(got) == 2 and all(os.path.exists(s) for s in shots), "two splash shots a second apart (%s)" % got)
@@ -93,11 +102,12 @@ def set_dpi(dpi):
     subprocess.run(["wineserver", "-w"], capture_output=True)
 
 
-def dpi_and_contrast(driver, dll, work):
+def dpi_and_contrast(driver, dll, work, screens):
     sizes = {}
     for dpi in (96, 144, 192):
         set_dpi(dpi)
         rc, out = run(driver, "shot", winpath(dll), winpath(work), "splash-dpi-%d" % dpi)
+        keep_shots(work, screens)
         m = re.search(r"^dpi=(\d+) size=(\d+) (\d+)$", out, re.M)
         check(m is not None and int(m.group(1)) == dpi and "shot=1" in out,
               "the splash at %d DPI is shot (%s)" % (dpi, m.group(0) if m else "no line"))
@@ -110,6 +120,7 @@ def dpi_and_contrast(driver, dll, work):
                 check(sizes[dpi] == want, "the splash at %d DPI is %s (%s at 96)" % (dpi, want, sizes[96]))
     set_dpi(96)
     rc, out = run(driver, "shot", winpath(dll), winpath(work), "splash-highcontrast", "hc")
+    keep_shots(work, screens)
     hc = "high contrast on=1" in out
     print("     high contrast took effect: %s" % ("yes" if hc else "no (Wine ignores the setting)"))
     check("shot=1" in out, "the splash under high contrast is shot")
@@ -124,14 +135,9 @@ def main():
     os.makedirs(screens, exist_ok=True)
     data = os.path.join(src, "tools/kvservice/data")
     work = tempfile.mkdtemp(prefix="kvsplash.")
-    shooter = Shooter(work, screens)
-    shooter.start()
-    try:
-        download_and_escape(driver, dll, service_bin, data, work, screens)
-        dripping_list(driver, service_bin, data, work)
-        dpi_and_contrast(driver, dll, work)
-    finally:
-        shooter.stopped = True
+    download_and_escape(driver, dll, service_bin, data, work, screens)
+    dripping_list(driver, service_bin, data, work)
+    dpi_and_contrast(driver, dll, work, screens)
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 
