@@ -283,6 +283,11 @@ INT_PTR CCertDlg::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return TRUE;
         }
+        case WM_DESTROY:
+            // Gone with its owner (the pane closing) while a download reports: the download
+            // stops too, rather than run on behind no window.
+            if (reporting_) Cancel();
+            return FALSE;
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE:
             // High contrast switched on or off: the next paint takes the colours it needs.

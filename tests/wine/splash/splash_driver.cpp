@@ -2,10 +2,11 @@
 // one line per fact for splash_test.py to judge. DPI aware, so the splash sees the DPI the
 // prefix is set to.
 //
-//   splash_driver.exe download RESOURCE_DLL PORT URL_PATH FILE_NAME WORK
+//   splash_driver.exe download RESOURCE_DLL PORT URL_PATH FILE_NAME WORK [close]
 //       opens a template as the pane does (OpenTemplate with the system's files and folders,
 //       a stand-in host) behind the splash; one second into the download and a second later
-//       the splash is shot (WORK/splash-progress-1.bmp, -2.bmp), then Escape is posted to it. Prints the outcome, how
+//       the splash is shot (WORK/splash-progress-1.bmp, -2.bmp), then Escape is posted to it
+//       (close: WM_CLOSE to the host's window instead, as when the host quits meanwhile). Prints the outcome, how
 //       long the cancel took and the templates folder's names before and after.
 //   splash_driver.exe list PORT
 //       one list exchange (the weekly list) with the add-in's own limits, timed.
@@ -118,7 +119,9 @@ void PrintNames(const char* when) {
 // then posts Escape to the splash, as a user's key press arrives.
 class ScriptedUser : public ExchangeProgress {
 public:
-    ScriptedUser(CCertDlg& splash, std::wstring work) : splash_(splash), work_(std::move(work)) {}
+    // closeOwner: the host's window is asked to close instead of Escape.
+    ScriptedUser(CCertDlg& splash, std::wstring work, HWND closeOwner)
+        : splash_(splash), work_(std::move(work)), closeOwner_(closeOwner) {}
     bool Continue(size_t received, long long total) override {
         const bool go = splash_.Continue(received, total);
         const DWORD now = GetTickCount();
@@ -131,9 +134,12 @@ public:
             std::fflush(stdout);
             ++step_;
         } else if (step_ == 2) {
-            PostMessageW(splash_.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+            if (closeOwner_)
+                PostMessageW(closeOwner_, WM_CLOSE, 0, 0);
+            else
+                PostMessageW(splash_.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
             escapeAt_ = GetTickCount();
-            std::printf("escape posted received=%zu\n", received);
+            std::printf("%s posted received=%zu\n", closeOwner_ ? "close" : "escape", received);
             std::fflush(stdout);
             ++step_;
         }
@@ -145,6 +151,7 @@ public:
 private:
     CCertDlg& splash_;
     std::wstring work_;
+    HWND closeOwner_;
     DWORD start_ = 0, escapeAt_ = 0;
     int step_ = 0, calls_ = 0;
 };
@@ -161,7 +168,7 @@ HWND MakeOwner() {
 }
 
 int RunDownload(HMODULE resources, int port, const std::string& path, const std::string& fileName,
-                const std::wstring& work) {
+                const std::wstring& work, bool closeHost) {
     PrintNames("before");
     HWND owner = MakeOwner();
     NoCookies cookies;
@@ -171,7 +178,7 @@ int RunDownload(HMODULE resources, int port, const std::string& path, const std:
         std::printf("FAIL: no splash\n");
         return 1;
     }
-    ScriptedUser user(splash, work);
+    ScriptedUser user(splash, work, closeHost ? owner : nullptr);
     auto application = MakeFakeApplication(FakeHostKind::Word);
     FakeHostEnvironment hosts;  // no host class: a whole download would end at UnknownClass
     Win32UpdateFileSystem files;
@@ -193,9 +200,17 @@ int RunDownload(HMODULE resources, int port, const std::string& path, const std:
     std::printf("outcome=%d cancelled=%d host-calls=%zu calls=%d elapsed=%lu ms\n", static_cast<int>(result.outcome),
                 splash.cancelled() ? 1 : 0, hosts.calls.size(), user.calls(), static_cast<unsigned long>(end - start));
     if (user.escapeAt()) std::printf("cancel took %lu ms\n", static_cast<unsigned long>(end - user.escapeAt()));
+    // A close that came during the download waits until the download is off the stack.
+    std::printf("host alive after the download=%d\n", IsWindow(owner) ? 1 : 0);
     splash.Destroy();
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    std::printf("host closed afterwards=%d\n", IsWindow(owner) ? 0 : 1);
     PrintNames("after");
-    DestroyWindow(owner);
+    if (IsWindow(owner)) DestroyWindow(owner);
     return 0;
 }
 
@@ -270,7 +285,8 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (mode == L"download" && argc >= 7)
-        return RunDownload(resourceModule.get(), _wtoi(argv[3]), Utf8(argv[4]), Utf8(argv[5]), argv[6]);
+        return RunDownload(resourceModule.get(), _wtoi(argv[3]), Utf8(argv[4]), Utf8(argv[5]), argv[6],
+                           argc >= 8 && std::wstring(argv[7]) == L"close");
     if (mode == L"shot" && argc >= 5)
         return RunShot(resourceModule.get(), argv[3], argv[4], argc >= 6 && std::wstring(argv[5]) == L"hc");
     std::printf("usage: splash_driver download|list|shot ...\n");

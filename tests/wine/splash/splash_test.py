@@ -77,6 +77,27 @@ def download_and_escape(driver, dll, service_bin, data, work, screens):
           "the templates folder is as it was (%s / %s)" % (before and before.group(1), after and after.group(1)))
 
 
+def host_closing(driver, dll, service_bin, data, work):
+    service = Service(service_bin, data, work, "--slow-template", "5000000:50000", log="close.log")
+    try:
+        rc, out = run(driver, "download", winpath(dll), str(service.port), "/k_app/files/t101.doc",
+                      "slow-template.doc", winpath(work), "close")
+    finally:
+        service.stop()
+        for name in os.listdir(work):  # its shots repeat the Escape run's
+            if name.endswith(".bmp"):
+                os.remove(os.path.join(work, name))
+    m = re.search(r"^outcome=(\d+) cancelled=(\d) host-calls=(\d+)", out, re.M)
+    check(m is not None and m.group(1) == "3" and m.group(2) == "1" and m.group(3) == "0",
+          "the host closing cancels the download and opens nothing (%s)" % (m.group(0) if m else "no line"))
+    check("host alive after the download=1" in out and "host closed afterwards=1" in out,
+          "the host's close waits until the download is over, then closes it")
+    before = re.search(r"^folder before:(.*)$", out, re.M)
+    after = re.search(r"^folder after:(.*)$", out, re.M)
+    check(before is not None and after is not None and before.group(1) == after.group(1),
+          "the templates folder is as it was after the host closed")
+
+
 def dripping_list(driver, service_bin, data, work):
     service = Service(service_bin, data, work, "--drip-lists", "900", log="drip.log")
     try:
@@ -136,6 +157,7 @@ def main():
     data = os.path.join(src, "tools/kvservice/data")
     work = tempfile.mkdtemp(prefix="kvsplash.")
     download_and_escape(driver, dll, service_bin, data, work, screens)
+    host_closing(driver, dll, service_bin, data, work)
     dripping_list(driver, service_bin, data, work)
     dpi_and_contrast(driver, dll, work, screens)
     print("%d failure(s)" % len(failures))
