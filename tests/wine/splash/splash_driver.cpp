@@ -108,6 +108,17 @@ std::vector<std::string> TemplateNames() {
     return names;
 }
 
+// The templates folder with a file of the user's in it.
+void SeedTemplates() {
+    wchar_t docs[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, docs))) return;
+    const std::wstring folder = std::wstring(docs) + L"\\kestrovas";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    UniqueFile f(CreateFileW((folder + L"\\mine.doc").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (f) WriteFile(f.get(), "mine", 4, &written, nullptr);
+}
+
 void PrintNames(const char* when) {
     std::printf("folder %s:", when);
     for (const std::string& n : TemplateNames()) std::printf(" [%s]", n.c_str());
@@ -169,6 +180,8 @@ HWND MakeOwner() {
 
 int RunDownload(HMODULE resources, int port, const std::string& path, const std::string& fileName,
                 const std::wstring& work, bool closeHost) {
+    // The second run meets a templates folder that exists and holds a file of the user's.
+    if (closeHost) SeedTemplates();
     PrintNames("before");
     HWND owner = MakeOwner();
     NoCookies cookies;

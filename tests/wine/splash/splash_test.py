@@ -94,8 +94,10 @@ def host_closing(driver, dll, service_bin, data, work):
           "the host's close waits until the download is over, then closes it")
     before = re.search(r"^folder before:(.*)$", out, re.M)
     after = re.search(r"^folder after:(.*)$", out, re.M)
-    check(before is not None and after is not None and before.group(1) == after.group(1),
-          "the templates folder is as it was after the host closed")
+    check(before is not None and after is not None and "[mine.doc]" in before.group(1) and
+          before.group(1) == after.group(1),
+          "a templates folder that held a file is as it was after the host closed (%s / %s)" %
+          (before and before.group(1), after and after.group(1)))
 
 
 def dripping_list(driver, service_bin, data, work):
