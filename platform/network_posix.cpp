@@ -52,7 +52,12 @@ public:
             socklen_t len = sizeof err;
             if (::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &err, &len) < 0 || err != 0) return false;
         }
-        return ::fcntl(fd_.get(), F_SETFL, flags) == 0;
+        if (::fcntl(fd_.get(), F_SETFL, flags) != 0) return false;
+        // Sends block from here on; a peer that stops reading holds one no longer than a connect.
+        const int sendMs = timeoutMs > 0 ? timeoutMs : 1;
+        timeval tv{sendMs / 1000, (sendMs % 1000) * 1000};
+        ::setsockopt(fd_.get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+        return true;
     }
 
     long Send(const char* data, size_t count) override {

@@ -50,7 +50,11 @@ public:
                 return false;
         }
         u_long blocking = 0;
-        return ::ioctlsocket(s_.get(), FIONBIO, &blocking) == 0;
+        if (::ioctlsocket(s_.get(), FIONBIO, &blocking) != 0) return false;
+        // Sends block from here on; a peer that stops reading holds one no longer than a connect.
+        const DWORD sendMs = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
+        ::setsockopt(s_.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendMs), sizeof sendMs);
+        return true;
     }
 
     long Send(const char* data, size_t count) override {

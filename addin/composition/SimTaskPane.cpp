@@ -33,13 +33,21 @@ void CSimTaskPane::Actions::OpenTemplate(const std::string& url, const std::stri
     request.url = url;
     request.fileName = fileName;
     request.image1 = image1;
-    OpenTemplateInHost(owner_->panes_.client(), request);
+    // A cancelled download opens nothing and writes nothing.
+    OpenTemplateInHost(owner_->panes_.client(), request, &splash_);
 }
 
 void CSimTaskPane::Actions::ShowSplash() {
     HWND window = nullptr;
     owner_->GetWindow(&window);
     splash_.Show(window);
+}
+
+ExchangeProgress& CSimTaskPane::Actions::ShowDownloadSplash(const wchar_t* label) {
+    HWND window = nullptr;
+    owner_->GetWindow(&window);
+    splash_.Show(window, label);
+    return splash_;
 }
 
 int CSimTaskPane::Actions::RunPreview(const PreviewRequest& request) {
@@ -108,7 +116,16 @@ STDMETHODIMP CSimTaskPane::set_DownloadDll(CHAR* szLocalPath) {
         // Bytes that are no text of the code page would name some other file: refused.
         std::wstring path;
         if (!AnsiToWide(std::string_view(szLocalPath, length), &path) || path.empty()) return S_FALSE;
-        return DownloadLibraryTo(panes_.client(), path) == 0 ? S_OK : S_FALSE;
+        // One download at a time; the splash serves the thread's messages while this one runs,
+        // so the control is kept alive until it is over.
+        PaneController& pane = panes_.controller();
+        if (pane.busy()) return S_FALSE;
+        PaneController::BusyScope busy(pane);
+        const ComPtr<ISimTaskPane> keepAlive(this);
+        ExchangeProgress& progress = actions_.ShowDownloadSplash(L"새 버전을 내려받는 중");
+        const int result = DownloadLibraryTo(panes_.client(), path, &progress);
+        actions_.CloseSplash();
+        return result == 0 ? S_OK : S_FALSE;
     });
     return hr == S_OK ? S_OK : S_FALSE;
 }
@@ -147,6 +164,7 @@ HRESULT CSimTaskPane::OnCreate(HWND window) {
 
 void CSimTaskPane::OnDestroy() {
     Guard([&] {
+        actions_.CancelDownload();
         panes_.OnDestroy();
         return S_OK;
     });
@@ -190,6 +208,9 @@ bool CSimTaskPane::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return box;
     }
     if (message != WM_COMMAND) return false;
+    // An entry click may run a download whose splash serves the thread's messages; should the
+    // container let the control go meanwhile, it lives on until the click is over.
+    const ComPtr<ISimTaskPane> keepAlive(this);
     bool handled = false;
     Guard([&] {
         handled = panes_.OnCommand(wParam, lParam);

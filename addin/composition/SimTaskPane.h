@@ -48,7 +48,7 @@ public:
 private:
     // Header clicks, the search box's focus and the search button ask the container for
     // activation; an entry opens its template in the host (addin/open) behind the loading
-    // splash, or runs the preview popup.
+    // splash, which shows the download's progress and can cancel it, or runs the preview popup.
     class Actions final : public PaneActions {
     public:
         explicit Actions(CSimTaskPane* owner) : owner_(owner) {}
@@ -58,6 +58,10 @@ private:
         void RequestInPlaceActivation() override { owner_->InPlaceActivate(OLEIVERB_INPLACEACTIVATE); }
         void OpenTemplate(const std::string& url, const std::string& fileName, int32_t image1) override;
         int RunPreview(const PreviewRequest& request) override;
+        // Shows the splash over the control for a download that reports to it.
+        ExchangeProgress& ShowDownloadSplash(const wchar_t* label);
+        // The pane goes away: a running download stops at its next report.
+        void CancelDownload() { splash_.Cancel(); }
 
     private:
         CSimTaskPane* owner_;

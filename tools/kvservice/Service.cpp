@@ -194,6 +194,10 @@ ServiceReply Service::Handle(const ServiceRequest& request) const {
         r = FileFrom("preview", path.substr(15));
     } else if (path.compare(0, 13, "/k_app/files/") == 0) {
         r = FileFrom("files", path.substr(13));
+        if (r.status == 200 && options_.slowTemplateRate > 0) {
+            r.body.resize(options_.slowTemplateSize, '\0');
+            r.bytesPerSecond = options_.slowTemplateRate;
+        }
     } else if (path == "/k_app/template_view.asp") {
         const Template* t = catalogue_.ById(kv::ReadDecimal(QueryValue(pairs, "idx")));
         if (!t) return NotFound();
@@ -219,6 +223,11 @@ ServiceReply Service::Handle(const ServiceRequest& request) const {
     } else {
         return NotFound();
     }
+
+    const bool list = path == "/k_app/search_weekform.asp" || path == "/k_app/search_certform.asp" ||
+                      path == "/k_app/search_freeform.asp" || path == "/k_app/search_bestform.asp" ||
+                      path == "/k_app/banner_list.asp" || path == "/k_app/login_status.asp";
+    if (list) r.byteIntervalMs = options_.dripListMs;
 
     r.chunked = options_.chunked;
     std::string sw = request.chunkedSwitch.empty() ? QueryValue(pairs, "kvchunked") : request.chunkedSwitch;

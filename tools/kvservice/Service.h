@@ -16,6 +16,12 @@ struct ServiceOptions {
     bool chunked = false;              // --chunked: every reply chunked unless the request says otherwise
     std::string base;                  // --base: "http://host[:port]" for URLs in replies; empty: from Host
     int port = 80;                     // the port clients reach us on
+    // --slow-template SIZE:RATE: every template file is SIZE bytes (its own, then zeros, or cut)
+    // sent at RATE bytes a second; 0: as it is, at once.
+    size_t slowTemplateSize = 0;
+    size_t slowTemplateRate = 0;
+    // --drip-lists MS: the lists, the banner and the login status go out a byte every MS ms.
+    int dripListMs = 0;
 };
 
 struct ServiceRequest {
@@ -33,6 +39,10 @@ struct ServiceReply {
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
     bool chunked = false;
+    // Pacing for a slow service (the front end sends with Content-Length then): bytes a second,
+    // or one byte every byteIntervalMs.
+    size_t bytesPerSecond = 0;
+    int byteIntervalMs = 0;
 };
 
 // The cookie that holds a member's login; its value is the member id.

@@ -1,6 +1,7 @@
 // kvservice: the substitute web service. See README.md beside this file.
 //   kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR] [--port-file FILE]
 //             [--version TEXT] [--newlib FILE] [--base http://host:port]
+//             [--slow-template SIZE:RATE] [--drip-lists MS]
 // --port 0 takes a free port; the port in use is printed and, with --port-file, written to FILE
 // (whole, by a rename) once the service accepts connections.
 #include <httplib.h>
@@ -36,7 +37,8 @@ int Usage(const char* why) {
     std::fprintf(stderr,
                  "kvservice: %s\n"
                  "usage: kvservice --port N --data DIR [--log FILE] [--chunked] [--bind ADDR] [--port-file FILE]\n"
-                 "                 [--version TEXT] [--newlib FILE] [--base http://host:port]\n",
+                 "                 [--version TEXT] [--newlib FILE] [--base http://host:port]\n"
+                 "                 [--slow-template SIZE:RATE] [--drip-lists MS]\n",
                  why);
     return 2;
 }
@@ -80,6 +82,27 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error) {
         } else if (a == "--base") {
             if (!value(args.service.base)) return false;
             while (!args.service.base.empty() && args.service.base.back() == '/') args.service.base.pop_back();
+        } else if (a == "--slow-template") {
+            if (!value(v)) return false;
+            const size_t colon = v.find(':');
+            const std::optional<int64_t> size =
+                colon == std::string::npos ? std::nullopt : kv::ParseDecimal(v.substr(0, colon), 1, 1LL << 30);
+            const std::optional<int64_t> rate =
+                colon == std::string::npos ? std::nullopt : kv::ParseDecimal(v.substr(colon + 1), 1, 1LL << 30);
+            if (!size || !rate) {
+                error = "bad --slow-template " + v + " (SIZE:RATE, bytes and bytes a second)";
+                return false;
+            }
+            args.service.slowTemplateSize = static_cast<size_t>(*size);
+            args.service.slowTemplateRate = static_cast<size_t>(*rate);
+        } else if (a == "--drip-lists") {
+            if (!value(v)) return false;
+            const std::optional<int64_t> ms = kv::ParseDecimal(v, 1, 60000);
+            if (!ms) {
+                error = "bad --drip-lists " + v;
+                return false;
+            }
+            args.service.dripListMs = static_cast<int>(*ms);
         } else if (a == "--chunked") {
             args.service.chunked = true;
         } else {
@@ -111,6 +134,20 @@ void Answer(const kvservice::Service& service, const httplib::Request& req, http
     kvservice::ServiceReply reply = service.Handle(request);
     res.status = reply.status;
     for (const auto& h : reply.headers) res.set_header(h.first.c_str(), h.second);
+    if (reply.bytesPerSecond > 0 || reply.byteIntervalMs > 0) {
+        // A slow service: tenths of a second's worth at a time, or one byte per interval. A
+        // client that went away fails the write and ends the reply.
+        const size_t piece = reply.bytesPerSecond > 0 ? std::max<size_t>(1, reply.bytesPerSecond / 10) : 1;
+        const int pauseMs = reply.bytesPerSecond > 0 ? 100 : reply.byteIntervalMs;
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        res.set_content_provider(body->size(), reply.contentType.c_str(),
+                                 [body, piece, pauseMs](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+                                     const size_t n = std::min(piece, length);
+                                     return sink.write(body->data() + offset, n);
+                                 });
+        return;
+    }
     if (!reply.chunked) {
         res.set_content(reply.body, reply.contentType.c_str());
         return;

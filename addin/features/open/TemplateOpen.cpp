@@ -121,14 +121,15 @@ OpenResult Run(const OpenRequest& r, OpenServices& s) {
     if (!MakeCandidate(s.place, folder, name, &plain)) return result;
     result.path = plain.path;
 
-    const std::wstring folderPath = folder.wide.substr(0, folder.wide.size() - 1);
-    if (!s.folders.FolderExists(folderPath)) s.folders.CreateFolder(folderPath);
-
+    // The folder is made only for a complete download: a failed or cancelled one leaves the
+    // documents folder as it was.
     std::string body;
     if (!s.download.Fetch(r.url, &body)) {
         result.outcome = OpenOutcome::DownloadFailed;
         return result;
     }
+    const std::wstring folderPath = folder.wide.substr(0, folder.wide.size() - 1);
+    if (!s.folders.FolderExists(folderPath)) s.folders.CreateFolder(folderPath);
     result.path = Store(s, folder, name, body, &result.wrote);
     if (result.path.empty()) {
         result.outcome = OpenOutcome::NothingWritten;
@@ -142,7 +143,7 @@ OpenResult Run(const OpenRequest& r, OpenServices& s) {
 
 bool ServiceTemplateDownload::Fetch(const std::string& url, std::string* body) {
     NetSession session(client_.network());
-    if (!client_.HttpExchange(ReplySlot::TemplateFile, ServiceUrl::Parse(url))) return false;
+    if (!client_.HttpExchange(ReplySlot::TemplateFile, ServiceUrl::Parse(url), progress_)) return false;
     *body = client_.Reply(ReplySlot::TemplateFile).body();
     return true;
 }

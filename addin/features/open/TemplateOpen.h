@@ -19,6 +19,7 @@
 
 namespace kv {
 
+class ExchangeProgress;
 class ServiceClient;
 class SharedState;
 
@@ -50,14 +51,17 @@ public:
     virtual bool Fetch(const std::string& url, std::string* body) = 0;
 };
 
-// The download on the pane's TemplateFile reply slot, in a socket session of its own.
+// The download on the pane's TemplateFile reply slot, in a socket session of its own;
+// progress (may be null) hears of it between reads and may stop it.
 class ServiceTemplateDownload final : public TemplateDownload {
 public:
-    explicit ServiceTemplateDownload(ServiceClient& client) : client_(client) {}
+    explicit ServiceTemplateDownload(ServiceClient& client, ExchangeProgress* progress = nullptr)
+        : client_(client), progress_(progress) {}
     bool Fetch(const std::string& url, std::string* body) override;
 
 private:
     ServiceClient& client_;
+    ExchangeProgress* progress_;
 };
 
 // COM for the calling thread while the scope lives (multi-threaded request). The scope

@@ -27,7 +27,8 @@ public:
     std::unique_ptr<Scope> EnterMultiThreaded() override;
 };
 
-// OpenTemplate with the system's parts, downloading on client's TemplateFile slot.
-OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request);
+// OpenTemplate with the system's parts, downloading on client's TemplateFile slot; progress
+// (may be null) hears of the download and may cancel it.
+OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request, ExchangeProgress* progress = nullptr);
 
 }  // namespace kv

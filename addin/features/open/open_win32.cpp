@@ -48,8 +48,8 @@ std::unique_ptr<ThreadApartments::Scope> Win32ThreadApartments::EnterMultiThread
     return std::make_unique<ApartmentScope>();
 }
 
-OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request) {
-    ServiceTemplateDownload download(client);
+OpenResult OpenTemplateInHost(ServiceClient& client, const OpenRequest& request, ExchangeProgress* progress) {
+    ServiceTemplateDownload download(client, progress);
     Win32UpdateFileSystem files;
     Win32TemplateFolders folders;
     Win32TemplatePlace place;

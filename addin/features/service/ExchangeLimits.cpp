@@ -6,7 +6,6 @@ namespace {
 
 constexpr size_t kTextBodyLimit = size_t(8) << 20;    // XML lists, status texts
 constexpr size_t kFileBodyLimit = size_t(512) << 20;  // templates and the new library
-constexpr int kTextDeadlineMs = 30 * 1000;
 constexpr int kFileDeadlineMs = 10 * 60 * 1000;
 
 }  // namespace
@@ -19,9 +18,15 @@ ExchangeLimits LimitsFor(ReplySlot slot) {
         limits.deadlineMs = kFileDeadlineMs;
         limits.maxBody = kFileBodyLimit;
     } else {
-        limits.deadlineMs = kTextDeadlineMs;
+        limits.deadlineMs = kListTotalMs;
         limits.maxBody = kTextBodyLimit;
     }
+    return limits;
+}
+
+ExchangeLimits ListReplyBound(ExchangeLimits limits) {
+    if (limits.deadlineMs > kListTotalMs) limits.deadlineMs = kListTotalMs;
+    if (limits.maxBody > kTextBodyLimit) limits.maxBody = kTextBodyLimit;
     return limits;
 }
 

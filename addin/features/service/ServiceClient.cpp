@@ -35,11 +35,17 @@ ServiceUrl ServiceClient::Address(const std::string& pathAndQuery) const {
     return ServiceUrl::Parse(text + pathAndQuery);
 }
 
-bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url) {
+bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url, ExchangeProgress* progress) {
+    const int index = static_cast<int>(slot);
+    if (index < 0 || index >= kReplySlotCount) return false;
+    return HttpExchange(slot, url, limits_[index], progress);
+}
+
+bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url, const ExchangeLimits& limits,
+                                 ExchangeProgress* progress) {
     const int index = static_cast<int>(slot);
     if (index < 0 || index >= kReplySlotCount) return false;
     HttpParser& reply = slots_[index];
-    const ExchangeLimits limits = limits_[index];
     const bool fileSlot = IsFileSlot(slot);
     reply.reset();
 
@@ -66,16 +72,35 @@ bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url) {
     SendRequestText(*socket,
                     BuildGetRequest(cookies_, config_.cookieAddress, url.compose(ServiceUrl::RequestTarget), url.host));
 
-    // Receive loop: each wait is bounded by the silence limit, the whole exchange by the
-    // deadline, so a server that drips bytes cannot hold the caller forever.
+    // Receive loop: silence is counted from the last byte, the whole exchange is bounded by the
+    // deadline, so a server that drips bytes cannot hold the caller forever. With a progress
+    // the waits are sliced so the caller gets its call (and its say) several times a second.
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limits.deadlineMs);
+    Clock::time_point lastByte = Clock::now();
+    auto msUntil = [](Clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+    };
     std::vector<char> buffer;
     for (;;) {
-        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        int wait = left < limits.silenceMs ? static_cast<int>(left) : limits.silenceMs;
-        if (socket->WaitReadable(wait) <= 0) return false;
+        if (progress) {
+            const long long total = reply.chunked() || reply.contentLength() <= 0 ? -1 : reply.contentLength();
+            if (!progress->Continue(reply.body().size(), total)) return false;
+        }
+        const long long left = msUntil(deadline);
+        const long long quiet = msUntil(lastByte + std::chrono::milliseconds(limits.silenceMs));
+        if (left <= 0 && !fileSlot) {
+            // A host that drips a list out keeps doing so: the pane's next lists (a search asks
+            // for several) fail at once instead of each taking the whole limit again.
+            cache_.MarkUnreachable(url.host, url.port);
+            return false;
+        }
+        if (left <= 0 || quiet <= 0) return false;
+        long long wait = left < quiet ? left : quiet;
+        if (progress && wait > kProgressIntervalMs) wait = kProgressIntervalMs;
+        const int ready = socket->WaitReadable(static_cast<int>(wait));
+        if (ready < 0) return false;
+        if (ready == 0) continue;  // the limits are checked at the top
 
         long available = socket->Available();
         if (available <= 0) {
@@ -86,6 +111,7 @@ bool ServiceClient::HttpExchange(ReplySlot slot, const ServiceUrl& url) {
         buffer.resize(static_cast<size_t>(available));
         long got = socket->Receive(buffer.data(), buffer.size());
         if (got <= 0) return fileSlot ? IsWholeFile(reply) : true;
+        lastByte = Clock::now();
 
         reply.feed(buffer.data(), static_cast<size_t>(got));
         if (reply.malformed()) return false;

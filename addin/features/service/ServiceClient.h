@@ -4,6 +4,7 @@
 #include <string>
 
 #include "addin/features/service/ExchangeLimits.h"
+#include "addin/features/service/ExchangeProgress.h"
 #include "addin/features/service/HostAddressCache.h"
 #include "addin/features/service/HttpParser.h"
 #include "addin/features/service/NetSession.h"
@@ -22,8 +23,13 @@ public:
 
     // True when the reply is complete (or the peer closed, on text slots); false when no
     // connection could be made, the host is marked unreachable, a wait failed, or a limit was
-    // passed. The reply is in Reply(slot).
-    bool HttpExchange(ReplySlot slot, const ServiceUrl& url);
+    // passed, or progress asked to stop. The reply is in Reply(slot). With a progress, the
+    // waits are cut into short slices with a call between them (the silence limit still counts
+    // from the last byte).
+    bool HttpExchange(ReplySlot slot, const ServiceUrl& url, ExchangeProgress* progress = nullptr);
+    // The same within other bounds than the slot's.
+    bool HttpExchange(ReplySlot slot, const ServiceUrl& url, const ExchangeLimits& limits,
+                      ExchangeProgress* progress = nullptr);
     HttpParser& Reply(ReplySlot slot) { return slots_[static_cast<int>(slot)]; }
     const ServiceConfig& config() const { return config_; }
     Network& network() { return net_; }
@@ -33,6 +39,7 @@ public:
     ServiceUrl Address(const std::string& pathAndQuery) const;
     // Overrides the bounds (tests use shorter ones).
     void SetLimits(ReplySlot slot, const ExchangeLimits& limits) { limits_[static_cast<int>(slot)] = limits; }
+    const ExchangeLimits& Limits(ReplySlot slot) const { return limits_[static_cast<int>(slot)]; }
 
 private:
     Network& net_;

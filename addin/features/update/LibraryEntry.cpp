@@ -54,9 +54,9 @@ ReplacementResult RunLibraryReplacement(LibrarySource& source, const char* newes
                           ModulePath(ModuleHandle()), newestVersion);
 }
 
-int DownloadLibraryTo(ServiceClient& client, const std::wstring& path) {
+int DownloadLibraryTo(ServiceClient& client, const std::wstring& path, ExchangeProgress* progress) {
     Win32UpdateFileSystem files;
-    return DownloadLibrary(client, files, UpdateSignatureCheck(), path);
+    return DownloadLibrary(client, files, UpdateSignatureCheck(), path, progress);
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 
 namespace kv {
 
+class ExchangeProgress;
 class ServiceClient;
 class SignatureCheck;
 
@@ -36,7 +37,8 @@ SignatureCheck& UpdateSignatureCheck();
 // difference; source is the pane's control (its log and set_DownloadDll).
 ReplacementResult RunLibraryReplacement(LibrarySource& source, const char* newestVersion);
 
-// set_DownloadDll's body: 0 when path holds the checked new library, 1 otherwise.
-int DownloadLibraryTo(ServiceClient& client, const std::wstring& path);
+// set_DownloadDll's body: 0 when path holds the checked new library, 1 otherwise (also when
+// progress cancelled the download).
+int DownloadLibraryTo(ServiceClient& client, const std::wstring& path, ExchangeProgress* progress = nullptr);
 
 }  // namespace kv

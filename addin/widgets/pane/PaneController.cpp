@@ -109,6 +109,8 @@ bool PaneController::OnCommand(int id) {
 }
 
 void PaneController::RunEntryClick(int id) {
+    if (busy_) return;
+    BusyScope busy(*this);
     const EntryClick click = DecideEntryClick(id, list_.items, loginLevel_);
     // A copy: a preview that ends in a new search replaces the table.
     const TemplateItem item = list_.items[click.slot];

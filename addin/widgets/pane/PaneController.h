@@ -105,6 +105,21 @@ public:
     // A command (click) from one of the pane's windows; false for ids the pane does not handle.
     bool OnCommand(int controlId);
 
+    // True while an entry click or the library download runs: its splash serves the thread's
+    // messages meanwhile, and a click or a download that arrives then is ignored, never a
+    // second one on top.
+    bool busy() const { return busy_; }
+    class BusyScope {
+    public:
+        explicit BusyScope(PaneController& pane) : pane_(pane) { pane_.busy_ = true; }
+        ~BusyScope() { pane_.busy_ = false; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        PaneController& pane_;
+    };
+
     const std::string& bannerText() const { return search_.bannerText(); }
     const ListState& listState() const { return list_; }
     int32_t loginLevel() const { return loginLevel_; }
@@ -121,6 +136,7 @@ private:
     ListState list_;
     ResultListView* view_ = nullptr;
     int32_t loginLevel_ = -1;
+    bool busy_ = false;
 };
 
 }  // namespace kv

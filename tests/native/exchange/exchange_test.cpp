@@ -2,7 +2,10 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <vector>
 
 #include "ScriptedServer.h"
 #include "TestDoubles.h"
@@ -126,6 +129,112 @@ TEST_F(Exchange, DrippingServerHitsTheOverallDeadline) {
     EXPECT_FALSE(Run(ReplySlot::FreeSearch, server)) << Got(ReplySlot::FreeSearch);
     EXPECT_GE(elapsedMs_, 1100);
     EXPECT_LT(elapsedMs_, 2500);
+    // The next lists of the same action fail at once, without another connection.
+    EXPECT_FALSE(Run(ReplySlot::WeekSearch, server));
+    EXPECT_LT(elapsedMs_, 100);
+    EXPECT_EQ(server.connections(), 1);
+}
+
+// Records each call between reads and the longest gap between two of them; stops the
+// exchange once stopAt body bytes have come.
+struct RecordingProgress : ExchangeProgress {
+    size_t stopAt = SIZE_MAX;
+    std::vector<std::pair<size_t, long long>> calls;
+    Clock::time_point last = Clock::now();
+    long long longestGapMs = 0;
+    bool Continue(size_t received, long long total) override {
+        const Clock::time_point now = Clock::now();
+        longestGapMs = std::max<long long>(longestGapMs, (now - last) / std::chrono::milliseconds(1));
+        last = now;
+        calls.emplace_back(received, total);
+        return received < stopAt;
+    }
+};
+
+TEST_F(Exchange, ProgressIsCalledBetweenReadsAndCanStopTheExchange) {
+    const std::string big(4000, 'x');
+    const struct {
+        const char* what;
+        std::vector<Step> script;
+        size_t stopAt;
+        int deadlineMs;
+        bool ok;
+        long long total;  // the announced length once the head is in
+        long long minMs, maxMs;
+    } cases[] = {
+        {"length known, body in pieces",
+         {Send(kOkHead5 + "12"), Pause(200), Send("345"), Hold()},
+         SIZE_MAX,
+         60000,
+         true,
+         5,
+         150,
+         1500},
+        {"chunked: no length to show",
+         {Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"), Pause(200), Send("0\r\n\r\n"),
+          Hold()},
+         SIZE_MAX,
+         60000,
+         true,
+         -1,
+         150,
+         1500},
+        {"cancelled mid-body by the caller",
+         {Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + big), Drip(big, 100), Hold()},
+         1,
+         60000,
+         false,
+         100000,
+         0,
+         400},
+        {"silence still ends it: slices do not restart the count",
+         {Send(kOkHead5 + "12"), Hold()},
+         SIZE_MAX,
+         60000,
+         false,
+         5,
+         900,
+         1700},
+        {"a drip within the silence limit meets the total limit",
+         {Drip(kOkHead5 + "12345", 300)},
+         SIZE_MAX,
+         1200,
+         false,
+         -1,  // the head is still dripping
+
+         1100,
+         2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExchangeLimits limits = LimitsFor(ReplySlot::TemplateFile);
+        limits.deadlineMs = c.deadlineMs;
+        client_.SetLimits(ReplySlot::TemplateFile, limits);
+        ScriptedServer server(c.script);
+        RecordingProgress progress;
+        progress.stopAt = c.stopAt;
+        const auto start = Clock::now();
+        const bool ok = client_.HttpExchange(
+            ReplySlot::TemplateFile, ServiceUrl::Parse("http://svc.test:" + std::to_string(server.port()) + "/t"),
+            &progress);
+        elapsedMs_ = (Clock::now() - start) / std::chrono::milliseconds(1);
+        server.Stop();
+        EXPECT_EQ(ok, c.ok) << Got(ReplySlot::TemplateFile);
+        EXPECT_GE(elapsedMs_, c.minMs);
+        EXPECT_LT(elapsedMs_, c.maxMs);
+        ASSERT_FALSE(progress.calls.empty());
+        // Often enough to keep a window painted, and never going backwards.
+        EXPECT_LT(progress.longestGapMs, 300);
+        bool sawTotal = false;
+        for (size_t i = 0; i < progress.calls.size(); ++i) {
+            if (i > 0) EXPECT_GE(progress.calls[i].first, progress.calls[i - 1].first);
+            if (progress.calls[i].second != -1) {
+                EXPECT_EQ(progress.calls[i].second, c.total);
+                sawTotal = true;
+            }
+        }
+        EXPECT_EQ(sawTotal, c.total != -1);
+    }
 }
 
 TEST_F(Exchange, BodyOverTheLimitFails) {

@@ -108,6 +108,15 @@ TEST(ReplySlots, NamesRoundTrip) {
     EXPECT_GT(LimitsFor(ReplySlot::TemplateFile).deadlineMs, LimitsFor(ReplySlot::FreeSearch).deadlineMs);
     EXPECT_GT(LimitsFor(ReplySlot::UpdateFile).maxBody, LimitsFor(ReplySlot::CertSearch).maxBody);
     EXPECT_EQ(LimitsFor(ReplySlot::WeekSearch).silenceMs, 1000);
+    // Lists hold the host's thread for a few seconds at most; a text on a file slot is held to that too.
+    for (ReplySlot s : {ReplySlot::CertSearch, ReplySlot::WeekSearch, ReplySlot::FreeSearch})
+        EXPECT_EQ(LimitsFor(s).deadlineMs, kListTotalMs) << ReplySlotName(s);
+    const ExchangeLimits bound = ListReplyBound(LimitsFor(ReplySlot::UpdateFile));
+    EXPECT_EQ(bound.deadlineMs, kListTotalMs);
+    EXPECT_EQ(bound.maxBody, LimitsFor(ReplySlot::CertSearch).maxBody);
+    ExchangeLimits shorter;
+    shorter.deadlineMs = 500;
+    EXPECT_EQ(ListReplyBound(shorter).deadlineMs, 500);
 }
 
 TEST(LogRequest, SendsOneRequestAndClosesWithoutReading) {

@@ -268,3 +268,38 @@ TEST_F(LoadedCatalogue, ChunkedSwitches) {
     request.chunkedSwitch = "1";  // the header wins over the query
     EXPECT_TRUE(service.Handle(request).chunked);
 }
+
+// A slow service: templates padded or cut to a size and paced; list replies dripped.
+TEST_F(LoadedCatalogue, SlowTemplatesAndDrippingLists) {
+    ServiceOptions options;
+    options.slowTemplateSize = 5000000;
+    options.slowTemplateRate = 50000;
+    options.dripListMs = 900;
+    Service service(catalogue_, options);
+    const struct {
+        const char* target;
+        size_t size;  // 0: not checked
+        size_t rate;
+        int intervalMs;
+    } cases[] = {
+        {"/k_app/files/t1.docx", 5000000, 50000, 0},
+        {"/k_app/search_weekform.asp", 0, 0, 900},
+        {"/k_app/search_freeform.asp?ext=doc&keyword=", 0, 0, 900},
+        {"/k_app/banner_list.asp", 0, 0, 900},
+        {"/k_app/login_status.asp", 0, 0, 900},
+        {"/k_app/update/kestrovase_version.ini", 0, 0, 0},  // neither a list nor a template
+        {"/k_app/files/missing.doc", 0, 0, 0},              // not found stays quick
+    };
+    for (const auto& c : cases) {
+        ServiceRequest request;
+        request.method = "GET";
+        request.target = c.target;
+        const ServiceReply reply = service.Handle(request);
+        if (c.size) {
+            ASSERT_EQ(reply.body.size(), c.size) << c.target;
+            EXPECT_EQ(reply.body.compare(0, 8, "FILE-ONE"), 0) << "the file's own bytes come first";
+        }
+        EXPECT_EQ(reply.bytesPerSecond, c.rate) << c.target;
+        EXPECT_EQ(reply.byteIntervalMs, c.intervalMs) << c.target;
+    }
+}

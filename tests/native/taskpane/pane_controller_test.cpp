@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +38,7 @@ struct RecordingActions : PaneActions {
     void CloseSplash() override { calls.push_back("close"); }
     void OpenTemplate(const std::string& url, const std::string& fileName, int32_t image1) override {
         calls.push_back("open " + url + " " + fileName + " " + std::to_string(image1));
+        if (duringOpen) duringOpen();
     }
     int RunPreview(const PreviewRequest& r) override {
         calls.push_back("preview " + std::to_string(r.loginLevel) + " " + std::to_string(r.templateClass) + " " +
@@ -46,6 +49,7 @@ struct RecordingActions : PaneActions {
     void RequestInPlaceActivation() override { calls.push_back("inplace"); }
     std::vector<std::string> calls;
     int previewResult = 0;
+    std::function<void()> duringOpen;  // what the thread's messages bring while a download runs
 };
 
 std::string Entries(int count, const std::string& prefix, int enable = 1) {
@@ -247,6 +251,42 @@ TEST_F(PaneControllerTest, ClicksAndHeaders) {
     ASSERT_GE(t.size(), before + 2);
     EXPECT_EQ(t[before], "/k_app/login_status.asp");
     EXPECT_EQ(pane.loginLevel(), 2);
+}
+
+// The splash serves the thread's messages while a template downloads: clicks arriving then
+// start nothing, and the pane takes clicks again once the download is over.
+TEST_F(PaneControllerTest, ClicksDuringADownloadStartNothing) {
+    PaneController pane(Services());
+    RecordingView view;
+    pane.AttachList(&view);
+    pane.PutSearchText("k", app_->application);
+    const struct {
+        const char* what;
+        int secondId;
+    } cases[] = {
+        {"the same entry again", 259},
+        {"another daily pick", 260},
+        {"a free entry (its splash around the decision)", 234},
+        {"a weekly pick that would preview", 262},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        actions_.calls.clear();
+        bool busyInside = false;
+        actions_.duringOpen = [&] {
+            busyInside = pane.busy();
+            EXPECT_TRUE(pane.OnCommand(c.secondId));
+        };
+        pane.OnCommand(259);
+        actions_.duringOpen = nullptr;
+        EXPECT_TRUE(busyInside);
+        EXPECT_FALSE(pane.busy());
+        const std::vector<std::string> once = {"splash", "open /f/w1 w1.doc 236", "close"};
+        EXPECT_EQ(actions_.calls, once);
+    }
+    actions_.calls.clear();
+    pane.OnCommand(260);
+    EXPECT_EQ(actions_.calls, (std::vector<std::string>{"splash", "open /f/w2 w2.doc 236", "close"}));
 }
 
 TEST_F(PaneControllerTest, ClickedNameHighlightsInTheNextPaneOnly) {

@@ -107,19 +107,28 @@ TEST_F(LibraryExchange, LibraryDownload) {
         const char* name;
         std::vector<test::Step> script;
         int result;
+        bool cancel = false;  // the caller stops it once part of the body is in
     };
     const Case cases[] = {
         {"complete and signed", {test::Send(head + good)}, 0},
         {"closed mid-body", {test::Send(head + good.substr(0, 700))}, 1},
         {"not found", {test::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")}, 1},
         {"unsigned", {test::Send("HTTP/1.1 200 OK\r\nContent-Length: 1024\r\n\r\n" + test::MinimalDll())}, 1},
+        {"cancelled",
+         {test::Send(head + good.substr(0, 700)), test::Pause(300), test::Send(good.substr(700))},
+         1,
+         true},
+    };
+    struct StopOnBody : ExchangeProgress {
+        bool Continue(size_t received, long long) override { return received == 0; }
     };
     const std::wstring path = L"C:\\lib\\kvu0.tmp";
     for (const Case& c : cases) {
         test::ScriptedServer server(c.script);
         auto client = Client(server);
         test::MemoryFiles files;
-        EXPECT_EQ(DownloadLibrary(*client, files, *check, path), c.result) << c.name;
+        StopOnBody stop;
+        EXPECT_EQ(DownloadLibrary(*client, files, *check, path, c.cancel ? &stop : nullptr), c.result) << c.name;
         EXPECT_EQ(files.Exists(path), c.result == 0) << c.name;
         if (c.result == 0) EXPECT_EQ(files.files[path], good);
         EXPECT_TRUE(files.Temporaries().size() == (c.result == 0 ? 1u : 0u)) << c.name;
