@@ -539,12 +539,23 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
     // 6. Caption.
     DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state);
 
-    // 7. Focus: flat buttons draw none.
-    if (state.focused && !flat_) {
-        RECT focus = r;
-        ::InflateRect(&focus, -3, -3);
-        ::DrawFocusRect(dc, &focus);
-    }
+    // 7. Focus.
+    DrawKeyboardFocus(dc, r, state);
+}
+
+void CButtonST::DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state) {
+    if (!state.focused) return;
+    // Flat buttons sit edge to edge in the list: their mark stays one pixel inside, and is
+    // doubled so that it shows on the darker shades as well.
+    RECT focus = rect;
+    ::InflateRect(&focus, flat_ ? -1 : -3, flat_ ? -1 : -3);
+    if (focus.right <= focus.left || focus.bottom <= focus.top) return;
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::DrawFocusRect(dc, &focus);
+    if (!flat_) return;
+    ::InflateRect(&focus, -1, -1);
+    if (focus.right > focus.left && focus.bottom > focus.top) ::DrawFocusRect(dc, &focus);
 }
 
 }  // namespace kv

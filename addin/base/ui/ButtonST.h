@@ -145,6 +145,8 @@ private:
     const Image* ChooseImage(const ButtonDrawState& state) const;
     void DrawImage(HDC dc, const Image& image, const IntRect& where, bool disabled) const;
     void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state);
+    // The keyboard focus: a dotted frame inside the edge, flat buttons included.
+    void DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state);
     bool LoadBitmapImage(Image* image, int id, COLORREF transparent, HMODULE module);
     bool HookParent(HWND parent);
     void UnhookParent();
