@@ -543,6 +543,27 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
     DrawKeyboardFocus(dc, r, state);
 }
 
+bool CButtonST::CaptionShowsWhole() const {
+    if (!hwnd_) return true;
+    const std::wstring text = WindowText(hwnd_);
+    if (text.empty()) return true;
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    // The same placement as Paint's, unpressed and without the frame of a focused edge.
+    const Image* image = ChooseImage(ButtonDrawState{});
+    const ContentPlacement place =
+        PlaceContent(IntRect{client.left, client.top, client.right, client.bottom}, image ? image->width : 0,
+                     image ? image->height : 0, true, align_, false);
+    WindowDc dc(hwnd_);
+    if (!dc.get()) return true;
+    SelectedObject selFont(dc.get(), font_ ? static_cast<HGDIOBJ>(font_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+    RECT measure{0, 0, place.caption.width(), 0};
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
+    const IntRect at = PlaceCaption(place.caption, measure.right - measure.left, measure.bottom - measure.top, false,
+                                    !::IsWindowEnabled(hwnd_));
+    return at.left + (measure.right - measure.left) <= place.caption.right;
+}
+
 void CButtonST::DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state) {
     if (!state.focused) return;
     // Flat buttons sit edge to edge in the list: their mark stays one pixel inside, and is

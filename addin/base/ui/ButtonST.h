@@ -118,6 +118,9 @@ public:
 
     // Pointer over the button (hover), for callers and tests.
     bool mouseOver() const { return mouseOver_; }
+    // Whether the caption shows whole at the button's present size (a longer one is drawn
+    // ending in an ellipsis).
+    bool CaptionShowsWhole() const;
 
 protected:
     // Background of the class (step 3 of the drawing); CShadeButtonST replaces it.

@@ -14,6 +14,10 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 0x4B564143;  // "KVAC"
 
+// The import library's IID_IAccessible is no data symbol (it resolves to a thunk): the id
+// comes from the interface's declaration.
+const IID& kIidAccessible = __uuidof(IAccessible);
+
 bool IsSelf(const VARIANT& child) {
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
@@ -103,16 +107,16 @@ private:
 
 LRESULT Answer(HWND window, WPARAM wp, const AccessibleSource& source) {
     ComPtr<IAccessible> inner;
-    if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, inner.putVoid())) || !inner) {
+    if (FAILED(::CreateStdAccessibleObject(window, OBJID_CLIENT, kIidAccessible, inner.putVoid())) || !inner) {
         return 0;
     }
     AccessibleText text = source();
     ComPtr<IAccessible> mine;
-    if (FAILED(CreateComObject<PaneAccessibleObject>(IID_IAccessible, mine.putVoid(), std::move(inner),
-                                                     std::move(text)))) {
+    if (FAILED(
+            CreateComObject<PaneAccessibleObject>(kIidAccessible, mine.putVoid(), std::move(inner), std::move(text)))) {
         return 0;
     }
-    return ::LresultFromObject(IID_IAccessible, wp, mine.get());
+    return ::LresultFromObject(kIidAccessible, wp, mine.get());
 }
 
 LRESULT CALLBACK AccessibleProc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {

@@ -83,9 +83,9 @@ void CTaskPaneListWnd::OnInitDialog() {
 }
 
 void CTaskPaneListWnd::AddTitleTips() {
-    titleTips_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr,
-                                       ResourceModule(), nullptr));
+    titleTips_.reset(::CreateWindowExW(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP | TTS_NOFADE | TTS_NOANIMATE,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, ResourceModule(), nullptr));
     if (!titleTips_) return;
     for (int id : kListChildIds) {
         if (SlotOfControl(id) < 0) continue;
@@ -101,22 +101,9 @@ void CTaskPaneListWnd::AddTitleTips() {
     ::SendMessageW(titleTips_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
 }
 
-bool CTaskPaneListWnd::TitleIsCut(HWND entry) const {
-    const int length = ::GetWindowTextLengthW(entry);
-    if (length <= 0) return false;
-    std::wstring title(static_cast<size_t>(length) + 1, L'\0');
-    title.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(entry, title.data(), length + 1))));
-    RECT client{};
-    ::GetClientRect(entry, &client);
-    WindowDc dc(entry);
-    if (!dc.get()) return false;
-    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(entry, WM_GETFONT, 0, 0));
-    SelectedObject sel(dc.get(), font ? font : ::GetStockObject(DEFAULT_GUI_FONT));
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc.get(), title.c_str(), static_cast<int>(title.size()), &size);
-    // The caption's room: the button less its file-type image and the margins around both.
-    constexpr int kImageAndMargins = 24;
-    return size.cx > client.right - client.left - kImageAndMargins;
+bool CTaskPaneListWnd::TitleIsCut(HWND entry) {
+    CShadeButtonST* button = Button(::GetDlgCtrlID(entry));
+    return button && button->hwnd() == entry && !button->CaptionShowsWhole();
 }
 
 void CTaskPaneListWnd::ScrollIntoView(int id) {

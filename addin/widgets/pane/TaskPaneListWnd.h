@@ -75,7 +75,7 @@ private:
     std::array<CShadeButtonST, kListButtonCount> buttons_;
     std::array<Applied, kListButtonCount> applied_;
     void AddTitleTips();
-    bool TitleIsCut(HWND entry) const;
+    bool TitleIsCut(HWND entry);
 
     UniqueWindow titleTips_;  // the whole title over an entry whose caption ends in "..."
     std::wstring tipText_;    // the text the tip shows, alive until the next question
