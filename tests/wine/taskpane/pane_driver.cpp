@@ -44,6 +44,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <string_view>
@@ -309,10 +310,21 @@ bool Exists(const std::wstring& path) {
 
 }  // namespace
 
+// The focused control's id; inside the result list also the list's scroll position and whether
+// the control shows whole in the list's view.
 std::string FocusText() {
     HWND focus = GetFocus();
-    char line[32];
+    char line[64];
     std::snprintf(line, sizeof line, "%d", focus ? GetDlgCtrlID(focus) : -1);
+    HWND list = focus ? GetParent(focus) : nullptr;
+    if (!list || list != FindList(GetAncestor(focus, GA_ROOT))) return line;
+    RECT view{}, r{};
+    GetClientRect(list, &view);
+    GetWindowRect(focus, &r);
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&r), 2);
+    const bool shown = r.top >= view.top && r.bottom <= view.bottom;
+    std::snprintf(line + std::strlen(line), sizeof line - std::strlen(line), " scroll %d shown %d",
+                  GetScrollPos(list, SB_VERT), shown ? 1 : 0);
     return line;
 }
 
