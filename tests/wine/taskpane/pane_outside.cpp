@@ -4,10 +4,8 @@
 //
 //   pane_outside.exe keys KEY...  brings the pane's top-level window to the front and types
 //                                 each key (F6, TAB, SHIFT+TAB, UP, DOWN, SPACE, RETURN), one
-//                                 line per key with the focused window afterwards. Input goes
-//                                 through SendInput; when the first key leaves the focus where
-//                                 it was, every key is posted to the focused window instead
-//                                 (the line "input=..." says which).
+//                                 line per key with the focused window afterwards (SendInput:
+//                                 Wine delivers it to the foreground window's thread).
 //   pane_outside.exe narrow W     the pane's container window W pixels wide
 //   pane_outside.exe hover ID     the pointer over the control ID; prints the pane's visible
 //                                 tooltips ("tip at X,Y size WxH")
@@ -118,14 +116,6 @@ void SendKey(const Key& key) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-// A posted key carries no Shift state: Shift+Tab needs SendInput.
-void PostKey(DWORD thread, const Key& key) {
-    HWND target = FocusOf(thread);
-    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key.vk, MAPVK_VK_TO_VSC)) << 16;
-    PostMessageW(target, WM_KEYDOWN, key.vk, 1 | scan);
-    PostMessageW(target, WM_KEYUP, key.vk, 1 | scan | (3LL << 30));
-}
-
 int Keys(HWND box, int argc, wchar_t** argv) {
     HWND top = GetAncestor(box, GA_ROOT);
     HWND pane = GetParent(box);
@@ -133,7 +123,6 @@ int Keys(HWND box, int argc, wchar_t** argv) {
     SetForegroundWindow(top);
     Sleep(500);
     std::printf("start focus %s\n", Describe(FocusOf(thread)).c_str());
-    bool post = false;
     for (int i = 2; i < argc; ++i) {
         const Key* key = nullptr;
         for (const Key& k : kKeys) {
@@ -143,25 +132,9 @@ int Keys(HWND box, int argc, wchar_t** argv) {
             std::printf("unknown key %s\n", Utf8(argv[i]).c_str());
             return 2;
         }
-        HWND before = FocusOf(thread);
-        if (post) {
-            PostKey(thread, *key);
-        } else {
-            SendKey(*key);
-        }
+        SendKey(*key);
         Sleep(700);
         HWND after = FocusOf(thread);
-        if (i == 2) {
-            // The first key must move the focus (F6 into the pane, or Tab): if it did not,
-            // synthesized input does not reach the host here, and posting takes over.
-            if (before == after && !post) {
-                post = true;
-                PostKey(thread, *key);
-                Sleep(700);
-                after = FocusOf(thread);
-            }
-            std::printf("input=%s\n", post ? "post" : "sendinput");
-        }
         const bool inPane = after && (after == pane || IsChild(pane, after));
         std::printf("key %s focus %s%s\n", Utf8(key->name).c_str(), Describe(after).c_str(), inPane ? " in-pane" : "");
         std::fflush(stdout);
