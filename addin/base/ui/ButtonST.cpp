@@ -564,8 +564,14 @@ bool CButtonST::CaptionShowsWhole() const {
     return at.left + (measure.right - measure.left) <= place.caption.right;
 }
 
+void CButtonST::SetFocusMark(bool on) {
+    if (focusMark_ == on) return;
+    focusMark_ = on;
+    Redraw();
+}
+
 void CButtonST::DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state) {
-    if (!state.focused) return;
+    if (!state.focused || (flat_ && !focusMark_)) return;
     // Flat buttons sit edge to edge in the list: their mark stays one pixel inside, and is
     // doubled so that it shows on the darker shades as well.
     RECT focus = rect;

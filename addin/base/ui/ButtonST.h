@@ -113,6 +113,9 @@ public:
 
     // Flat buttons (the default) have no 3-D edge and track hover; non-flat ones never do.
     void SetFlat(bool flat);
+    // Non-flat buttons always mark the keyboard focus; flat ones only after this (where the
+    // keyboard moves through them), as a dotted frame inside the edge.
+    void SetFocusMark(bool on);
     // Background of plain CButtonST: in = hovered or pressed, out = otherwise; caption colour.
     void SetColors(COLORREF in, COLORREF out, COLORREF caption);
 
@@ -148,7 +151,7 @@ private:
     const Image* ChooseImage(const ButtonDrawState& state) const;
     void DrawImage(HDC dc, const Image& image, const IntRect& where, bool disabled) const;
     void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state);
-    // The keyboard focus: a dotted frame inside the edge, flat buttons included.
+    // The keyboard focus: a dotted frame inside the edge (flat buttons: see SetFocusMark).
     void DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state);
     bool LoadBitmapImage(Image* image, int id, COLORREF transparent, HMODULE module);
     bool HookParent(HWND parent);
@@ -161,6 +164,7 @@ private:
     bool flat_ = true;
     bool dimmed_ = false;
     bool mouseOver_ = false;
+    bool focusMark_ = false;
     int align_ = kAlignLeft;
     Image in_, out_, dimmedImage_;
     UniqueIcon cursor_;

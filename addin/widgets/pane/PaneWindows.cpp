@@ -79,6 +79,7 @@ void CPaneWindows::OnCreate(HWND control) {
     if (searchButton_.Create(control, provisional, nullptr, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kIdSearchButton)) {
         searchButton_.SetBitmaps(IDB_SEARCH_BUTTON, kWhiteTransparent);
         searchButton_.SetBtnCursor(IDCUR_HAND);
+        searchButton_.SetFocusMark(true);
     }
     // 5. The banner button, captioned with the banner text (empty when the banner failed).
     const RECT bannerRect{0, 0, 100, 30};
@@ -86,6 +87,7 @@ void CPaneWindows::OnCreate(HWND control) {
         banner_.SetCaptionA(controller_.bannerText());
         banner_.SetAlign(CButtonST::kAlignRight);
         banner_.SetBtnCursor(IDCUR_HAND);
+        banner_.SetFocusMark(true);
     }
     // 6. The login level.
     controller_.RefreshLoginLevel();

@@ -58,6 +58,7 @@ void CTaskPaneListWnd::OnInitDialog() {
         if (id == kIdPicksSeparator || id == kIdResultsSeparator) continue;
         CShadeButtonST& button = *Button(id);
         button.SubclassDlgItem(id, dialog_);
+        button.SetFocusMark(true);  // the keyboard walks the list
         if (id == kIdPicksHeader || id == kIdResultsHeader) {
             const bool picks = id == kIdPicksHeader;
             button.SetCaptionA(picks ? kPicksHeaderCaption : kResultsHeaderCaption);
