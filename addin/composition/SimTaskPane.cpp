@@ -63,6 +63,18 @@ CSimTaskPane::~CSimTaskPane() = default;
 STDMETHODIMP CSimTaskPane::TranslateAccelerator(LPMSG message) {
     if (!message) return E_POINTER;
     return Guard([&]() -> HRESULT {
+        // Tab, the arrows and Space move through the pane's controls as in a dialog; Tab past
+        // the last one is the container's, and where the container does not take it, the
+        // focus wraps round.
+        const FocusKey focusKey = FocusKeyOf(message->message, message->wParam, ::GetKeyState(VK_SHIFT) < 0);
+        switch (panes_.OnFocusKey(focusKey, FocusEnds::Leave)) {
+            case CPaneWindows::FocusMove::Done: return S_OK;
+            case CPaneWindows::FocusMove::AtEnd:
+                if (ControlSiteTranslateAccelerator(message) == S_OK) return S_OK;
+                panes_.OnFocusKey(focusKey, FocusEnds::Wrap);
+                return S_OK;
+            case CPaneWindows::FocusMove::NotMine: break;
+        }
         switch (DecidePaneKey(message->message, message->wParam)) {
             case PaneKey::Search: panes_.SearchFromKey(); return S_FALSE;
             case PaneKey::KeepInPane: return S_FALSE;
@@ -206,6 +218,15 @@ bool CSimTaskPane::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         });
         if (box) *result = reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
         return box;
+    }
+    if (message == WM_SETFOCUS) {
+        // Focus given to the pane (the container's F6, UI activation) is the search box's;
+        // the framework's own handling follows.
+        Guard([&] {
+            panes_.OnControlFocus(reinterpret_cast<HWND>(wParam));
+            return S_OK;
+        });
+        return false;
     }
     if (message != WM_COMMAND) return false;
     // An entry click may run a download whose splash serves the thread's messages; should the

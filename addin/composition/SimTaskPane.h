@@ -41,8 +41,10 @@ public:
     // The control draws nothing itself: all it shows are its child windows.
     void OnDraw(HDC, const RECT&) {}
 
-    // The keys the container offers: Enter searches and is reported not translated, the
-    // navigation keys stay with the pane, every other key is the container's to translate.
+    // The keys the container offers: Tab, Shift+Tab, the arrows in the list and Space on a
+    // button move the focus or click (translated); Enter searches and is reported not
+    // translated, the other navigation keys stay with the pane, every other key is the
+    // container's to translate.
     STDMETHODIMP TranslateAccelerator(LPMSG message) override;
 
 private:

@@ -738,7 +738,12 @@ protected:
         if (!inPlaceActive_) {
             return InPlaceActivate(OLEIVERB_UIACTIVATE);
         }
-        if (uiActive_) return S_OK;
+        if (uiActive_) {
+            // Active already, yet the keyboard went elsewhere: a new activation brings it back.
+            HWND focus = GetFocus();
+            if (hwnd_ && focus != hwnd_ && !IsChild(hwnd_, focus)) SetFocus(hwnd_);
+            return S_OK;
+        }
         uiActive_ = true;  // before SetFocus: WM_SETFOCUS comes back here
         inPlaceSite_->OnUIActivate();
         HWND focus = GetFocus();

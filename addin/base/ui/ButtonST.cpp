@@ -549,6 +549,18 @@ void CButtonST::PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawSt
     ::FrameRect(dc, &client, ::GetSysColorBrush(hot ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
 
     const RECT inner{client.left + 1, client.top + 1, client.right - 1, client.bottom - 1};
+    if (!highContrastText_.empty()) {
+        // A picture of text drawn in its own colours would be unreadable on the system's; its
+        // words are drawn instead.
+        SelectedObject selFont(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, ::GetSysColor(text));
+        RECT r = inner;
+        ::DrawTextW(dc, highContrastText_.c_str(), static_cast<int>(highContrastText_.size()), &r,
+                    DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        DrawKeyboardFocus(dc, inner, state);
+        return;
+    }
     const bool hasCaption = ::GetWindowTextLengthW(hwnd_) > 0;
     const IntRect item{inner.left, inner.top, inner.right, inner.bottom};
     const Image* image = ChooseImage(state);
@@ -557,6 +569,12 @@ void CButtonST::PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawSt
     if (image) DrawImage(dc, *image, place.image, state.disabled);
     DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
                 ::GetSysColor(text));
+    DrawKeyboardFocus(dc, inner, state);
+}
+
+void CButtonST::SetHighContrastText(const wchar_t* text) {
+    highContrastText_ = text ? text : L"";
+    Redraw();
 }
 
 void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) {
@@ -610,12 +628,50 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
     DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
                 CLR_INVALID);
 
-    // 7. Focus: flat buttons draw none.
-    if (state.focused && !flat_) {
-        RECT focus = r;
-        ::InflateRect(&focus, -3, -3);
-        ::DrawFocusRect(dc, &focus);
-    }
+    // 7. Focus.
+    DrawKeyboardFocus(dc, r, state);
+}
+
+bool CButtonST::CaptionShowsWhole() const {
+    if (!hwnd_) return true;
+    const std::wstring text = WindowText(hwnd_);
+    if (text.empty()) return true;
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    // The same placement as Paint's, unpressed and without the frame of a focused edge.
+    const Image* image = ChooseImage(ButtonDrawState{});
+    const ContentPlacement place =
+        PlaceContent(IntRect{client.left, client.top, client.right, client.bottom}, image ? image->width : 0,
+                     image ? image->height : 0, true, align_, false, dpi_);
+    WindowDc dc(hwnd_);
+    if (!dc.get()) return true;
+    SelectedObject selFont(dc.get(), font_ ? static_cast<HGDIOBJ>(font_.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+    RECT measure{0, 0, place.caption.width(), 0};
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measure, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
+    const IntRect at = PlaceCaption(place.caption, measure.right - measure.left, measure.bottom - measure.top, false,
+                                    !::IsWindowEnabled(hwnd_), dpi_);
+    return at.left + (measure.right - measure.left) <= place.caption.right;
+}
+
+void CButtonST::SetFocusMark(bool on) {
+    if (focusMark_ == on) return;
+    focusMark_ = on;
+    Redraw();
+}
+
+void CButtonST::DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state) {
+    if (!state.focused || (flat_ && !focusMark_)) return;
+    // Flat buttons sit edge to edge in the list: their mark stays one pixel inside, and is
+    // doubled so that it shows on the darker shades as well.
+    RECT focus = rect;
+    ::InflateRect(&focus, flat_ ? -1 : -3, flat_ ? -1 : -3);
+    if (focus.right <= focus.left || focus.bottom <= focus.top) return;
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::DrawFocusRect(dc, &focus);
+    if (!flat_) return;
+    ::InflateRect(&focus, -1, -1);
+    if (focus.right > focus.left && focus.bottom > focus.top) ::DrawFocusRect(dc, &focus);
 }
 
 }  // namespace kv

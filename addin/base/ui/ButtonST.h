@@ -114,11 +114,19 @@ public:
 
     // Flat buttons (the default) have no 3-D edge and track hover; non-flat ones never do.
     void SetFlat(bool flat);
+    // Non-flat buttons always mark the keyboard focus; flat ones only after this (where the
+    // keyboard moves through them), as a dotted frame inside the edge.
+    void SetFocusMark(bool on);
+    // Under high contrast, text drawn in the system colours in place of a picture-only button's image.
+    void SetHighContrastText(const wchar_t* text);
     // Background of plain CButtonST: in = hovered or pressed, out = otherwise; caption colour.
     void SetColors(COLORREF in, COLORREF out, COLORREF caption);
 
     // Pointer over the button (hover), for callers and tests.
     bool mouseOver() const { return mouseOver_; }
+    // Whether the caption shows whole at the button's present size (a longer one is drawn
+    // ending in an ellipsis).
+    bool CaptionShowsWhole() const;
 
     // --- Scale ---------------------------------------------------------------------------------
 
@@ -168,6 +176,8 @@ private:
     void DrawImage(HDC dc, const Image& image, const IntRect& where, bool disabled) const;
     void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF colour);
     void PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawState& state);
+    // The keyboard focus: a dotted frame inside the edge (flat buttons: see SetFocusMark).
+    void DrawKeyboardFocus(HDC dc, const RECT& rect, const ButtonDrawState& state);
     bool LoadBitmapImage(Image* image, int id, COLORREF transparent, HMODULE module);
     bool LoadIconImage(Image* image, int id, HMODULE module);
     bool ReloadCursor();
@@ -182,6 +192,8 @@ private:
     bool flat_ = true;
     bool dimmed_ = false;
     bool mouseOver_ = false;
+    bool focusMark_ = false;
+    std::wstring highContrastText_;
     int align_ = kAlignLeft;
     Image in_, out_, dimmedImage_;
     UniqueIcon cursor_;

@@ -12,6 +12,7 @@
 #include "addin/features/service/UsageLog.h"
 #include "addin/widgets/pane/MyEdit.h"
 #include "addin/widgets/pane/PaneController.h"
+#include "addin/widgets/pane/PaneKeys.h"
 #include "addin/widgets/pane/TaskPaneListWnd.h"
 #include "platform/WinHandles.h"
 
@@ -54,7 +55,20 @@ public:
 
     HWND listWindow() const { return list_.hwnd(); }
 
+    // A focus key offered by the container while the focus is in the pane.
+    enum class FocusMove {
+        NotMine,  // the focused window or the container handles it
+        Done,     // moved, activated, or kept at the list's end
+        AtEnd,    // Tab past the last control (Shift+Tab before the first), with ends Leave
+    };
+    FocusMove OnFocusKey(FocusKey key, FocusEnds ends);
+    // The control got the focus from outside the pane: it goes on to the search box.
+    void OnControlFocus(HWND previous);
+
 private:
+    HWND StopWindow(int id) const;
+    void AttachAccessibility();
+
     ServiceConfig config_;
     ServiceClient client_;
     ServiceLogSender sender_;

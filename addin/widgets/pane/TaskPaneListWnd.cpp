@@ -1,9 +1,12 @@
 #include "addin/widgets/pane/TaskPaneListWnd.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "addin/base/ui/ResourceModule.h"
 #include "addin/base/ui/WindowScale.h"
+#include "addin/widgets/pane/PaneKeys.h"
 
 namespace kv {
 namespace {
@@ -25,6 +28,7 @@ int ButtonIndex(int id) {
 
 CTaskPaneListWnd::~CTaskPaneListWnd() {
     // The window goes first, while the button objects that subclass its children still live.
+    titleTips_.reset();
     owned_.reset();
 }
 
@@ -78,6 +82,7 @@ void CTaskPaneListWnd::OnInitDialog() {
         if (id == kIdPicksSeparator || id == kIdResultsSeparator) continue;
         CShadeButtonST& button = *Button(id);
         button.SubclassDlgItem(id, dialog_);
+        button.SetFocusMark(true);  // the keyboard walks the list
         if (id == kIdPicksHeader || id == kIdResultsHeader) {
             const bool picks = id == kIdPicksHeader;
             button.SetCaptionA(picks ? kPicksHeaderCaption : kResultsHeaderCaption);
@@ -89,9 +94,48 @@ void CTaskPaneListWnd::OnInitDialog() {
             button.SetBtnCursor(IDCUR_HAND);
         }
     }
+    // The list is a stop on the way through the pane's controls (dialog-style containers).
+    ::SetWindowLongPtrW(dialog_, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    for (int id : kListChildIds) {
+        HWND child = ::GetDlgItem(dialog_, id);
+        const bool stop = id != kIdPicksSeparator && id != kIdResultsSeparator && id != kIdMessageBox;
+        if (child && stop) ::SetWindowLongPtrW(child, GWL_STYLE, ::GetWindowLongPtrW(child, GWL_STYLE) | WS_TABSTOP);
+    }
+    AddTitleTips();
     contentHeight_ = 1;
     scrollPos_ = 0;
     UpdateScrollBar();
+}
+
+void CTaskPaneListWnd::AddTitleTips() {
+    titleTips_.reset(::CreateWindowExW(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP | TTS_NOFADE | TTS_NOANIMATE,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, ResourceModule(), nullptr));
+    if (!titleTips_) return;
+    for (int id : kListChildIds) {
+        if (SlotOfControl(id) < 0) continue;
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = dialog_;
+        tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(dialog_, id));
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        if (tool.uId) ::SendMessageW(titleTips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    // Titles of a narrow pane may need more than one line.
+    ::SendMessageW(titleTips_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
+}
+
+bool CTaskPaneListWnd::TitleIsCut(HWND entry) {
+    CShadeButtonST* button = Button(::GetDlgCtrlID(entry));
+    return button && button->hwnd() == entry && !button->CaptionShowsWhole();
+}
+
+void CTaskPaneListWnd::ScrollIntoView(int id) {
+    if (!dialog_ || ListChildIndex(id) < 0) return;
+    const ChildLayout& child = layout_.child(id);
+    if (!child.visible) return;
+    ScrollTo(ScrollToShow(scrollPos_, child.rect.y, child.rect.height, ViewHeight(), contentHeight_));
 }
 
 int CTaskPaneListWnd::ViewHeight() const {
@@ -268,6 +312,28 @@ INT_PTR CTaskPaneListWnd::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 1);
             return TRUE;
         }
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lp);
+            if (!header || !titleTips_ || header->hwndFrom != titleTips_.get()) break;
+            if (header->code == TTN_GETDISPINFOW) {
+                // The whole title only where the drawn one is cut; an empty text shows no tip.
+                auto* info = reinterpret_cast<NMTTDISPINFOW*>(lp);
+                HWND entry = reinterpret_cast<HWND>(header->idFrom);
+                tipText_.clear();
+                if (TitleIsCut(entry)) {
+                    const int length = ::GetWindowTextLengthW(entry);
+                    tipText_.assign(static_cast<size_t>(length) + 1, L'\0');
+                    tipText_.resize(
+                        static_cast<size_t>(std::max(0, ::GetWindowTextW(entry, tipText_.data(), length + 1))));
+                }
+                info->lpszText = tipText_.data();
+            }
+            ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        default: break;
+    }
+    switch (msg) {
         case WM_COMMAND:
         case WM_NOTIFY:
         case WM_DRAWITEM:

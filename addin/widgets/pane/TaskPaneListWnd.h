@@ -44,6 +44,9 @@ public:
     int scrollPosition() const { return scrollPos_; }
     int contentHeight() const { return contentHeight_; }
     const ListLayout& lastLayout() const { return layout_; }
+    const ListState& state() const { return state_; }
+    // Scrolls so that the child with this id shows whole (the keyboard focus goes to it).
+    void ScrollIntoView(int id);
 
 private:
     // What was last given to one button, so a layout changes only what differs.
@@ -56,7 +59,10 @@ private:
     };
 
     INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    void OnFinalMessage() override { owned_.release(); }
+    void OnFinalMessage() override {
+        owned_.release();
+        titleTips_.release();  // gone with its owner
+    }
     void OnInitDialog();
     void LoadSeparatorBrush();
     HBRUSH Background() const;
@@ -74,6 +80,11 @@ private:
     UniqueWindow owned_;
     std::array<CShadeButtonST, kListButtonCount> buttons_;
     std::array<Applied, kListButtonCount> applied_;
+    void AddTitleTips();
+    bool TitleIsCut(HWND entry);
+
+    UniqueWindow titleTips_;  // the whole title over an entry whose caption ends in "..."
+    std::wstring tipText_;    // the text the tip shows, alive until the next question
     UniqueBrush white_;
     UniqueBrush dotted_;
     ListState state_;

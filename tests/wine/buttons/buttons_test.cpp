@@ -523,6 +523,25 @@ TEST_F(Buttons, WithoutAnOutImageTheFirstIsUsedInEveryState) {
     CheckEntry(g->entry, kShadeWhite, 236, true, false, "in");
 }
 
+TEST_F(Buttons, FlatButtonsMarkTheFocusOnlyWhenAsked) {
+    const HWND w = g->entry.hwnd();
+    ::SetFocus(w);
+    const SIZE s = ClientSize(w);
+    struct Case {
+        bool mark;
+        bool framed;
+    } cases[] = {{false, false}, {true, true}, {false, false}};
+    for (const Case& c : cases) {
+        g->entry.SetFocusMark(c.mark);
+        const Picture got = Render(w);
+        const Picture want = ExpectedShade(kShadeWhite, s.cx, s.cy, g->entry.mouseOver(), false);
+        // The dotted frame runs one pixel inside the edge; the shade alone fills that row.
+        int marked = 0;
+        for (int x = 2; x < s.cx - 2; ++x) marked += got.at(x, 1) != want.at(x, 1) ? 1 : 0;
+        EXPECT_EQ(marked > 0, c.framed) << "mark " << c.mark << ": " << marked << " pixels differ";
+    }
+}
+
 TEST_F(Buttons, HeadersShowTheirIconAtTheRightOnKindTen) {
     struct Case {
         CShadeButtonST* button;

@@ -284,6 +284,21 @@ def main():
         # put_SearchFileName through the vtable: the first document of the session is searched by
         # name (put_SearchText2 with an empty text hands over the application first).
         before = len(service.targets())
+        # The keyboard in this container: UI activation puts the focus in the search box; Tab and
+        # Shift+Tab walk the controls (wrapping, as this container takes no Tab), the arrows the list.
+        rc, out = run_driver(driver, work, 300, 700, "--search", keyword, "--keys",
+                             "SHIFT+TAB,TAB,TAB,TAB,TAB,DOWN,DOWN,UP,SHIFT+TAB,UP")
+        steps = [("start", "1001"), ("SHIFT+TAB", "1118"), ("TAB", "1001"), ("TAB", "1002"), ("TAB", "232"),
+                 ("TAB", "259"), ("DOWN", "260"), ("DOWN", "261"), ("UP", "260"), ("SHIFT+TAB", "259"), ("UP", "232")]
+        seen = re.findall(r"^keys? (\S+) focus (-?\d+)", out, re.M)
+        check(seen == steps, "keys: focus order in the container %s" % seen)
+        # In a short pane the list scrolls so that the focused entry shows, down and back up.
+        rc, out = run_driver(driver, work, 300, 400, "--search", keyword, "--keys",
+                             ",".join(["TAB"] * 3 + ["DOWN"] * 14 + ["UP"] * 14))
+        moves = [(int(s), v == "1")
+                 for s, v in re.findall(r"^key (?:DOWN|UP) focus \d+ scroll (\d+) shown (\d)", out, re.M)]
+        check(len(moves) == 28 and all(v for _, v in moves) and moves[13][0] > 0 and moves[-1][0] < moves[13][0],
+              "keys: the focused entry is scrolled into view, down and back up %s" % moves)
         rc, out = run_driver(driver, work, 300, 700, "--search2", "", "--file", "견적서_2013.doc")
         t = service.targets()[before:]
         check(rc == 0 and any("logtype=cfilename&keyword=" in x for x in t),

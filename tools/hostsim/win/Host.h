@@ -187,6 +187,9 @@ void DestroyPaneWindow(_CustomTaskPane* pane);
 // A key message for a window inside a pane goes to the pane's control first; true when the
 // control translated it (the message is then not dispatched).
 bool OfferKeyToPane(MSG* msg);
+// F6: the active window's visible pane gets the keyboard (its control UI-activated); true when
+// the key was used so.
+bool FocusPaneFromKey(const MSG* msg);
 
 // Local server and registration.
 HRESULT RegisterServers();

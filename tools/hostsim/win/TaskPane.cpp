@@ -454,4 +454,30 @@ bool OfferKeyToPane(MSG* msg) {
     return false;
 }
 
+// F6 moves the keyboard into the active window's task pane: its control is UI-activated, as the
+// office hosts do when the user cycles to a pane.
+bool FocusPaneFromKey(const MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN || msg->wParam != VK_F6) return false;
+    Frame* frame = Host::Get().ActiveFrame();
+    if (!frame) return false;
+    for (auto& p : frame->panes) {
+        HWND ax = PaneControlWindow(p.get());
+        if (!ax || !IsWindowVisible(ax)) continue;
+        ComPtr<IUnknown> control;
+        ComPtr<IOleObject> object;
+        ComPtr<IOleClientSite> site;
+        if (FAILED(AtlAxGetControl(ax, control.put())) || !control ||
+            FAILED(control->QueryInterface(IID_IOleObject, object.putVoid())) || !object ||
+            FAILED(object->GetClientSite(site.put()))) {
+            return false;
+        }
+        RECT rect{};
+        GetClientRect(ax, &rect);
+        const HRESULT hr = object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site.get(), 0, ax, &rect);
+        Log("host->", "F6: pane control DoVerb(OLEIVERB_UIACTIVATE) = " + HrText(hr));
+        return true;
+    }
+    return false;
+}
+
 }  // namespace hostsim

@@ -159,7 +159,7 @@ int Run(const Options& o) {
     // Quit may come inside a modal loop that swallows its WM_QUIT: the flag ends this loop too.
     MSG msg;
     while (!h.quitting && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (OfferKeyToPane(&msg)) continue;
+        if (FocusPaneFromKey(&msg) || OfferKeyToPane(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
