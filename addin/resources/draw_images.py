@@ -342,13 +342,14 @@ def left_picture(size, s=1):
     d.text_centre((0, 42, w, 58), "서식 회원인증", 12, INK)
     # Three stacked pages.
     for k, (dx, dy) in enumerate(((-18, 10), (-6, 4), (6, -2))):
-        x0, y0 = w // 2 - 26 + dx + 12, h // 2 - 30 + dy + 14
+        x0, y0 = w // 2 - 26 + dx + 12, h // 2 - 48 + dy + 14
         d.rectangle((x0, y0, x0 + 52, y0 + 66), fill=WHITE, outline=(140, 160, 190))
         d.rectangle((x0 + 6, y0 + 6, x0 + 46, y0 + 12), fill=(BLUE, ORANGE, (70, 150, 90))[k])
         for y in range(int(y0) + 20, int(y0) + 60, 7):
             d.line((x0 + 6, y, x0 + 46, y), fill=(200, 205, 215))
-    d.text_centre((8, h - 60, w - 8, h - 42), "로그인하시면", 12, INK)
-    d.text_centre((8, h - 42, w - 8, h - 24), "더 많은 서식을 받으실 수 있습니다", 11, INK)
+    # Above the template-page button, which sits on the picture's lowest sixth.
+    d.text_centre((8, h - 96, w - 8, h - 78), "로그인하시면", 12, INK)
+    d.text_centre((8, h - 78, w - 8, h - 60), "더 많은 서식을 받으실 수 있습니다", 11, INK)
     ImageDraw.Draw(img).rectangle((0, 0, size[0] - 1, size[1] - 1), outline=(190, 205, 228), width=max(1, round(s)))
     return img
 

@@ -18,7 +18,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kLabelGrey = 0xAAAAAA;
 // Re-applies the look after the system has rescaled the dialog for a new DPI.
 constexpr UINT kApplyLook = WM_APP + 41;
-constexpr UINT_PTR kFocusTimer = 0x4B57;
 constexpr UINT_PTR kPictureButtonSubclass = 0x4B56;
 
 // The page links: text buttons drawn by CButtonST in the dimmed style.
@@ -47,6 +46,25 @@ const wchar_t* PictureLabel(int bitmap) {
         case popup_bitmap::kPremiumUpgrade: return L"기업/프리미엄 회원 안내";
         default: return L"";
     }
+}
+
+// A popup larger than its owner (at a high DPI) keeps its whole frame on the owner's screen.
+void KeepOnScreen(HWND window) {
+    RECT r{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetWindowRect(window, &r) ||
+        !::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& area = monitor.rcWork;
+    LONG x = r.left, y = r.top;
+    if (r.right > area.right) x -= r.right - area.right;
+    if (r.bottom > area.bottom) y -= r.bottom - area.bottom;
+    if (x < area.left) x = area.left;
+    if (y < area.top) y = area.top;
+    if (x != r.left || y != r.top)
+        ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 SIZE ClientSize(HWND w) {
@@ -117,15 +135,6 @@ INT_PTR CPreviewLayer::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE: ::PostMessageW(dialog_, kApplyLook, 0, 0); return FALSE;
         case kApplyLook: ApplyLook(); return TRUE;
-        case WM_TIMER:
-            // The dialog manager shows the popup once its queue is empty and gives it the
-            // focus as it sees fit; the first field takes it once the popup is on the screen.
-            if (wp != kFocusTimer) return FALSE;
-            if (::IsWindowVisible(dialog_)) {
-                ::KillTimer(dialog_, kFocusTimer);
-                if (firstFocus_) PlaceFirstFocus();
-            }
-            return TRUE;
         case WM_COMMAND:
             if (HIWORD(wp) == BN_CLICKED) OnCommand(LOWORD(wp));
             return TRUE;
@@ -301,6 +310,7 @@ void CPreviewLayer::OnInit() {
     // 1. The hidden browser with the service's login page, the dialog over its owner.
     login_ = MakeBrowser(popup::kLoginBrowser, false, 0, false);
     CentreWindowOver(dialog_, owner_);
+    KeepOnScreen(dialog_);
     ReloadLoginPage();
 
     // 2. The buttons: the page links as CButtonSTs, the picture buttons drawn here.
@@ -343,7 +353,10 @@ void CPreviewLayer::OnInit() {
     const int defaultButton = loggedIn ? popup::kClose : popup::kLogIn;
     ::SendMessageW(dialog_, DM_SETDEFID, defaultButton, 0);
     firstFocus_ = loggedIn ? popup::kLogOut : popup::kId;
-    ::SetTimer(dialog_, kFocusTimer, 20, nullptr);
+    // Shown here, not when the dialog manager's queue first runs empty (the browsers keep it
+    // busy), so that the first field can take the focus now.
+    ::ShowWindow(dialog_, SW_SHOWNORMAL);
+    PlaceFirstFocus();
 }
 
 void CPreviewLayer::PlaceFirstFocus() {
