@@ -19,6 +19,8 @@ constexpr COLORREF kLabelGrey = 0xAAAAAA;
 // Re-applies the look after the system has rescaled the dialog for a new DPI.
 constexpr UINT kApplyLook = WM_APP + 41;
 constexpr UINT_PTR kPictureButtonSubclass = 0x4B56;
+// Set on the picture button that is the dialog's default for the moment.
+constexpr wchar_t kDefaultButtonProperty[] = L"KvDefaultButton";
 
 // The page links: text buttons drawn by CButtonST in the dimmed style.
 constexpr int kTextButtons[] = {popup::kSignUp, popup::kFindId, popup::kFindPassword};
@@ -213,13 +215,16 @@ void CPreviewLayer::ApplyLook() {
     dpi_ = WindowDpi(dialog_);
     highContrast_ = c_.highContrast && c_.highContrast();
     white_.reset(::CreateSolidBrush(highContrast_ ? ::GetSysColor(COLOR_WINDOW) : kWhite));
-    titleFont_ = CreateUiFont(12, 600, false, L"돋움", dpi_);
-    messageFont_ = CreateUiFont(11, FW_NORMAL, false, L"돋움", dpi_);
-    buttonFont_ = CreateUiFont(12, FW_NORMAL, false, L"돋움", dpi_);
+    // The controls are given the new fonts before the old ones go.
+    UniqueFont title = CreateUiFont(12, 600, false, L"돋움", dpi_);
+    UniqueFont message = CreateUiFont(11, FW_NORMAL, false, L"돋움", dpi_);
     for (int id : {popup::kTitle, popup::kId, popup::kPassword}) {
-        ::SendDlgItemMessageW(dialog_, id, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), TRUE);
+        ::SendDlgItemMessageW(dialog_, id, WM_SETFONT, reinterpret_cast<WPARAM>(title.get()), TRUE);
     }
-    ::SendDlgItemMessageW(dialog_, popup::kMessage, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont_.get()), TRUE);
+    ::SendDlgItemMessageW(dialog_, popup::kMessage, WM_SETFONT, reinterpret_cast<WPARAM>(message.get()), TRUE);
+    titleFont_ = std::move(title);
+    messageFont_ = std::move(message);
+    buttonFont_ = CreateUiFont(12, FW_NORMAL, false, L"돋움", dpi_);
     for (auto& [id, button] : buttons_) {
         if (highContrast_) {
             button->SetColors(::GetSysColor(COLOR_WINDOW), ::GetSysColor(COLOR_WINDOW),
@@ -279,16 +284,16 @@ LRESULT CALLBACK CPreviewLayer::PictureButtonProc(HWND button, UINT message, WPA
     switch (message) {
         case WM_GETDLGCODE: {
             // A push button to the dialog manager, default or not, though drawn by its owner.
-            const bool isDefault = ::GetPropW(button, L"KvDefaultButton") != nullptr;
+            const bool isDefault = ::GetPropW(button, kDefaultButtonProperty) != nullptr;
             return DLGC_BUTTON | (isDefault ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
         }
         case BM_SETSTYLE:
             // The dialog manager moves the default look from button to button; the owner
             // drawing stays.
             if ((wp & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-                ::SetPropW(button, L"KvDefaultButton", reinterpret_cast<HANDLE>(1));
+                ::SetPropW(button, kDefaultButtonProperty, reinterpret_cast<HANDLE>(1));
             } else {
-                ::RemovePropW(button, L"KvDefaultButton");
+                ::RemovePropW(button, kDefaultButtonProperty);
             }
             return ::DefSubclassProc(button, message, (wp & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lp);
         case WM_SETCURSOR:
@@ -298,7 +303,7 @@ LRESULT CALLBACK CPreviewLayer::PictureButtonProc(HWND button, UINT message, WPA
             }
             break;
         case WM_NCDESTROY:
-            ::RemovePropW(button, L"KvDefaultButton");
+            ::RemovePropW(button, kDefaultButtonProperty);
             ::RemoveWindowSubclass(button, &PictureButtonProc, kPictureButtonSubclass);
             break;
         default: break;
@@ -324,7 +329,8 @@ void CPreviewLayer::OnInit() {
         HWND b = ::GetDlgItem(dialog_, id);
         if (!b) continue;
         const LONG style = ::GetWindowLongW(b, GWL_STYLE);
-        if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) ::SetPropW(b, L"KvDefaultButton", reinterpret_cast<HANDLE>(1));
+        if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            ::SetPropW(b, kDefaultButtonProperty, reinterpret_cast<HANDLE>(1));
         ::SetWindowLongW(b, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
         ::SetWindowSubclass(b, &PictureButtonProc, kPictureButtonSubclass, reinterpret_cast<DWORD_PTR>(this));
     }
