@@ -561,7 +561,11 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir, const std::wstr
             const bool fills = pr.left <= 0 && pr.top <= 0 && pr.right >= client.right && pr.bottom >= client.bottom;
             const LONG style = GetWindowLongW(d, GWL_STYLE);
             Say(std::string("complete ") + a.name + " fit " + PictureFit(d));
-            if (std::string(a.name) == "ok") Shot(dir, L"login-complete" + suffix, d);
+            if (std::string(a.name) == "ok") {
+                // The main thread paints the dialog it has just shown.
+                Sleep(500);
+                Shot(dir, L"login-complete" + suffix, d);
+            }
             Say(std::string("complete ") + a.name + " open caption=\"" + Utf8(Text(d)) + "\" picture=" +
                 std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight) + "x" + std::to_string(bm.bmBitsPixel) +
                 " fills=" + (fills ? "1" : "0") + " caption-bar=" + ((style & WS_CAPTION) == WS_CAPTION ? "1" : "0") +
