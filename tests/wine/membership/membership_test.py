@@ -10,6 +10,7 @@ membership_driver.exe with the library's resources. Screenshots go to SCREENS.
 import os
 import re
 import socket
+import subprocess
 import sys
 import tempfile
 
@@ -177,6 +178,9 @@ def main():
     finally:
         service.stop()
         shooter.stopped = True
+        for name in os.listdir(work):
+            if name.endswith(".bmp"):
+                subprocess.run(["convert", os.path.join(work, name), os.path.join(screens, name[:-4] + ".png")])
     for name in ("login-complete", "logout-message", "login-refused", "login-complete-96dpi", "about-96dpi",
                  "login-complete-144dpi", "about-144dpi", "login-complete-192dpi", "about-192dpi"):
         check(os.path.exists(os.path.join(screens, name + ".png")), "screenshot %s.png" % name)
