@@ -20,6 +20,11 @@
 #define IDD_RESULT_LIST 140     // CTaskPaneListWnd
 #define IDD_ABOUT 242           // CAboutDlg
 
+// ---- Pictures at 150% and 200% -------------------------------------------------------------------
+// Every cursor, icon and bitmap drawn by draw_images.py has copies drawn at 150% and 200% under its
+// id + 1000 and id + 2000 (PaneImages.rc); kPicture150Offset and kPicture200Offset in
+// addin/base/ui/Scale.h name the offsets for the code.
+
 // ---- Cursor and icons ----------------------------------------------------------------------------
 #define IDCUR_HAND 218          // over every skinned button
 #define IDI_SECTION_OPEN 221    // result-list header, section open

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "addin/base/ui/DialogBase.h"
+#include "addin/base/ui/WindowScale.h"
 #include "addin/features/webview/WebView.h"
 #include "addin/resources/resource.h"
 #include "platform/WinHandles.h"
@@ -37,6 +38,9 @@ public:
     // The hidden browser, null where none could be created.
     WebView* browser() { return browser_.get(); }
 
+    // Where the high-contrast setting is read (tests stand in for the system's answer).
+    void SetHighContrastQuery(bool (*query)()) { highContrast_ = query; }
+
 private:
     INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp) override;
     void OnInit();
@@ -46,6 +50,8 @@ private:
     HMODULE resources_;
     WebViewOptions::Choice choice_;
     std::unique_ptr<WebView> browser_;
+    bool (*highContrast_)() = &HighContrastOn;
+    UniqueBitmap picture_;
 };
 
 // The about box.
@@ -63,6 +69,9 @@ public:
     // 1 for OK (also Enter); 2 for Escape or a dialog that could not be created.
     int Run(HWND owner);
 
+    // Where the high-contrast setting is read (tests stand in for the system's answer).
+    void SetHighContrastQuery(bool (*query)()) { highContrast_ = query; }
+
 private:
     INT_PTR OnMessage(UINT message, WPARAM wp, LPARAM lp) override;
     void OnInit();
@@ -70,6 +79,9 @@ private:
     std::string newestVersion_;
     HMODULE resources_;
     UniqueBrush white_;
+    bool (*highContrast_)() = &HighContrastOn;
+    bool highContrastOn_ = false;
+    UniqueBitmap picture_;
 };
 
 }  // namespace kv

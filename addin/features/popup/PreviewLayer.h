@@ -14,6 +14,7 @@
 
 #include "addin/base/ui/ButtonST.h"
 #include "addin/base/ui/DialogBase.h"
+#include "addin/base/ui/WindowScale.h"
 #include "addin/features/popup/PreviewPlan.h"
 #include "addin/features/service/Identity.h"
 #include "addin/features/service/ServiceConfig.h"
@@ -67,6 +68,8 @@ struct PopupContext {
     // The module holding the popup's dialog, its bitmaps and the hand cursor (null: this library).
     HMODULE resources = nullptr;
     WebViewOptions::Choice browser = WebViewOptions::Choice::Automatic;
+    // Whether the system's high-contrast setting is on (tests stand in for the system's answer).
+    bool (*highContrast)() = &HighContrastOn;
 };
 
 // Window property on each popup button that carries a picture: the bitmap resource id (for
@@ -105,18 +108,38 @@ private:
     void SetVisible(int id, bool visible);
     void SetBitmap(int id, int bitmap);
     void OpenPage(const std::string& address);
+    // Fonts, colours and pictures for the window's DPI and the high-contrast setting; again
+    // whenever either changes while the popup is open.
+    void ApplyLook();
+    void PlaceFirstFocus();
+    void PlacePictures();
+    // The picture buttons the popup draws itself (WM_DRAWITEM).
+    void DrawPictureButton(const DRAWITEMSTRUCT& item);
+    static LRESULT CALLBACK PictureButtonProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     PopupContext c_;
     PreviewRequest request_;
     HMODULE resources_;
     HWND owner_ = nullptr;
+    int dpi_ = kBaseDpi;
+    bool highContrast_ = false;
     UniqueBrush white_;
     UniqueFont titleFont_;
     UniqueFont messageFont_;
+    UniqueFont buttonFont_;
+    UniqueIcon hand_;
     std::unique_ptr<WebView> preview_;
     std::unique_ptr<WebView> login_;
+    // The page links (text buttons) are CButtonSTs; the picture buttons are drawn here.
     std::map<int, std::unique_ptr<CButtonST>> buttons_;
+    // Control -> the bitmap resource it shows, and the picture made for its place.
+    std::map<int, int> pictureIds_;
+    std::map<int, UniqueBitmap> pictures_;
+    // The separator lines (statics without an id), and theirs.
+    std::map<HWND, UniqueBitmap> lines_;
     int pending_ = pending::kNone;
+    // The control the focus goes to once the popup is shown (0 once it went there).
+    int firstFocus_ = 0;
 };
 
 // The popup for the ribbon's login button: template class -1, no image, no link, the title

@@ -8,9 +8,11 @@
 //       a member entry clicked while logged out; the popup with a wrong and then the right
 //       password; put_SearchList and the level; the member entry clicked again; the popup's
 //       logout; put_SearchList and the level; a logout while the service cannot be reached.
-//   membership_driver.exe dialogs RESOURCE_DLL DIR
+//   membership_driver.exe dialogs RESOURCE_DLL DIR [SUFFIX]
 //       CLogoutDlg answered by OK, Escape and the close box, and without a possible browser;
-//       CAboutDlg with and without a newest version.
+//       CAboutDlg with and without a newest version, and closed by Escape; each picture against
+//       its place; screenshots login-complete SUFFIX and about SUFFIX. The program is DPI-aware:
+//       it runs at the prefix's LogPixels.
 // Screenshots: DIR/NAME.ready (window rectangle) is answered by the test with DIR/NAME.done.
 #include <winsock2.h>
 #include <windows.h>
@@ -155,6 +157,54 @@ HWND MainFocus() {
 
 void Click(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// The window as it drew itself (frame and children), from its own device context, as a 24-bit
+// BMP: under Xvfb the display showed these dialogs black however long the loop ran.
+void SaveWindow(HWND window, const std::wstring& path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    // A window only just shown may not have its pixels yet: a picture with nothing but black
+    // is taken again after the loop has run a little.
+    for (int attempt = 0; attempt < 10 && dib && dc; ++attempt) {
+        HDC source = GetWindowDC(window);
+        if (!source) break;
+        {
+            SelectedObject selected(dc.get(), dib.get());
+            BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY);
+            GdiFlush();
+        }
+        ReleaseDC(window, source);
+        const unsigned char* p = static_cast<const unsigned char*>(bits);
+        bool black = true;
+        for (size_t i = 0; black && i < static_cast<size_t>(((w * 3 + 3) & ~3) * h); ++i) black = p[i] == 0;
+        if (!black) break;
+        // The dialog's own thread paints meanwhile.
+        Sleep(300);
+    }
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + size;
+    info.bmiHeader.biSizeImage = size;
+    UniqueFile f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    const bool ok = f && bits && WriteFile(f.get(), &file, sizeof file, &written, nullptr) &&
+                    WriteFile(f.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+                    WriteFile(f.get(), bits, size, &written, nullptr);
+    std::printf("saved %s %s\n", Utf8(path.substr(path.find_last_of(L'\\') + 1)).c_str(), ok ? "ok" : "FAILED");
 }
 
 // ---- the popup --------------------------------------------------------------------------
@@ -393,9 +443,13 @@ int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstrin
                 Say("login popup none");
                 return;
             }
+            Say(std::string("start focus-on-id=") + (MainFocus() == GetDlgItem(d, 211) ? "1" : "0"));
             SetField(d, 211, id);
             SetField(d, 212, wrong);
-            Click(d, 215);
+            // Enter where the typing is: the popup's default button logs in.
+            HWND field = MainFocus() ? MainFocus() : d;
+            PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageW(field, WM_KEYUP, VK_RETURN, 0xC01C0001);
             AnswerBox(d, L"로그인 실패", "wrong", dir, L"login-refused");
             Say(std::string("wrong focus-on-id=") + (MainFocus() == GetDlgItem(d, 211) ? "1" : "0"));
             CPreviewLayer* p = current.load();
@@ -484,7 +538,26 @@ int RunLogin(const std::wstring& dll, const std::wstring& dir, const std::wstrin
 
 // ---- the two dialogs on their own ------------------------------------------------------
 
-int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
+// The dialog's picture static: its bitmap's size against its place, and whether it covers
+// the client area.
+std::string PictureFit(HWND d) {
+    RECT client{};
+    GetClientRect(d, &client);
+    for (HWND c = GetWindow(d, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        RECT place{};
+        GetClientRect(c, &place);
+        BITMAP bm{};
+        HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(c, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        if (shown) GetObjectW(shown, sizeof bm, &bm);
+        return "place=" + std::to_string(place.right) + "x" + std::to_string(place.bottom) +
+               " shown=" + std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight) +
+               " client=" + std::to_string(client.right) + "x" + std::to_string(client.bottom);
+    }
+    return "place=none";
+}
+
+int RunDialogs(const std::wstring& dll, const std::wstring& dir, const std::wstring& suffix) {
     const kv::UniqueModule resourceModule(LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     HMODULE resources = resourceModule.get();
     if (!resources) {
@@ -535,6 +608,12 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
             MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&pr), 2);
             const bool fills = pr.left <= 0 && pr.top <= 0 && pr.right >= client.right && pr.bottom >= client.bottom;
             const LONG style = GetWindowLongW(d, GWL_STYLE);
+            Say(std::string("complete ") + a.name + " fit " + PictureFit(d));
+            // Pictured from its own drawing: under Xvfb the display can show this dialog black.
+            if (std::string(a.name) == "ok") {
+                Sleep(500);
+                SaveWindow(d, dir + L"\\login-complete" + suffix + L".bmp");
+            }
             Say(std::string("complete ") + a.name + " open caption=\"" + Utf8(Text(d)) + "\" picture=" +
                 std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight) + "x" + std::to_string(bm.bmBitsPixel) +
                 " fills=" + (fills ? "1" : "0") + " caption-bar=" + ((style & WS_CAPTION) == WS_CAPTION ? "1" : "0") +
@@ -550,7 +629,9 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
             " browser=" + (done.browser() ? "1" : "0"));
     }
 
-    for (const char* newest : {"0.9.9.7", ""}) {
+    for (const char* newest : {"0.9.9.7", "", "escape"}) {
+        const bool escape = std::string(newest) == "escape";
+        if (escape) newest = "";
         CAboutDlg about(newest, resources);
         std::thread robot([&] {
             HWND d = WaitFor([] { return DialogWith(nullptr, CAboutDlg::kAddinVersionLabel); }, 5000);
@@ -562,9 +643,16 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
             Say("about own=\"" + Utf8(Text(GetDlgItem(d, 226))) + "\" newest=\"" + Utf8(Text(GetDlgItem(d, 224))) +
                 "\" caption-bar=" + ((style & WS_CAPTION) == WS_CAPTION ? "1" : "0") + " ok=\"" +
                 Utf8(Text(GetDlgItem(d, IDOK))) + "\"");
-            if (*newest) Shot(dir, L"about", d);
+            Say("about fit " + PictureFit(d));
+            if (*newest) Shot(dir, L"about" + suffix, d);
             Sleep(300);
-            Click(d, IDOK);
+            if (escape) {
+                HWND focus = MainFocus();
+                PostMessageW(focus ? focus : d, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                PostMessageW(focus ? focus : d, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+            } else {
+                Click(d, IDOK);
+            }
         });
         const int result = about.Run(owner);
         robot.join();
@@ -580,9 +668,14 @@ int RunDialogs(const std::wstring& dll, const std::wstring& dir) {
 int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     g_mainThread = GetCurrentThreadId();
+    // Wine tells only DPI-aware programs the prefix's DPI.
+    using AwarenessFn = BOOL(WINAPI*)(HANDLE);
+    const auto aware = reinterpret_cast<AwarenessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!aware || !aware(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"login" && argc >= 8) return RunLogin(argv[2], argv[3], argv[4], argv[5], argv[6], _wtoi(argv[7]));
-    if (mode == L"dialogs" && argc >= 4) return RunDialogs(argv[2], argv[3]);
+    if (mode == L"dialogs" && argc >= 4) return RunDialogs(argv[2], argv[3], argc > 4 ? argv[4] : L"");
     Say("usage: membership_driver login|dialogs ...");
     return 2;
 }

@@ -8,7 +8,9 @@ membership_driver.exe with the library's resources. Screenshots go to SCREENS.
   membership_test.py DRIVER_EXE KESTROVASE_DLL NATIVE_OUT_DIR SOURCE_DIR SCREENS
 """
 import os
+import re
 import socket
+import subprocess
 import sys
 import tempfile
 
@@ -61,6 +63,7 @@ def login_flow(driver, dll, service, work):
           (lines(out, "wrong icon="), lines(out, "unreachable icon="), lines(out, "logout icon=")))
     check(one(out, "wrong boxes=") == "1", "wrong password: exactly one message, none after the reload (%s)" %
           one(out, "wrong boxes="))
+    check(one(out, "start focus-on-id=") == "1", "the popup opens with the focus in the id field")
     check(one(out, "wrong focus-on-id=") == "1", "wrong password: the focus goes to the id field")
     check(one(out, "wrong form-again=") == "1", "wrong password: the login form is loaded again")
     sent = [x for x in targets if x.startswith("/k_app/login.asp?")]
@@ -102,13 +105,50 @@ def login_flow(driver, dll, service, work):
           "and the popup stays open until closed (2)")
 
 
+def fits(line):
+    """A picture line "place=WxH shown=WxH client=WxH": the bitmap is its place's size (within a
+    pixel) and the place is the client area."""
+    m = re.match(r"place=(\d+)x(\d+) shown=(\d+)x(\d+) client=(\d+)x(\d+)$", line or "")
+    if not m:
+        return False
+    pw, ph, sw, sh, cw, ch = (int(x) for x in m.groups())
+    return abs(pw - sw) <= 1 and abs(ph - sh) <= 1 and (pw, ph) == (cw, ch)
+
+
+def set_dpi(dpi):
+    rc, _ = wine("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                 str(dpi), "/f")
+    check(rc == 0, "LogPixels %d written" % dpi)
+
+
+def dialogs_scaled(driver, dll, work):
+    """The two dialogs at 144 and 192 DPI: each picture drawn for its place."""
+    try:
+        for dpi in (144, 192):
+            set_dpi(dpi)
+            rc, out = wine(driver, "dialogs", winpath(dll), winpath(work), "-%ddpi" % dpi, timeout=120)
+            sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
+            check(rc == 0, "%d DPI: the dialogs driver ran to its end" % dpi)
+            check(fits(one(out, "complete ok fit ")), "%d DPI: the login-complete picture fills the dialog (%s)" %
+                  (dpi, one(out, "complete ok fit ")))
+            about = lines(out, "about fit ")
+            check(len(about) == 3 and all(fits(x) for x in about), "%d DPI: the about picture fills the box (%s)" %
+                  (dpi, about))
+            check(lines(out, "about result=") == ["1", "1", "2"], "%d DPI: about box: OK, OK, Escape" % dpi)
+    finally:
+        set_dpi(96)
+
+
 def dialogs(driver, dll, work):
-    rc, out = wine(driver, "dialogs", winpath(dll), winpath(work), timeout=120)
+    rc, out = wine(driver, "dialogs", winpath(dll), winpath(work), "-96dpi", timeout=120)
     sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
     check(rc == 0, "the dialogs driver ran to its end")
+    about = lines(out, "about fit ")
+    check(fits(one(out, "complete ok fit ")) and len(about) == 3 and all(fits(x) for x in about),
+          "96 DPI: both pictures drawn for their dialogs (%s; %s)" % (one(out, "complete ok fit "), about))
     for name, result in (("ok", 1), ("escape", 2), ("close-box", 2), ("no-browser", 1)):
         opened = one(out, "complete %s open" % name) or ""
-        check('caption="인증 완료"' in opened and "picture=286x163x24 fills=1" in opened and "caption-bar=1" in opened
+        check('caption="인증 완료"' in opened and "picture=285x191x24 fills=1" in opened and "caption-bar=1" in opened
               and "sysmenu=1" in opened and 'ok="확인"' in opened and "cancel-visible=0" in opened
               and "focus-ok=1" in opened,
               "login-complete dialog (%s): caption, bitmap 265, hidden cancel, focus on OK (%s)" % (name, opened))
@@ -117,11 +157,11 @@ def dialogs(driver, dll, work):
     check(one(out, "complete no-browser result=") == "1 browser=0",
           "it opens and works where its hidden browser cannot be created")
     about = lines(out, "about own=")
-    check(len(about) == 2 and about[0] == '"0.9.96.6" newest="0.9.9.7" caption-bar=0 ok="확인"',
+    check(len(about) == 3 and about[0] == '"0.9.96.6" newest="0.9.9.7" caption-bar=0 ok="확인"',
           "about box: own version, the newest announced, no caption (%s)" % (about[:1],))
-    check(len(about) == 2 and about[1].startswith('"0.9.96.6" newest=""'),
+    check(len(about) == 3 and about[1].startswith('"0.9.96.6" newest=""'),
           "about box without an update check: the second line empty")
-    check(lines(out, "about result=") == ["1", "1"], "about box: OK gives 1")
+    check(lines(out, "about result=") == ["1", "1", "2"], "about box: OK gives 1, Escape 2")
 
 
 def main():
@@ -133,11 +173,16 @@ def main():
     service = Service(os.path.join(native, "kvservice"), os.path.join(source, "tools/kvservice/data"), work)
     try:
         dialogs(driver, dll, work)
+        dialogs_scaled(driver, dll, work)
         login_flow(driver, dll, service, work)
     finally:
         service.stop()
         shooter.stopped = True
-    for name in ("login-complete", "logout-message", "about", "login-refused"):
+        for name in os.listdir(work):
+            if name.endswith(".bmp"):
+                subprocess.run(["convert", os.path.join(work, name), os.path.join(screens, name[:-4] + ".png")])
+    for name in ("login-complete", "logout-message", "login-refused", "login-complete-96dpi", "about-96dpi",
+                 "login-complete-144dpi", "about-144dpi", "login-complete-192dpi", "about-192dpi"):
         check(os.path.exists(os.path.join(screens, name + ".png")), "screenshot %s.png" % name)
     print("%d failed" % len(failures))
     sys.exit(1 if failures else 0)

@@ -5,8 +5,11 @@
 //       runs CPreviewLayer (resources from the add-in library) against kvservice on PORT;
 //       once both browsers have a document: the window tree, the preview's pixels, the
 //       dialog's picture (DIR/NAME.bmp; NAME "-": none), then CLICK_ID is clicked
-//       (226: the log-out's message box is answered) or the popup is closed; the result and
-//       the addresses handed to the shell.
+//       (226: the log-out's message box is pictured, DIR/NAME-message.bmp, and answered; 1013
+//       and 1027: Enter and Escape pressed in the focused control) or the popup is closed; the
+//       result and the addresses handed to the shell. With KV_TEST_HIGH_CONTRAST=1 the popup
+//       is told the high-contrast setting is on and the system colours are a high-contrast
+//       scheme for the run. The program is DPI-aware: it runs at the prefix's LogPixels.
 //   popup_driver.exe splash RESOURCE_DLL DIR NAME
 //       CCertDlg over a window: its size, whether it was painted before the thread blocks, and
 //       its picture (DIR/NAME.bmp).
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "TarnwickLib_h.h"
+#include "addin/base/ui/PlacePicture.h"
 #include "addin/features/popup/CertDlg.h"
 #include "addin/features/popup/PreviewLayer.h"
 #include "addin/features/service/ServiceConfig.h"
@@ -188,7 +192,10 @@ std::vector<DWORD> Print(HWND w, int* width, int* height) {
 // completes leaves nothing pending.
 class SilentLogin final : public LoginSubmitter {
 public:
-    Outcome Submit(PopupLogin&) override { return Outcome::NotYet; }
+    Outcome Submit(PopupLogin&) override {
+        std::printf("login submitted\n");
+        return Outcome::NotYet;
+    }
     void AnswerLoaded(PopupLogin& popup) override { popup.SetPendingAction(0); }
 };
 
@@ -201,6 +208,74 @@ struct PopupRun {
     bool answered = false;
 };
 PopupRun g_run;
+
+// Non-white pixels of a column (x) or a row (y) of the window's client drawing, between 1/4
+// and 3/4 of its length: a picture that fills its place reaches its right and bottom edges.
+int InkAcross(const std::vector<DWORD>& px, int w, int h, bool column) {
+    int ink = 0;
+    const int length = column ? h : w;
+    for (int i = length / 4; i < length * 3 / 4; ++i) {
+        const DWORD p = column ? px[static_cast<size_t>(i) * w + (w - 1)] : px[static_cast<size_t>(h - 1) * w + i];
+        ink += (p & 0xFFFFFF) != 0xFFFFFF;
+    }
+    return ink;
+}
+
+// The popup's scale, focus, tab order and pictures: each picture against its place.
+void DumpLook(HWND dialog) {
+    using DpiFn = UINT(WINAPI*)(HWND);
+    const auto dpiFor = reinterpret_cast<DpiFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    // The focus as the dialog keeps it: the control a dialog's focus goes to at activation.
+    HWND focus = GetFocus();
+    wchar_t focusClass[32] = {};
+    if (focus) GetClassNameW(focus, focusClass, 32);
+    std::printf("dpi=%u focus=%d focus-class=%s focus-parent-is-dialog=%d\n", dpiFor ? dpiFor(dialog) : 0,
+                focus ? GetDlgCtrlID(focus) : 0, Utf8(focusClass).c_str(), GetParent(focus) == dialog ? 1 : 0);
+    std::printf("taborder");
+    HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    HWND c = first;
+    for (int i = 0; c && i < 30; ++i) {
+        std::printf(" %d", GetDlgCtrlID(c));
+        c = GetNextDlgTabItem(dialog, c, FALSE);
+        if (c == first) break;
+    }
+    std::printf("\n");
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE)) continue;
+        RECT place;
+        GetClientRect(w, &place);
+        wchar_t cls[32] = {};
+        GetClassNameW(w, cls, 32);
+        if ((GetWindowLongW(w, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP && _wcsicmp(cls, L"Static") == 0) {
+            const SIZE shown = BitmapSize(reinterpret_cast<HBITMAP>(SendMessageW(w, STM_GETIMAGE, IMAGE_BITMAP, 0)));
+            std::printf("picture %d place=%ldx%ld bitmap=%ldx%ld\n", GetDlgCtrlID(w), place.right, place.bottom,
+                        shown.cx, shown.cy);
+        } else if (GetPropW(w, kPopupBitmapProperty)) {
+            int pw = 0, ph = 0;
+            const std::vector<DWORD> px = Print(w, &pw, &ph);
+            if (px.empty()) continue;
+            std::printf("button %d place=%dx%d right-ink=%d of %d bottom-ink=%d of %d\n", GetDlgCtrlID(w), pw, ph,
+                        InkAcross(px, pw, ph, true), ph * 3 / 4 - ph / 4, InkAcross(px, pw, ph, false),
+                        pw * 3 / 4 - pw / 4);
+        }
+    }
+    // The ground at the client area's top right corner, as the window drew it.
+    RECT client;
+    GetClientRect(dialog, &client);
+    COLORREF ground = CLR_INVALID;
+    UniqueMemoryDc mem(CreateCompatibleDC(nullptr));
+    HDC dc = GetDC(dialog);
+    UniqueBitmap one(dc ? CreateCompatibleBitmap(dc, 1, 1) : nullptr);
+    if (dc && mem && one) {
+        SelectedObject selected(mem.get(), one.get());
+        BitBlt(mem.get(), 0, 0, 1, 1, dc, client.right - 3, 3, SRCCOPY);
+        ground = GetPixel(mem.get(), 0, 0);
+    }
+    if (dc) ReleaseDC(dialog, dc);
+    std::printf("ground=%06lX window=%06lX\n", static_cast<unsigned long>(ground),
+                static_cast<unsigned long>(GetSysColor(COLOR_WINDOW)));
+}
 
 void DumpPopup(HWND dialog) {
     RECT client;
@@ -249,6 +324,7 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
             if (!ready && elapsed < 8000) return;
             g_run.phase = 1;
             DumpPopup(dialog);
+            DumpLook(dialog);
             if (g_run.name != L"-") {
                 // Painted now; the display gets the pixels while the wait pumps (this tick is
                 // past its phase, so the nested ticks do nothing).
@@ -257,7 +333,16 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
                 GdiFlush();
                 SaveWindow(dialog, g_run.dir + L"\\" + g_run.name + L".bmp");
             }
-            if (g_run.click) {
+            if (g_run.click > 1000) {
+                // A key pressed where the focus is, as the user presses it.
+                const UINT vk = static_cast<UINT>(g_run.click - 1000);
+                std::printf("key %u\n", vk);
+                HWND focus = GetFocus() ? GetFocus() : dialog;
+                PostMessageW(focus, WM_KEYDOWN, vk, 1);
+                PostMessageW(focus, WM_KEYUP, vk, 1 | 0xC0000000);
+                g_run.start = GetTickCount();
+                g_run.phase = 2;
+            } else if (g_run.click) {
                 std::printf("click %d\n", g_run.click);
                 PostMessageW(GetDlgItem(dialog, g_run.click), BM_CLICK, 0, 0);
                 g_run.start = GetTickCount();
@@ -276,7 +361,14 @@ void CALLBACK PopupTick(HWND, UINT, UINT_PTR, DWORD) {
                     if (GetDlgCtrlID(c) == 0xFFFF && !Text(c).empty()) text = Utf8(Text(c));
                 }
                 std::printf("messagebox \"로그아웃\" text=\"%s\"\n", Escape(text).c_str());
+                if (g_run.name != L"-") SaveWindow(box, g_run.dir + L"\\" + g_run.name + L"-message.bmp");
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
+                g_run.phase = 3;
+                return;
+            }
+            if (g_run.click > 1000 && elapsed > 1500) {
+                std::printf("open after the key=%d\n", IsWindow(dialog) ? 1 : 0);
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                 g_run.phase = 3;
                 return;
             }
@@ -306,6 +398,19 @@ int RunPopup(const std::wstring& dll, int port, int level, int cls, const std::w
     RecordingShell shell;
     SilentLogin login;
     PopupContext context{config, identity, shell, login, resources, WebViewOptions::Choice::Automatic};
+    const bool highContrast = _wgetenv(L"KV_TEST_HIGH_CONTRAST") && _wgetenv(L"KV_TEST_HIGH_CONTRAST")[0] == L'1';
+    // Wine never reports the setting: the popup is told, and the system colours are those of
+    // a high-contrast scheme for the run (given back at its end).
+    const int kinds[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                         COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
+    const COLORREF scheme[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(0, 0, 0),   RGB(255, 255, 0),
+                               RGB(0, 255, 255), RGB(0, 0, 0),       RGB(0, 255, 0), RGB(0, 0, 0)};
+    COLORREF before[8] = {};
+    for (int i = 0; i < 8; ++i) before[i] = GetSysColor(kinds[i]);
+    if (highContrast) {
+        context.highContrast = [] { return true; };
+        SetSysColors(8, kinds, scheme);
+    }
     PreviewRequest request;
     request.loginLevel = level;
     request.templateClass = cls;
@@ -324,6 +429,7 @@ int RunPopup(const std::wstring& dll, int port, int level, int cls, const std::w
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, PopupTick);
     const int result = popup.Run(owner);
     KillTimer(nullptr, timer);
+    if (highContrast) SetSysColors(8, kinds, before);
     std::printf("result=%d\n", result);
     for (const std::string& a : shell.opened) std::printf("opened %s\n", a.c_str());
     DestroyWindow(owner);
@@ -583,6 +689,11 @@ int RunPane(int port, const std::wstring& dir, int argc, wchar_t** argv, int fir
 
 int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
+    // Wine tells only DPI-aware programs the prefix's DPI.
+    using AwarenessFn = BOOL(WINAPI*)(HANDLE);
+    const auto aware = reinterpret_cast<AwarenessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!aware || !aware(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"popup" && argc >= 8) {
         return RunPopup(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argv[6], argv[7],

@@ -116,6 +116,90 @@ def popup_buttons(driver, dll, service, work):
           "226 loads the logout page, says so once, and the popup ends with 1")
 
 
+def set_dpi(dpi):
+    """The prefix's DPI for the programs started from now on (Wine reads it at start-up)."""
+    rc, _, _ = wine("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                    str(dpi), "/f")
+    check(rc == 0, "LogPixels %d written" % dpi)
+
+
+def look(out):
+    """The popup's scale, focus, tab order, pictures against their places, and its ground."""
+    m = re.search(r"^dpi=(\d+) focus=(-?\d+)", out, re.M)
+    tabs = re.search(r"^taborder((?: -?\d+)*)$", out, re.M)
+    ground = re.search(r"^ground=([0-9A-F]+) window=([0-9A-F]+)$", out, re.M)
+    return {
+        "dpi": int(m.group(1)) if m else None,
+        "focus": int(m.group(2)) if m else None,
+        "tabs": [int(x) for x in tabs.group(1).split()] if tabs else [],
+        "pictures": [tuple(int(x) for x in p) for p in
+                     re.findall(r"^picture (-?\d+) place=(\d+)x(\d+) bitmap=(\d+)x(\d+)$", out, re.M)],
+        "buttons": [tuple(int(x) for x in b) for b in
+                    re.findall(r"^button (\d+) place=\d+x\d+ right-ink=(\d+) of (\d+) bottom-ink=(\d+) of (\d+)$",
+                               out, re.M)],
+        "ground": ground.groups() if ground else None,
+    }
+
+
+def pictures_fill_places(name, seen, expected_buttons):
+    check(seen["pictures"] and all(abs(pw - bw) <= 1 and abs(ph - bh) <= 1
+                                   for _, pw, ph, bw, bh in seen["pictures"]),
+          "%s: every picture static's bitmap is its place's size (%s)" % (name, seen["pictures"]))
+    check({b[0] for b in seen["buttons"]} == expected_buttons,
+          "%s: the visible picture buttons were drawn (%s)" % (name, sorted(b[0] for b in seen["buttons"])))
+    check(all(r == rt and b == bt for _, r, rt, b, bt in seen["buttons"]),
+          "%s: each button's picture reaches its right and bottom edges (%s)" % (name, seen["buttons"]))
+
+
+def popup_scaled(driver, dll, service, work):
+    """The popup at 96, 144 and 192 DPI: pictures for their places, the keyboard, the logout
+    message; then at 96 DPI in high contrast."""
+    try:
+        for dpi in (96, 144, 192):
+            set_dpi(dpi)
+            name = "popup-loggedout-%ddpi" % dpi
+            rc, out = run(driver, "popup", winpath(dll), str(service.port), "-1", "-1", winpath(work), name, "1013")
+            seen = look(out)
+            check(seen["dpi"] == dpi, "%s: the popup runs at %d DPI (%s)" % (name, dpi, seen["dpi"]))
+            pictures_fill_places(name, seen, {219, 215, 2})
+            check(seen["focus"] == 211, "%s: the focus starts in the id field (%s)" % (name, seen["focus"]))
+            check(seen["tabs"][:3] == [211, 212, 215] and seen["tabs"][-1] == 2,
+                  "%s: tab order id, password, log-in, ..., close (%s)" % (name, seen["tabs"]))
+            check("login submitted" in out and "opened" not in out and "open after the key=1" in out,
+                  "%s: Enter in the id field logs in; no page opens and the popup stays" % name)
+
+            name = "popup-level3-%ddpi" % dpi
+            rc, out = run(driver, "popup", winpath(dll), str(service.port), "3", "1", winpath(work), name, "1027")
+            seen = look(out)
+            check(seen["dpi"] == dpi, "%s: the popup runs at %d DPI" % (name, dpi))
+            pictures_fill_places(name, seen, {219, 226, 2})
+            check(seen["focus"] == 226, "%s: logged in, the focus starts on the log-out button (%s)" %
+                  (name, seen["focus"]))
+            check("open after the key" not in out and "result=2" in out and "login submitted" not in out,
+                  "%s: Escape closes the popup (2)" % name)
+
+            name = "logout-%ddpi" % dpi
+            rc, out = run(driver, "popup", winpath(dll), str(service.port), "0", "-1", winpath(work), name, "226")
+            pictures_fill_places(name, look(out), {219, 226, 2, 230, 235})
+            check('messagebox "로그아웃" text="로그아웃 되었습니다"' in out and "result=1" in out and
+                  ("saved %s-message.bmp ok" % name) in out,
+                  "%s: the logout message shown (and pictured) at %d DPI" % (name, dpi))
+        set_dpi(96)
+        os.environ["KV_TEST_HIGH_CONTRAST"] = "1"
+        try:
+            rc, out = run(driver, "popup", winpath(dll), str(service.port), "-1", "-1", winpath(work),
+                          "popup-high-contrast")
+        finally:
+            del os.environ["KV_TEST_HIGH_CONTRAST"]
+        seen = look(out)
+        check(seen["ground"] is not None and seen["ground"][1] == "000000" and seen["ground"][0] == seen["ground"][1],
+              "high contrast: the popup's ground is the system's window colour (%s)" % (seen["ground"],))
+        check(seen["buttons"] and all(r == rt for _, r, rt, _, _ in seen["buttons"]),
+              "high contrast: the buttons are drawn flat over their whole places (%s)" % seen["buttons"])
+    finally:
+        set_dpi(96)
+
+
 def splash(driver, dll, work):
     rc, out = run(driver, "splash", winpath(dll), winpath(work), "splash")
     check(re.search(r"^splash shown=1 size=255 180 visible=1", out, re.M) is not None,
@@ -282,6 +366,7 @@ def main():
         splash(driver, dll, work)
         popup_cases(driver, dll, service, work)
         popup_buttons(driver, dll, service, work)
+        popup_scaled(driver, dll, service, work)
         search_box(driver, dll, service, work)
         if hostsim:
             search_box_in_hostsim(hostsim, service, work, screens)
