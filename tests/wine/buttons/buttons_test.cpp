@@ -164,7 +164,7 @@ void OverlayBitmap(Picture* p, const Picture& image, COLORREF transparent, int l
     const uint32_t key = FromColorRef(transparent);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x)
-            if (image.at(x, y) != key && left + x < p->width && top + y < p->height)
+            if (image.at(x, y) != key && left + x >= 0 && top + y >= 0 && left + x < p->width && top + y < p->height)
                 p->at(left + x, top + y) = image.at(x, y);
 }
 
@@ -636,10 +636,12 @@ TEST_F(Buttons, DisablingAHoveredButtonClearsTheHover) {
 TEST_F(Buttons, PopupBitmapButtonOnWhite) {
     // A plain CButtonST with a white-transparent bitmap, on a white background.
     const HWND w = g->popup.hwnd();
+    const Picture image = LoadBitmapPixels(258);
+    ASSERT_GT(image.width, 0);
+    // The picture is drawn for its place in the popup: the button is given room for all of it.
+    ::SetWindowPos(w, nullptr, 0, 0, image.width + 10, image.height + 10, SWP_NOMOVE | SWP_NOZORDER);
     const SIZE s = ClientSize(w);
     Picture want{s.cx, s.cy, std::vector<uint32_t>(static_cast<size_t>(s.cx) * s.cy, 0xFFFFFF)};
-    const Picture image = LoadBitmapPixels(258);
-    ASSERT_EQ(image.width, 66);
     const ContentPlacement place = PlaceContent(IntRect{0, 0, s.cx, s.cy}, image.width, image.height, false, 0, false);
     OverlayBitmap(&want, image, kWhiteTransparent, place.image.left, place.image.top);
     ExpectPixels(Render(w), want, IntRect{}, "popup button");

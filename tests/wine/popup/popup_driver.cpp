@@ -36,6 +36,7 @@
 #include "platform/Shell.h"
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
+#include "tests/wine/support/WindowPicture.h"
 
 namespace {
 
@@ -108,53 +109,18 @@ void Shot(const std::wstring& dir, const std::wstring& name, HWND window, bool p
     std::printf("shot %s %s\n", Utf8(name).c_str(), Exists(done) ? "taken" : "MISSING");
 }
 
-// The window as it drew itself (frame and children), from its own device context, as a 24-bit
-// BMP: under Xvfb the display showed these dialogs black however long the loop ran.
+// The window as it drew itself (frame and children): under Xvfb the display showed these dialogs
+// black however long the loop ran.
 void SaveWindow(HWND window, const std::wstring& path) {
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-    // A window only just shown may not have its pixels yet: a picture with nothing but black
-    // is taken again after the loop has run a little.
-    for (int attempt = 0; attempt < 10 && dib && dc; ++attempt) {
-        HDC source = GetWindowDC(window);
-        if (!source) break;
-        {
-            SelectedObject selected(dc.get(), dib.get());
-            BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY);
-            GdiFlush();
-        }
-        ReleaseDC(window, source);
-        const unsigned char* p = static_cast<const unsigned char*>(bits);
-        bool black = true;
-        for (size_t i = 0; black && i < static_cast<size_t>(((w * 3 + 3) & ~3) * h); ++i) black = p[i] == 0;
-        if (!black) break;
-        for (int i = 0; i < 3; ++i) {
-            Pump();
-            Sleep(100);
-        }
-    }
-    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(h);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + size;
-    info.bmiHeader.biSizeImage = size;
-    UniqueFile f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    const bool ok = f && bits && WriteFile(f.get(), &file, sizeof file, &written, nullptr) &&
-                    WriteFile(f.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-                    WriteFile(f.get(), bits, size, &written, nullptr);
+    const bool ok = kv::testing::SaveWindowPicture(
+        window, path,
+        [] {
+            for (int i = 0; i < 3; ++i) {
+                Pump();
+                Sleep(100);
+            }
+        },
+        10);
     std::printf("saved %s %s\n", Utf8(path.substr(path.find_last_of(L'\\') + 1)).c_str(), ok ? "ok" : "FAILED");
 }
 

@@ -31,6 +31,7 @@
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
 #include "tests/support/FakeHost.h"
+#include "tests/wine/support/WindowPicture.h"
 
 namespace {
 
@@ -56,37 +57,7 @@ ServiceConfig Local(int port) {
 // WORK/NAME.bmp: under Xvfb this Wine leaves the X copy of a borderless owned popup black, so
 // a screenshot of the display would show nothing of it.
 bool Shoot(HWND window, const std::wstring& work, const std::wstring& name) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-    if (!dib || !dc || !bits) return false;
-    {
-        const WindowDc source(window);
-        SelectedObject selected(dc.get(), dib.get());
-        if (!source.get() || !BitBlt(dc.get(), 0, 0, w, h, source.get(), 0, 0, SRCCOPY)) return false;
-        GdiFlush();
-    }
-    const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u), size = stride * static_cast<DWORD>(h);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + size;
-    UniqueFile out(
-        CreateFileW((work + L"\\" + name + L".bmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return out && WriteFile(out.get(), &file, sizeof file, &written, nullptr) &&
-           WriteFile(out.get(), &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-           WriteFile(out.get(), bits, size, &written, nullptr);
+    return kv::testing::SaveWindowPicture(window, work + L"\\" + name + L".bmp");
 }
 
 std::vector<std::string> TemplateNames() {
