@@ -561,15 +561,19 @@ void CButtonST::PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawSt
         DrawKeyboardFocus(dc, inner, state);
         return;
     }
+    DrawContent(dc, inner, state, ::GetSysColor(text));
+    DrawKeyboardFocus(dc, inner, state);
+}
+
+void CButtonST::DrawContent(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF captionColour) {
     const bool hasCaption = ::GetWindowTextLengthW(hwnd_) > 0;
-    const IntRect item{inner.left, inner.top, inner.right, inner.bottom};
+    const IntRect item{area.left, area.top, area.right, area.bottom};
     const Image* image = ChooseImage(state);
     const ContentPlacement place = PlaceContent(item, image ? image->width : 0, image ? image->height : 0, hasCaption,
                                                 align_, state.pressed, dpi_);
     if (image) DrawImage(dc, *image, place.image, state.disabled);
     DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
-                ::GetSysColor(text));
-    DrawKeyboardFocus(dc, inner, state);
+                captionColour);
 }
 
 void CButtonST::SetHighContrastText(const wchar_t* text) {
@@ -616,17 +620,8 @@ void CButtonST::Paint(HDC dc, const RECT& client, const ButtonDrawState& state) 
         FillSolid(dc, r.right - 2, r.top + 1, 1, h - 2, shadow);
     }
 
-    // 5. Image, and the caption area it leaves.
-    const bool hasCaption = ::GetWindowTextLengthW(hwnd_) > 0;
-    const IntRect item{r.left, r.top, r.right, r.bottom};
-    const Image* image = ChooseImage(state);
-    const ContentPlacement place = PlaceContent(item, image ? image->width : 0, image ? image->height : 0, hasCaption,
-                                                align_, state.pressed, dpi_);
-    if (image) DrawImage(dc, *image, place.image, state.disabled);
-
-    // 6. Caption.
-    DrawCaption(dc, RECT{place.caption.left, place.caption.top, place.caption.right, place.caption.bottom}, state,
-                CLR_INVALID);
+    // 5-6. Image, and the caption in the area it leaves.
+    DrawContent(dc, r, state, CLR_INVALID);
 
     // 7. Focus.
     DrawKeyboardFocus(dc, r, state);

@@ -174,6 +174,8 @@ private:
     void Paint(HDC dc, const RECT& client, const ButtonDrawState& state);
     const Image* ChooseImage(const ButtonDrawState& state) const;
     void DrawImage(HDC dc, const Image& image, const IntRect& where, bool disabled) const;
+    // The image and the caption in the area it leaves; CLR_INVALID: the caption's own colours.
+    void DrawContent(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF captionColour);
     void DrawCaption(HDC dc, const RECT& area, const ButtonDrawState& state, COLORREF colour);
     void PaintHighContrast(HDC dc, const RECT& client, const ButtonDrawState& state);
     // The keyboard focus: a dotted frame inside the edge (flat buttons: see SetFocusMark).
