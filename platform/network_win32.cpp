@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "platform/Network.h"
 #include "platform/WinHandles.h"
@@ -98,13 +100,37 @@ public:
 
     bool Resolve(const std::string& host, uint32_t* addr) override {
         if (host.empty()) return false;
-        hostent* entry = ::gethostbyname(host.c_str());
-        if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list ||
-            !entry->h_addr_list[0])
+        uint32_t literal = 0;
+        if (::inet_pton(AF_INET, host.c_str(), &literal) == 1) {  // no lookup for a dotted address
+            *addr = literal;
+            return true;
+        }
+        // The system resolver has no time limit of its own that we can set, and the caller is
+        // the host's window thread: the lookup runs on a thread of its own and is waited for
+        // up to kResolveTimeoutMs. A lookup that takes longer finishes (and frees its state)
+        // by itself; it holds a reference on this module so that it never runs unloaded code.
+        auto lookup = std::make_shared<Lookup>();
+        lookup->host = host;
+        lookup->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!lookup->done) return false;
+        HMODULE self = nullptr;
+        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                  reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&LookupThread)), &self))
             return false;
-        u_long first;
-        memcpy(&first, entry->h_addr_list[0], 4);
-        *addr = first;
+        auto* handoff = new (std::nothrow) LookupHandoff{lookup, self};
+        if (!handoff) {
+            ::FreeLibrary(self);
+            return false;
+        }
+        UniqueKernelHandle thread(::CreateThread(nullptr, 0, &LookupThread, handoff, 0, nullptr));
+        if (!thread) {
+            delete handoff;
+            ::FreeLibrary(self);
+            return false;
+        }
+        if (::WaitForSingleObject(lookup->done.get(), kResolveTimeoutMs) != WAIT_OBJECT_0) return false;
+        if (!lookup->found) return false;
+        *addr = lookup->addr;
         return true;
     }
 
@@ -113,6 +139,44 @@ public:
         if (!s) return nullptr;
         // On a failed allocation the socket closes with s.
         return std::unique_ptr<Socket>(new (std::nothrow) WinSocket(std::move(s)));
+    }
+
+private:
+    static constexpr DWORD kResolveTimeoutMs = 3000;
+
+    struct Lookup {
+        std::string host;
+        UniqueKernelHandle done;
+        bool found = false;
+        uint32_t addr = 0;
+    };
+    struct LookupHandoff {
+        std::shared_ptr<Lookup> lookup;
+        HMODULE module;
+    };
+
+    static DWORD WINAPI LookupThread(void* param) {
+        HMODULE module = static_cast<LookupHandoff*>(param)->module;
+        {
+            std::unique_ptr<LookupHandoff> handoff(static_cast<LookupHandoff*>(param));
+            Lookup& lookup = *handoff->lookup;
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* list = nullptr;
+            if (::getaddrinfo(lookup.host.c_str(), nullptr, &hints, &list) == 0 && list) {
+                for (const addrinfo* a = list; a; a = a->ai_next) {
+                    if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
+                    lookup.addr = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+                    lookup.found = true;
+                    break;
+                }
+            }
+            if (list) ::freeaddrinfo(list);
+            ::SetEvent(lookup.done.get());
+        }  // the last owner of the lookup's state may be this thread: it goes before the module
+        ::FreeLibraryAndExitThread(module, 0);
+        return 0;
     }
 };
 
