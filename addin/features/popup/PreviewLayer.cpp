@@ -258,7 +258,12 @@ void CPreviewLayer::DrawPictureButton(const DRAWITEMSTRUCT& item) {
         SelectedObject font(dc, buttonFont_.get());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, ::GetSysColor(ink));
-        ::DrawTextW(dc, text, -1, &area, DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOPREFIX);
+        // DT_VCENTER works on single lines only: a label that may wrap is centred by its measured height.
+        RECT measure = area;
+        ::DrawTextW(dc, text, -1, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        const int spare = (area.bottom - area.top) - (measure.bottom - measure.top);
+        if (spare > 0) area.top += spare / 2;
+        ::DrawTextW(dc, text, -1, &area, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
     } else {
         ::FillRect(dc, &r, white_.get());
         UniqueMemoryDc source(::CreateCompatibleDC(dc));
