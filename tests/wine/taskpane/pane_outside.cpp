@@ -164,11 +164,9 @@ void PrintAccessible(HWND window) {
     const std::wstring name = TextProperty([&](BSTR* out) { return acc->get_accName(self, out); });
     const std::wstring value = TextProperty([&](BSTR* out) { return acc->get_accValue(self, out); });
     const std::wstring description = TextProperty([&](BSTR* out) { return acc->get_accDescription(self, out); });
-    VARIANT role, state;
-    VariantInit(&role);
-    VariantInit(&state);
-    acc->get_accRole(self, &role);
-    acc->get_accState(self, &state);
+    kv::Variant role, state;
+    acc->get_accRole(self, role.put());
+    acc->get_accState(self, state.put());
     // Whether the caption, drawn in the dialog font, is wider than the button.
     int wider = 0;
     if (ClassOf(window) == L"Button") {
@@ -183,10 +181,9 @@ void PrintAccessible(HWND window) {
         wider = size.cx > client.right - client.left ? 1 : 0;
     }
     std::printf("acc id=%d role=%ld state=0x%lx wider=%d name=\"%s\" value=\"%s\" description=\"%s\" text=\"%s\"\n",
-                GetDlgCtrlID(window), role.vt == VT_I4 ? role.lVal : -1L, state.vt == VT_I4 ? state.lVal : -1L, wider,
-                Utf8(name).c_str(), Utf8(value).c_str(), Utf8(description).c_str(), Utf8(TextOf(window)).c_str());
-    VariantClear(&role);
-    VariantClear(&state);
+                GetDlgCtrlID(window), role.v().vt == VT_I4 ? role.v().lVal : -1L,
+                state.v().vt == VT_I4 ? state.v().lVal : -1L, wider, Utf8(name).c_str(), Utf8(value).c_str(),
+                Utf8(description).c_str(), Utf8(TextOf(window)).c_str());
 }
 
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
