@@ -192,8 +192,11 @@ UpdaterRun RunUpdater(const ScratchFolder& folder, const wchar_t* held, DWORD ho
             if (HWND window = MainWindowOf(info.dwProcessId)) SendProbe(probe, window, &run);
         }
         ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+        // The two looks are not one moment: a rename of the previous library back to the
+        // library's name between them would pass for a gap, so a gap is seen only when the
+        // library's name is still missing after the previous name was found missing.
         const bool library = Exists(folder.At(kLibrary));
-        if (!library && !Exists(folder.At(kPrevious))) run.libraryGap = true;
+        if (!library && !Exists(folder.At(kPrevious)) && !Exists(folder.At(kLibrary))) run.libraryGap = true;
         if (hold) {
             if (library) {
                 librarySeen = true;
