@@ -11,12 +11,14 @@
 //   splash_driver.exe list PORT
 //       one list exchange (the weekly list) with the add-in's own limits, timed.
 //   splash_driver.exe shot RESOURCE_DLL WORK NAME [hc]
-//       the splash with a progress line, shot as WORK/NAME.bmp; hc: high contrast on first.
+//       the splash with a progress line, shot as WORK/NAME.bmp; hc: under high contrast (see
+//       RunShot).
 #include <winsock2.h>
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,7 @@
 #include "platform/WinHandles.h"
 #include "platform/WinText.h"
 #include "tests/support/FakeHost.h"
+#include "tests/wine/support/HighContrastStandIn.h"
 #include "tests/wine/support/WindowPicture.h"
 
 namespace {
@@ -215,13 +218,14 @@ int RunList(int port) {
     return 0;
 }
 
+// hc: the driver's own calls (the splash is linked in) hear that high contrast is on, under
+// the black scheme's colours.
 int RunShot(HMODULE resources, const std::wstring& work, const std::wstring& name, bool highContrast) {
+    std::unique_ptr<kv::testing::BlackScheme> scheme;
     if (highContrast) {
-        HIGHCONTRASTW hc{};
-        hc.cbSize = sizeof hc;
-        hc.dwFlags = HCF_HIGHCONTRASTON;
-        const BOOL set = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof hc, &hc, 0);
-        std::printf("high contrast set=%d\n", set ? 1 : 0);
+        const bool reported = kv::testing::ReportHighContrastTo(GetModuleHandleW(nullptr));
+        scheme = std::make_unique<kv::testing::BlackScheme>();
+        std::printf("high contrast reported=%d colours=%d\n", reported ? 1 : 0, scheme->applied() ? 1 : 0);
     }
     std::printf("high contrast on=%d\n", HighContrastOn() ? 1 : 0);
     HWND owner = MakeOwner();
@@ -235,20 +239,9 @@ int RunShot(HMODULE resources, const std::wstring& work, const std::wstring& nam
     RECT r{};
     GetWindowRect(splash.hwnd(), &r);
     std::printf("dpi=%d size=%ld %ld\n", WindowDpi(splash.hwnd()), r.right - r.left, r.bottom - r.top);
-    {
-        const WindowDc dc(splash.hwnd());
-        std::printf("pixels %06lx %06lx %06lx\n", static_cast<unsigned long>(GetPixel(dc.get(), 10, 10)),
-                    static_cast<unsigned long>(GetPixel(dc.get(), 100, 60)),
-                    static_cast<unsigned long>(GetPixel(dc.get(), 20, r.bottom - r.top - 10)));
-    }
     std::printf("shot=%d\n", Shoot(splash.hwnd(), work, name) ? 1 : 0);
     splash.Destroy();
     DestroyWindow(owner);
-    if (highContrast) {
-        HIGHCONTRASTW hc{};
-        hc.cbSize = sizeof hc;
-        SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof hc, &hc, 0);
-    }
     return 0;
 }
 

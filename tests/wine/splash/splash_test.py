@@ -46,6 +46,20 @@ def differing_pixels(a, b):
         return -1
 
 
+STRIP_ROWS = 40  # the progress strip's height at 96 DPI (kStripHeight)
+LIGHT, SCHEME_WINDOW, SCHEME_TEXT, SCHEME_HIGHLIGHT = "FAFAFA", "000000", "FFFFFF", "1AEBFF"
+
+
+def strip_colours(png, rows):
+    """How many pixels of each colour (RRGGBB) the picture's lowest rows have."""
+    r = subprocess.run(["convert", png, "-gravity", "south", "-crop", "x%d+0+0" % rows, "+repage",
+                        "-format", "%c", "histogram:info:-"], capture_output=True, text=True)
+    found = {}
+    for m in re.finditer(r"^\s*(\d+):.*#([0-9A-Fa-f]{6})", r.stdout, re.M):
+        found[m.group(2).upper()] = found.get(m.group(2).upper(), 0) + int(m.group(1))
+    return found
+
+
 def download_and_escape(driver, dll, service_bin, data, work, screens):
     service = Service(service_bin, data, work, "--slow-template", "5000000:50000", log="slow.log")
     try:
@@ -144,9 +158,21 @@ def dpi_and_contrast(driver, dll, work, screens):
     set_dpi(96)
     rc, out = run(driver, "shot", winpath(dll), winpath(work), "splash-highcontrast", "hc")
     keep_shots(work, screens)
-    hc = "high contrast on=1" in out
-    print("     high contrast took effect: %s" % ("yes" if hc else "no (Wine ignores the setting)"))
-    check("shot=1" in out, "the splash under high contrast is shot")
+    check("high contrast reported=1 colours=1" in out and "high contrast on=1" in out and "shot=1" in out,
+          "the splash under high contrast is shot")
+    # The progress strip: light grey with a blue bar in the normal look; the scheme's window
+    # colour with its highlight as the bar under high contrast.
+    looks = {name: strip_colours(os.path.join(screens, name + ".png"), STRIP_ROWS)
+             for name in ("splash-dpi-96", "splash-highcontrast")}
+    for name, colours in looks.items():
+        print("     %s strip: %s" % (name, ", ".join("%s %d" % kv for kv in sorted(colours.items(),
+                                                                                    key=lambda kv: -kv[1])[:4])))
+    normal, hc = looks["splash-dpi-96"], looks["splash-highcontrast"]
+    check(normal.get(LIGHT, 0) > 0 and normal.get(SCHEME_HIGHLIGHT, 0) == 0,
+          "the normal strip is light grey, without the scheme's highlight")
+    check(hc.get(LIGHT, 0) == 0 and hc.get(SCHEME_WINDOW, 0) > sum(hc.values()) // 2 and
+          hc.get(SCHEME_HIGHLIGHT, 0) > 0 and hc.get(SCHEME_TEXT, 0) > 0,
+          "under high contrast the strip is in the scheme's colours: window, text and highlight")
 
 
 def main():

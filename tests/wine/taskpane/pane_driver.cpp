@@ -52,10 +52,12 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "HighContrastStandIn.h"
 #include "TarnwickLib_h.h"
 #include "platform/Decimal.h"
 #include "platform/WinHandles.h"
@@ -314,56 +316,13 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Wine keeps high contrast off whatever it is told (SPI_SETHIGHCONTRAST is not implemented), so
-// the pane's own question is answered here: the library's import of SystemParametersInfoW is
-// pointed at a stand-in that says "on" for SPI_GETHIGHCONTRAST and passes everything else on.
-BOOL WINAPI HighContrastSpi(UINT action, UINT param, void* data, UINT flags) {
-    if (action == SPI_GETHIGHCONTRAST && data) {
-        auto* hc = static_cast<HIGHCONTRASTW*>(data);
-        if (hc->cbSize != sizeof(HIGHCONTRASTW)) return FALSE;
-        hc->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
-        hc->lpszDefaultScheme = nullptr;
-        return TRUE;
-    }
-    return SystemParametersInfoW(action, param, data, flags);
-}
-
-bool RedirectImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-    auto* base = reinterpret_cast<BYTE*>(module);
-    if (!base) return false;
-    const auto* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!imports.VirtualAddress) return false;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0 || !d->OriginalFirstThunk) continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) continue;
-            DWORD old = 0;
-            if (!VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old)) return false;
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
-            return true;
-        }
-    }
-    return false;
-}
-
-// High contrast for the pane: the black scheme's colours (SetSysColors, which Wine keeps for the
-// session), the setting reported on, and WM_SYSCOLORCHANGE passed to every window of the
+// High contrast for the pane: the black scheme's colours (until the driver ends), the setting
+// reported on to the library, and WM_SYSCOLORCHANGE passed to every window of the
 // container, as a host passes it to the controls it holds.
-bool HighContrastOn(HWND top) {
-    const bool redirected = RedirectImport(GetModuleHandleW(L"KestrovaSE.dll"), "user32.dll", "SystemParametersInfoW",
-                                           reinterpret_cast<void*>(&HighContrastSpi));
-    const int elements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
-                            COLOR_HOTLIGHT, COLOR_GRAYTEXT,   COLOR_BTNFACE,   COLOR_BTNTEXT};
-    const COLORREF colours[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0),
-                                RGB(255, 255, 0), RGB(63, 242, 63),   RGB(0, 0, 0),      RGB(255, 255, 255)};
-    const bool coloured = SetSysColors(8, elements, colours) != 0;
+bool HighContrastOn(HWND top, std::unique_ptr<kv::testing::BlackScheme>* scheme) {
+    const bool redirected = kv::testing::ReportHighContrastTo(GetModuleHandleW(L"KestrovaSE.dll"));
+    if (!*scheme) *scheme = std::make_unique<kv::testing::BlackScheme>();
+    const bool coloured = (*scheme)->applied();
     EnumChildWindows(
         top,
         [](HWND w, LPARAM) -> BOOL {
@@ -525,6 +484,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("wheel_lines=%u\n", wheelLines);
 
     FakeApplication app;
+    std::unique_ptr<kv::testing::BlackScheme> scheme;
     int failures = 0;
     for (int i = first; i < argc; ++i) {
         const std::wstring step = argv[i];
@@ -534,7 +494,7 @@ int wmain(int argc, wchar_t** argv) {
             continue;
         }
         if (step == L"--highcontrast") {
-            const bool on = HighContrastOn(top);
+            const bool on = HighContrastOn(top, &scheme);
             std::printf("highcontrast=%s\n", on ? "on" : "FAILED");
             if (!on) ++failures;
             continue;
