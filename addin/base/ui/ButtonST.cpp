@@ -400,6 +400,11 @@ LRESULT CButtonST::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_ERASEBKGND: return TRUE;  // every pixel is drawn by Draw
         case kWmDpiChangedAfterParent: SetDpi(WindowDpi(w)); break;
+        case WM_GETFONT:
+            // The font the caption is drawn with, made for the window's DPI (the one the
+            // parent set may be for another).
+            if (font_) return reinterpret_cast<LRESULT>(font_.get());
+            break;
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE:
         case WM_THEMECHANGED: Redraw(); break;  // high contrast is read at every drawing

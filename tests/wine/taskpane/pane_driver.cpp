@@ -4,6 +4,8 @@
 //
 //   pane_driver.exe --width W --height H --out DIR [--dpi-aware 1] [--progid ID] STEP...
 //     --dpi-aware 1    the process declares itself DPI aware first (prints dpi=N either way)
+//     --follow-dpi 1   the library's DPI question is answered by this program from the start,
+//                      so that --dpi-change can move it to another DPI
 //     --keys LIST      UI-activates the control as a container does, then types the
 //                      comma-separated keys (TAB, SHIFT+TAB, UP, DOWN, SPACE); key messages
 //                      go to the control's TranslateAccelerator first; prints the focused id
@@ -33,6 +35,10 @@
 //     --wait NAME      prints "waiting NAME", then waits (up to 120 s, pumping messages) for
 //                      DIR/NAME.done: keeps this process, and with it the shared state, alive
 //                      while others run (or read its windows)
+//     --dpi-change N   the container's window moves to a screen of N DPI while the pane is open,
+//                      as far as the pane can tell (needs --follow-dpi 1): see ChangeDpi below
+//     --fonts          prints "font ID CLASS HEIGHT" for each window under the container that has a font
+//                      (WM_GETFONT), HEIGHT the font's height in pixels
 //     --highcontrast   the system's high-contrast setting on, as far as the pane sees it, and a
 //                      high-contrast colour scheme: see HighContrastOn below
 //
@@ -48,6 +54,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstdio>
 #include <cstring>
@@ -316,6 +323,76 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Wine 8 cannot move a window to a screen of another DPI. The library asks for a window's DPI
+// through GetDpiForWindow, looked up with GetProcAddress: its import of GetProcAddress is pointed
+// here before it first asks, and the DPI it hears can then change. A change is played as the
+// system does it: the top-level window takes its suggested rectangle (the same client area in
+// logical pixels), WM_DPICHANGED goes to it, and WM_DPICHANGED_AFTERPARENT to every window
+// under it; the container sizes the control's site to the new client area.
+std::atomic<UINT> g_dpiHeard{0};  // 0: the system's answer
+UINT(WINAPI* g_realDpiForWindow)(HWND) = nullptr;
+
+UINT WINAPI HeardDpiForWindow(HWND window) {
+    const UINT dpi = g_dpiHeard.load();
+    if (dpi) return dpi;
+    return g_realDpiForWindow ? g_realDpiForWindow(window) : 0;
+}
+
+FARPROC WINAPI AnswerDpiLookups(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 && strcmp(name, "GetDpiForWindow") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&HeardDpiForWindow));
+    }
+    return GetProcAddress(module, name);
+}
+
+// The registered library loaded ahead of COM (which then finds it loaded), its lookups answered here.
+bool FollowDpi(const std::wstring& progId) {
+    g_realDpiForWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return false;
+    wchar_t text[64] = {};
+    StringFromGUID2(clsid, text, 64);
+    const std::wstring key = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return false;
+    HMODULE library = LoadLibraryW(path);  // kept for the process's life
+    return library && kv::testing::RedirectImport(library, "kernel32.dll", "GetProcAddress",
+                                                  reinterpret_cast<void*>(&AnswerDpiLookups));
+}
+
+bool ChangeDpi(HWND top, HWND site, UINT dpi) {
+    const UINT before = GetDpiForWindow(top);
+    RECT client{};
+    GetClientRect(top, &client);
+    if (!before || !dpi) return false;
+    const int w = MulDiv(client.right, static_cast<int>(dpi), static_cast<int>(before));
+    const int h = MulDiv(client.bottom, static_cast<int>(dpi), static_cast<int>(before));
+    g_dpiHeard = dpi;
+    RECT window{0, 0, w, h};
+    AdjustWindowRect(&window, WS_OVERLAPPEDWINDOW, FALSE);
+    RECT now{};
+    GetWindowRect(top, &now);
+    OffsetRect(&window, now.left - window.left, now.top - window.top);
+    SendMessageW(top, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+    SetWindowPos(top, nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(site, nullptr, 0, 0, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    EnumChildWindows(
+        top,
+        [](HWND child, LPARAM) -> BOOL {
+            SendMessageW(child, WM_DPICHANGED_AFTERPARENT, 0, 0);
+            return TRUE;
+        },
+        0);
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GetClientRect(top, &client);
+    std::printf("dpi changed to %u: client %ldx%ld\n", dpi, client.right, client.bottom);
+    return client.right == w && client.bottom == h;
+}
+
 // High contrast for the pane: the black scheme's colours (until the driver ends), the setting
 // reported on to the library, and WM_SYSCOLORCHANGE passed to every window of the
 // container, as a host passes it to the controls it holds.
@@ -409,6 +486,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring out = L".";
     std::wstring progId = L"KestrovaSE.SimTaskPane";
     bool dpiAware = false;
+    bool followDpi = false;
     int first = 1;
     for (; first + 1 < argc; first += 2) {
         if (wcscmp(argv[first], L"--width") == 0)
@@ -421,6 +499,8 @@ int wmain(int argc, wchar_t** argv) {
             progId = argv[first + 1];
         else if (wcscmp(argv[first], L"--dpi-aware") == 0)
             dpiAware = _wtoi(argv[first + 1]) != 0;
+        else if (wcscmp(argv[first], L"--follow-dpi") == 0)
+            followDpi = _wtoi(argv[first + 1]) != 0;
         else
             break;
     }
@@ -441,6 +521,11 @@ int wmain(int argc, wchar_t** argv) {
     if (!init || !getControl || !init()) {
         std::printf("FAIL: no AtlAxWin\n");
         return 11;
+    }
+
+    if (followDpi && !FollowDpi(progId)) {
+        std::printf("FAIL: the library's DPI lookups cannot be answered here\n");
+        return 14;
     }
 
     // The top-level window's client area is exactly W x H.
@@ -491,6 +576,27 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = i + 1 < argc ? argv[i + 1] : L"";
         if (step == L"--mapping") {
             ShowMapping();
+            continue;
+        }
+        if (step == L"--fonts") {
+            EnumChildWindows(
+                top,
+                [](HWND child, LPARAM) -> BOOL {
+                    const auto font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+                    LOGFONTW face{};
+                    wchar_t cls[64] = {};
+                    GetClassNameW(child, cls, 64);
+                    if (font && GetObjectW(font, sizeof face, &face) == sizeof face)
+                        std::printf("font %d %s %ld\n", GetDlgCtrlID(child), Utf8(cls).c_str(),
+                                    face.lfHeight < 0 ? -face.lfHeight : face.lfHeight);
+                    return TRUE;
+                },
+                0);
+            continue;
+        }
+        if (step == L"--dpi-change" && i + 1 < argc) {
+            ++i;
+            if (!ChangeDpi(top, host, static_cast<UINT>(_wtoi(arg.c_str())))) ++failures;
             continue;
         }
         if (step == L"--highcontrast") {
@@ -587,9 +693,11 @@ int wmain(int argc, wchar_t** argv) {
             // The file says where the pane is on the screen: width, height, left, top.
             POINT at{0, 0};
             ClientToScreen(top, &at);
+            RECT client{};
+            GetClientRect(top, &client);  // W x H, unless a DPI change resized it
             FILE* f = _wfopen(ready.c_str(), L"wb");
             if (f) {
-                std::fprintf(f, "%d %d %ld %ld\n", width, height, at.x, at.y);
+                std::fprintf(f, "%ld %ld %ld %ld\n", client.right, client.bottom, at.x, at.y);
                 std::fclose(f);
             }
             for (int n = 0; n < 300 && !Exists(done); ++n) Pump(100);

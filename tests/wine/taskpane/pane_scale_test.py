@@ -7,11 +7,13 @@ is shown at 300 x 700 logical pixels against kvservice with a keyword search, an
 separate process, reads its window tree while the container waits. The search box, search
 button, headers, entries, more-results link and banner must sit where the 96-DPI layout puts
 them, times the scale, within 2 pixels. Screenshots: SCREENS/pane-96.png, pane-144.png,
-pane-192.png and pane-highcontrast.png (144 DPI).
+pane-192.png and pane-highcontrast.png (144 DPI). One container starts at 96 DPI and is moved to
+144 while the pane is open (pane-96-to-144.png): the same places must follow.
 
   pane_scale_test.py PANE_DRIVER_EXE WINTREE_EXE KESTROVASE_DLL NATIVE_OUT NATIVE_BUILD SOURCE_DIR SCREENS
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -59,7 +61,7 @@ def set_dpi(dpi):
     return ok
 
 
-def show_and_read(driver, wintree, work, dpi, keyword, shot, *extra):
+def show_and_read(driver, wintree, work, dpi, keyword, shot, *extra, options=()):
     """Runs the container at dpi with a keyword search (and the extra steps), takes the screenshot
     and has wintree read the window tree; returns (driver output, rows)."""
     width, height = scaled(LOGICAL_WIDTH, dpi), scaled(LOGICAL_HEIGHT, dpi)
@@ -67,8 +69,8 @@ def show_and_read(driver, wintree, work, dpi, keyword, shot, *extra):
     tree = os.path.join(work, shot + ".tree")
     with open(out_path, "wb") as f:
         proc = subprocess.Popen(["wine", driver, "--width", str(width), "--height", str(height), "--out",
-                                 winpath(work), "--search", keyword, *extra, "--shot", shot, "--wait", shot + "-read"],
-                                stdout=f, stderr=subprocess.DEVNULL)
+                                 winpath(work), *options, "--search", keyword, *extra, "--fonts", "--shot", shot,
+                                 "--wait", shot + "-read"], stdout=f, stderr=subprocess.DEVNULL)
 
     def text():
         return open(out_path, encoding="utf-8", errors="replace").read()
@@ -88,6 +90,17 @@ def show_and_read(driver, wintree, work, dpi, keyword, shot, *extra):
     sys.stdout.write("".join("     | " + l + "\n" for l in out.splitlines()))
     check(proc.returncode == 0, "%s: the container ran every step (exit %s)" % (shot, proc.returncode))
     return out, rows
+
+
+def fonts(out):
+    """The heights of the fonts the pane's text is drawn with, by window id (a list for ids that
+    several windows share): its buttons' and its search box's. The list's dialog and its two
+    separators (statics) draw no text; their template font is the dialog manager's business."""
+    found = {}
+    for cid, cls, height in re.findall(r"^font (-?\d+) (\S+) (\d+)$", out, re.M):
+        if cls not in ("#32770", "Static"):
+            found.setdefault(int(cid), []).append(int(height))
+    return {k: sorted(v) for k, v in found.items()}
 
 
 def check_scaled(name, dpi, rows, slots, summary, bar96):
@@ -148,17 +161,29 @@ def main():
         check(len(slots) == 29 and summary.get("member", 0) > 0, "kvsearch found member results for the keyword")
 
         bar96 = None
+        heights = {}
         for dpi in (96, 144, 192):
             check(set_dpi(dpi), "LogPixels %d written to the prefix" % dpi)
             out, rows = show_and_read(driver, wintree, work, dpi, keyword, "pane-%d" % dpi)
             check(value(out, "dpi") == dpi and value(out, "logpixels") == dpi,
                   "the container's window and the screen are at %d DPI (dpi=%s logpixels=%s)" % (
                       dpi, value(out, "dpi"), value(out, "logpixels")))
+            heights[dpi] = fonts(out)
             bar = int(value(out, "vscroll") or 0)
             if dpi == 96:
                 bar96 = bar
             if rows and bar96:
                 check_scaled("%d DPI" % dpi, dpi, rows, slots, summary, bar96)
+
+            if dpi == 96 and bar96:
+                # Moved to a 150% screen while open: the pane follows (fonts, pictures, layout).
+                out, rows = show_and_read(driver, wintree, work, dpi, keyword, "pane-96-to-144", "--dpi-change",
+                                          "144", options=("--follow-dpi", "1"))
+                check("dpi changed to 144: client 450x1050" in out,
+                      "the container moved to 144 DPI with the pane open, its client area 450 x 1050")
+                if rows:
+                    check_scaled("96 DPI, then 144 while open", 144, rows, slots, summary, bar96)
+                heights["96 to 144"] = fonts(out)
 
             if dpi == 144:
                 # High contrast: flat buttons in the scheme's colours, the list on the window colour.
@@ -185,6 +210,13 @@ def main():
                               "high contrast: the flat button's 1-pixel border in the text colour: %s" % got[2])
                         check(was[0] != got[0] and was[1] != got[1],
                               "without high contrast the same places are drawn otherwise: %s" % was)
+        # The fonts are made again for the new DPI: the same heights as a pane started at 144.
+        moved, at96, at144 = heights.get("96 to 144", {}), heights.get(96, {}), heights.get(144, {})
+        print("     fonts by window id at 96 DPI: %s" % at96)
+        print("     at 144 DPI: %s" % at144)
+        print("     at 96, then 144 while open: %s" % moved)
+        check(len(at144) >= 3 and moved == at144 and at96 != at144,
+              "after the move to 144 DPI every font of the pane has its height at 144 DPI")
     finally:
         shooter.stopped = True
         service.stop()
