@@ -13,6 +13,8 @@
 //   splash_driver.exe shot RESOURCE_DLL WORK NAME [hc]
 //       the splash with a progress line, shot as WORK/NAME.bmp; hc: under high contrast (see
 //       RunShot).
+//   splash_driver.exe shot RESOURCE_DLL WORK NAME dpi N
+//       the same, the splash told that it moved to a screen of N DPI before the shot.
 #include <winsock2.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -220,7 +222,7 @@ int RunList(int port) {
 
 // hc: the driver's own calls (the splash is linked in) hear that high contrast is on, under
 // the black scheme's colours.
-int RunShot(HMODULE resources, const std::wstring& work, const std::wstring& name, bool highContrast) {
+int RunShot(HMODULE resources, const std::wstring& work, const std::wstring& name, bool highContrast, int moveTo) {
     std::unique_ptr<kv::testing::BlackScheme> scheme;
     if (highContrast) {
         const bool reported = kv::testing::ReportHighContrastTo(GetModuleHandleW(nullptr));
@@ -236,6 +238,24 @@ int RunShot(HMODULE resources, const std::wstring& work, const std::wstring& nam
     }
     // A download a quarter of the way; the pump paints the line.
     splash.Continue(1310720, 5242880);
+    if (moveTo > 0) {
+        // Moved to a screen of moveTo DPI, as the system tells a window: the new DPI and a
+        // suggested rectangle (here the same place, the size for the new DPI).
+        RECT now{};
+        GetWindowRect(splash.hwnd(), &now);
+        const int dpi = WindowDpi(splash.hwnd());
+        RECT suggested{now.left, now.top, now.left + MulDiv(now.right - now.left, moveTo, dpi),
+                       now.top + MulDiv(now.bottom - now.top, moveTo, dpi)};
+        SendMessageW(splash.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(moveTo, moveTo),
+                     reinterpret_cast<LPARAM>(&suggested));
+        splash.Continue(1310720, 5242880);
+        MSG msg;
+        for (int i = 0; i < 10; ++i) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(20);
+        }
+        std::printf("moved to %d DPI\n", moveTo);
+    }
     RECT r{};
     GetWindowRect(splash.hwnd(), &r);
     std::printf("dpi=%d size=%ld %ld\n", WindowDpi(splash.hwnd()), r.right - r.left, r.bottom - r.top);
@@ -264,8 +284,11 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"download" && argc >= 7)
         return RunDownload(resourceModule.get(), _wtoi(argv[3]), Utf8(argv[4]), Utf8(argv[5]), argv[6],
                            argc >= 8 && std::wstring(argv[7]) == L"close");
-    if (mode == L"shot" && argc >= 5)
-        return RunShot(resourceModule.get(), argv[3], argv[4], argc >= 6 && std::wstring(argv[5]) == L"hc");
+    if (mode == L"shot" && argc >= 5) {
+        const std::wstring option = argc >= 6 ? argv[5] : L"";
+        const int moveTo = option == L"dpi" && argc >= 7 ? _wtoi(argv[6]) : 0;
+        return RunShot(resourceModule.get(), argv[3], argv[4], option == L"hc", moveTo);
+    }
     std::printf("usage: splash_driver download|list|shot ...\n");
     return 2;
 }

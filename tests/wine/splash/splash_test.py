@@ -156,6 +156,18 @@ def dpi_and_contrast(driver, dll, work, screens):
                 want = tuple((v * dpi + 48) // 96 for v in sizes[96])
                 check(sizes[dpi] == want, "the splash at %d DPI is %s (%s at 96)" % (dpi, want, sizes[96]))
     set_dpi(96)
+    # Opened at 96 DPI, then moved to a 150% screen: the same picture as a splash opened at 144.
+    rc, out = run(driver, "shot", winpath(dll), winpath(work), "splash-96-to-144", "dpi", "144")
+    keep_shots(work, screens)
+    m = re.search(r"^dpi=\d+ size=(\d+) (\d+)$", out, re.M)
+    moved = (int(m.group(1)), int(m.group(2))) if m else None
+    check("moved to 144 DPI" in out and moved == sizes.get(144),
+          "the splash moved to 144 DPI takes the 144-DPI size (%s, opened at 144: %s)" % (moved, sizes.get(144)))
+    a, b = (os.path.join(screens, n + ".png") for n in ("splash-96-to-144", "splash-dpi-144"))
+    if os.path.exists(a) and os.path.exists(b):
+        diff = differing_pixels(a, b)
+        print("     pixels differing from the splash opened at 144 DPI: %d" % diff)
+        check(diff == 0, "the moved splash is drawn as one opened at 144 DPI (%d pixels differ)" % diff)
     rc, out = run(driver, "shot", winpath(dll), winpath(work), "splash-highcontrast", "hc")
     keep_shots(work, screens)
     check("high contrast reported=1 colours=1" in out and "high contrast on=1" in out and "shot=1" in out,
