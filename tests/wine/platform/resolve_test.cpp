@@ -35,7 +35,7 @@ int WSAAPI StandInGetAddrInfo(const char*, const char*, const addrinfo*, addrinf
     ++g_calls;
     HANDLE self = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &self, SYNCHRONIZE, FALSE, 0);
-    if (HANDLE before = g_lookupThread.exchange(self)) ::CloseHandle(before);
+    UniqueKernelHandle before(g_lookupThread.exchange(self));  // an earlier lookup's, not taken
     ::Sleep(g_delayMs.load());
     int rc = WSAHOST_NOT_FOUND;
     *result = nullptr;
@@ -57,13 +57,15 @@ void WSAAPI StandInFreeAddrInfo(addrinfo* info) {
     delete reinterpret_cast<StandInAnswer*>(info);
 }
 
-// Waits until the thread that ran the last stand-in lookup has ended, and lets it go.
+// The thread that ran the last stand-in lookup, now the caller's to hold.
+UniqueKernelHandle TakeLookupThread() {
+    return UniqueKernelHandle(g_lookupThread.exchange(nullptr));
+}
+
+// Waits until the thread that ran the last stand-in lookup has ended.
 bool LookupThreadEnded(DWORD limitMs) {
-    HANDLE thread = g_lookupThread.exchange(nullptr);
-    if (!thread) return false;
-    const bool ended = ::WaitForSingleObject(thread, limitMs) == WAIT_OBJECT_0;
-    ::CloseHandle(thread);
-    return ended;
+    const UniqueKernelHandle thread = TakeLookupThread();
+    return thread && ::WaitForSingleObject(thread.get(), limitMs) == WAIT_OBJECT_0;
 }
 
 class Resolve : public ::testing::Test {
@@ -135,7 +137,7 @@ TEST_F(Resolve, NextLookupWhileOneHangs) {
     g_delayMs = 5000;
     uint32_t addr = 0;
     EXPECT_FALSE(SystemNetwork().Resolve("hangs.example", &addr));
-    HANDLE hanging = g_lookupThread.exchange(nullptr);
+    const UniqueKernelHandle hanging = TakeLookupThread();
     g_delayMs = 50;
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(SystemNetwork().Resolve("templates.example", &addr));
@@ -143,10 +145,10 @@ TEST_F(Resolve, NextLookupWhileOneHangs) {
     EXPECT_EQ(addr, kAnswer);
     EXPECT_EQ(g_calls.load(), 2);
     EXPECT_TRUE(LookupThreadEnded(5000));
-    ASSERT_NE(hanging, nullptr);
-    EXPECT_EQ(::WaitForSingleObject(hanging, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the first lookup still hangs";
-    EXPECT_EQ(::WaitForSingleObject(hanging, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-    ::CloseHandle(hanging);
+    ASSERT_TRUE(hanging);
+    EXPECT_EQ(::WaitForSingleObject(hanging.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first lookup still hangs";
+    EXPECT_EQ(::WaitForSingleObject(hanging.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 }  // namespace

@@ -323,6 +323,19 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// `message` (no parameters) to every window under top, parents before their children, as the
+// system passes a change on; then everything is drawn again.
+void TellEveryWindowUnder(HWND top, UINT message) {
+    EnumChildWindows(
+        top,
+        [](HWND child, LPARAM m) -> BOOL {
+            SendMessageW(child, static_cast<UINT>(m), 0, 0);
+            return TRUE;
+        },
+        static_cast<LPARAM>(message));
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 // Wine 8 cannot move a window to a screen of another DPI. The library asks for a window's DPI
 // through GetDpiForWindow, looked up with GetProcAddress: its import of GetProcAddress is pointed
 // here before it first asks, and the DPI it hears can then change. A change is played as the
@@ -380,14 +393,7 @@ bool ChangeDpi(HWND top, HWND site, UINT dpi) {
     SetWindowPos(top, nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(site, nullptr, 0, 0, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    EnumChildWindows(
-        top,
-        [](HWND child, LPARAM) -> BOOL {
-            SendMessageW(child, WM_DPICHANGED_AFTERPARENT, 0, 0);
-            return TRUE;
-        },
-        0);
-    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    TellEveryWindowUnder(top, WM_DPICHANGED_AFTERPARENT);
     GetClientRect(top, &client);
     std::printf("dpi changed to %u: client %ldx%ld\n", dpi, client.right, client.bottom);
     return client.right == w && client.bottom == h;
@@ -400,14 +406,7 @@ bool HighContrastOn(HWND top, std::unique_ptr<kv::testing::BlackScheme>* scheme)
     const bool redirected = kv::testing::ReportHighContrastTo(GetModuleHandleW(L"KestrovaSE.dll"));
     if (!*scheme) *scheme = std::make_unique<kv::testing::BlackScheme>();
     const bool coloured = (*scheme)->applied();
-    EnumChildWindows(
-        top,
-        [](HWND w, LPARAM) -> BOOL {
-            SendMessageW(w, WM_SYSCOLORCHANGE, 0, 0);
-            return TRUE;
-        },
-        0);
-    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    TellEveryWindowUnder(top, WM_SYSCOLORCHANGE);
     return redirected && coloured;
 }
 
